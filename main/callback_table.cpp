@@ -1,0 +1,17 @@
+#include "main/callback_table.hpp"
+
+#include "app/main_panel.hpp"
+
+#include <array>
+
+namespace {
+
+// Every callback name the resource file may name, bound to its function.
+constexpr std::array kCallbacks = {
+    CallbackBinding{"program_quit", &program_quit},
+    CallbackBinding{"reference_switch", &reference_switch},
+};
+
+} // namespace
+
+std::span<const CallbackBinding> trelwick_callback_table() { return kCallbacks; }

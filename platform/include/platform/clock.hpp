@@ -1,0 +1,34 @@
+// Time: the blocking wait, the millisecond tick counter and the wall clock.
+//
+// The program uses the machine's clocks; tests and the simulated stage install a virtual
+// clock, on which Delay advances time at once and every reader follows.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct WallTime {
+    int year, month, day, hour, minute, second;
+};
+
+class ClockBackend {
+public:
+    virtual ~ClockBackend() = default;
+    virtual void delay(double seconds) = 0;       // blocking; no callbacks run meanwhile
+    virtual std::uint32_t tick_count() = 0;       // milliseconds, wraps at 2^32
+    virtual WallTime wall_time() = 0;             // local date and time of day
+};
+
+// Installs the clock used by every call below; nullptr restores the machine's clock.
+// The caller keeps ownership.
+void platform_use_clock(ClockBackend* backend);
+ClockBackend& platform_clock();
+
+// The machine's clocks: steady clock for waits and ticks, local time for the wall clock.
+ClockBackend& platform_system_clock();
+
+void Delay(double seconds);
+std::uint32_t GetTickCount();
+int CVI_GetSystemTime(int* hours, int* minutes, int* seconds);
+std::string DateStr(); // "MM-DD-YYYY"
+std::string TimeStr(); // "HH:MM:SS"

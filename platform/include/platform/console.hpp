@@ -1,0 +1,31 @@
+// The console: the standard output the error messages go to, the line the operator
+// answers with, and the program's exit.
+//
+// The program uses stdin/stdout; tests install a scripted console whose exit does not
+// end the test process but is reported to the test.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+class ConsoleBackend {
+public:
+    virtual ~ConsoleBackend() = default;
+    virtual void write(std::string_view text) = 0;
+    // Reads one line, newline included, keeping at most max_chars - 1 characters as
+    // fgets does. Returns false at end of input (line left empty).
+    virtual bool read_line(std::string& line, std::size_t max_chars) = 0;
+    [[noreturn]] virtual void exit_program(int status) = 0;
+};
+
+// Installs the console used by every call below; nullptr restores stdin/stdout.
+void platform_use_console(ConsoleBackend* backend);
+ConsoleBackend& platform_console();
+ConsoleBackend& platform_standard_console();
+
+void ConsoleWrite(std::string_view text);
+// printf-style output to the console.
+void ConsolePrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+bool ConsoleReadLine(std::string* line, std::size_t max_chars);
+[[noreturn]] void ProgramExit(int status);

@@ -1,0 +1,45 @@
+// Files: the program's fixed drive paths mapped onto a drive root, and the few file
+// operations the program needs.
+//
+// "C:\CVI\Trelwick\Log" names a folder on drive C. On Windows that is the drive itself;
+// elsewhere it is "<root>/c/CVI/Trelwick/Log" (drive letter lowered, the rest kept,
+// backslashes turned into slashes). Paths without a drive letter are used as given.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+constexpr std::size_t MAX_PATHNAME_LEN = 260; // a joined path is shorter than this
+
+void platform_set_drive_root(std::string root);
+const std::string& platform_drive_root();
+std::string platform_default_drive_root();
+std::string platform_map_path(std::string_view program_path);
+
+// Joins directory and file name with a backslash into `path`. 0, or negative when the
+// result would not fit MAX_PATHNAME_LEN.
+int MakePathname(std::string_view directory, std::string_view file_name, std::string* path);
+// 1 when the file exists, 0 when it does not, negative when the check itself fails.
+int GetFileInfo(std::string_view path, long* size);
+
+enum : int {
+    VAL_READ_WRITE = 0,
+    VAL_READ_ONLY = 1,
+    VAL_WRITE_ONLY = 2,
+    VAL_TRUNCATE = 0,
+    VAL_APPEND = 1,
+    VAL_OPEN_AS_IS = 2,
+    VAL_BINARY = 0,
+    VAL_ASCII = 1,
+};
+
+// File handles are 0 or above; -1 on failure.
+int OpenFile(std::string_view path, int mode, int action, int file_type);
+int CloseFile(int handle);
+// Bytes written, or -1.
+long WriteFile(int handle, std::string_view bytes);
+// Bytes read (0 at end of file), or -1.
+long ReadFile(int handle, char* buffer, std::size_t count);
+// Closes every file still open (for tests).
+void platform_files_reset();

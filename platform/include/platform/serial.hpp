@@ -1,0 +1,41 @@
+// RS-232 ports by COM number, as the run-time offers them.
+//
+// Each port is served by the serial backend installed at start-up: device nodes for the
+// real instruments, in-process links or pseudo-terminals for the simulated stage.
+#pragma once
+
+#include <string>
+
+// Failure statuses (negative).
+enum : int {
+    kRS232PortNotOpen = -3,
+    kRS232InvalidPort = -2,
+    kRS232Timeout = -99,
+    kRS232NoBackend = -60,
+};
+
+class SerialBackend {
+public:
+    virtual ~SerialBackend() = default;
+    virtual int open_com_config(int port, const std::string& device_name, long baud, int parity,
+                                int data_bits, int stop_bits, int input_queue,
+                                int output_queue) = 0;
+    virtual int flush_in_q(int port) = 0;
+    virtual int flush_out_q(int port) = 0;
+    virtual int com_wrt(int port, const char* buffer, int count) = 0;
+    virtual int com_rd_term(int port, char* buffer, int count, int termination_byte) = 0;
+};
+
+void platform_use_serial(SerialBackend* backend);
+SerialBackend* platform_serial();
+
+// 0 or a negative error.
+int OpenComConfig(int port, const char* device_name, long baud, int parity, int data_bits,
+                  int stop_bits, int input_queue, int output_queue);
+int FlushInQ(int port);
+int FlushOutQ(int port);
+// Bytes written; 0 or less is failure.
+int ComWrt(int port, const char* buffer, int count);
+// Bytes read up to `count` or the termination byte, which is not stored; 0 or less on
+// time-out or failure.
+int ComRdTerm(int port, char* buffer, int count, int termination_byte);

@@ -1,0 +1,73 @@
+// The standard console (stdin/stdout) and the dispatch of the console operations.
+#include "platform/console.hpp"
+
+#include "group_resets.hpp"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+class StandardConsole : public ConsoleBackend {
+public:
+    void write(std::string_view text) override {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fflush(stdout);
+    }
+    bool read_line(std::string& line, std::size_t max_chars) override {
+        line.clear();
+        if (max_chars < 2)
+            return false;
+        // Keeps at most max_chars - 1 characters as fgets would; the rest of a longer line
+        // stays unread for the next prompt, as with the run-time.
+        int c = 0;
+        while (line.size() + 1 < max_chars && (c = std::fgetc(stdin)) != EOF) {
+            line.push_back(static_cast<char>(c));
+            if (c == '\n')
+                break;
+        }
+        return !line.empty();
+    }
+    [[noreturn]] void exit_program(int status) override {
+        std::fflush(stdout);
+        std::exit(status);
+    }
+};
+
+StandardConsole g_standard;
+ConsoleBackend* g_console = nullptr;
+
+} // namespace
+
+void platform_use_console(ConsoleBackend* backend) { g_console = backend; }
+ConsoleBackend& platform_console() { return g_console != nullptr ? *g_console : g_standard; }
+ConsoleBackend& platform_standard_console() { return g_standard; }
+void platform_console_reset() { g_console = nullptr; }
+
+void ConsoleWrite(std::string_view text) { platform_console().write(text); }
+
+void ConsolePrintf(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    const int length = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (length > 0) {
+        std::string text(static_cast<std::size_t>(length), '\0');
+        std::vsnprintf(text.data(), text.size() + 1, format, args);
+        platform_console().write(text);
+    }
+    va_end(args);
+}
+
+bool ConsoleReadLine(std::string* line, std::size_t max_chars) {
+    return platform_console().read_line(*line, max_chars);
+}
+
+void ProgramExit(int status) {
+    platform_console().exit_program(status);
+    std::abort(); // every console backend ends the program or unwinds out of this call
+}

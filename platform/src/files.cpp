@@ -1,0 +1,157 @@
+// Drive-path mapping and the file operations, over the C library's streams.
+#include "platform/files.hpp"
+
+#include "group_resets.hpp"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+std::string g_drive_root;
+std::vector<std::unique_ptr<std::FILE, FileCloser>> g_files; // index = handle
+
+bool has_drive_letter(std::string_view path) {
+    return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+           path[1] == ':';
+}
+
+} // namespace
+
+std::string platform_default_drive_root() {
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data != '\0')
+        return std::string(data) + "/trelwick/drives";
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+        return std::string(home) + "/.local/share/trelwick/drives";
+    return "/tmp/trelwick/drives";
+}
+
+void platform_set_drive_root(std::string root) { g_drive_root = std::move(root); }
+
+const std::string& platform_drive_root() {
+    if (g_drive_root.empty())
+        g_drive_root = platform_default_drive_root();
+    return g_drive_root;
+}
+
+std::string platform_map_path(std::string_view program_path) {
+#ifdef _WIN32
+    return std::string(program_path);
+#else
+    if (!has_drive_letter(program_path))
+        return std::string(program_path);
+    std::string mapped = platform_drive_root();
+    mapped += '/';
+    mapped += static_cast<char>(std::tolower(static_cast<unsigned char>(program_path[0])));
+    std::string_view rest = program_path.substr(2);
+    if (rest.empty() || (rest.front() != '\\' && rest.front() != '/'))
+        mapped += '/';
+    for (char c : rest)
+        mapped += (c == '\\') ? '/' : c;
+    return mapped;
+#endif
+}
+
+int MakePathname(std::string_view directory, std::string_view file_name, std::string* path) {
+    std::string joined(directory);
+    if (!joined.empty() && joined.back() != '\\' && joined.back() != '/')
+        joined += '\\';
+    joined += file_name;
+    if (joined.size() >= MAX_PATHNAME_LEN)
+        return -1;
+    *path = std::move(joined);
+    return 0;
+}
+
+int GetFileInfo(std::string_view path, long* size) {
+    struct stat info {};
+    const std::string mapped = platform_map_path(path);
+    if (::stat(mapped.c_str(), &info) != 0) {
+        if (size != nullptr)
+            *size = 0;
+        return errno == ENOENT || errno == ENOTDIR ? 0 : -1;
+    }
+    if (size != nullptr)
+        *size = static_cast<long>(info.st_size);
+    return 1;
+}
+
+int OpenFile(std::string_view path, int mode, int action, int file_type) {
+    // Text and binary are the same on this platform; the mode string keeps the intent.
+    const bool binary = file_type == VAL_BINARY;
+    std::string how;
+    if (mode == VAL_READ_ONLY)
+        how = "r";
+    else if (action == VAL_APPEND)
+        how = mode == VAL_WRITE_ONLY ? "a" : "a+";
+    else if (action == VAL_TRUNCATE)
+        how = mode == VAL_WRITE_ONLY ? "w" : "w+";
+    else
+        how = "r+";
+    if (binary)
+        how += 'b';
+    const std::string mapped = platform_map_path(path);
+    std::FILE* file = std::fopen(mapped.c_str(), how.c_str());
+    if (file == nullptr && action == VAL_OPEN_AS_IS && mode != VAL_READ_ONLY)
+        file = std::fopen(mapped.c_str(), binary ? "w+b" : "w+");
+    if (file == nullptr)
+        return -1;
+    for (std::size_t i = 0; i < g_files.size(); ++i) {
+        if (!g_files[i]) {
+            g_files[i].reset(file);
+            return static_cast<int>(i);
+        }
+    }
+    g_files.emplace_back(file);
+    return static_cast<int>(g_files.size() - 1);
+}
+
+namespace {
+std::FILE* stream(int handle) {
+    if (handle < 0 || static_cast<std::size_t>(handle) >= g_files.size())
+        return nullptr;
+    return g_files[static_cast<std::size_t>(handle)].get();
+}
+} // namespace
+
+int CloseFile(int handle) {
+    std::FILE* file = stream(handle);
+    if (file == nullptr)
+        return -1;
+    const int status = std::fclose(g_files[static_cast<std::size_t>(handle)].release());
+    return status == 0 ? 0 : -1;
+}
+
+long WriteFile(int handle, std::string_view bytes) {
+    std::FILE* file = stream(handle);
+    if (file == nullptr)
+        return -1;
+    const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file);
+    if (written != bytes.size() || std::fflush(file) != 0)
+        return -1;
+    return static_cast<long>(written);
+}
+
+long ReadFile(int handle, char* buffer, std::size_t count) {
+    std::FILE* file = stream(handle);
+    if (file == nullptr)
+        return -1;
+    const std::size_t got = std::fread(buffer, 1, count, file);
+    if (got < count && std::ferror(file))
+        return -1;
+    return static_cast<long>(got);
+}
+
+void platform_files_reset() {
+    g_files.clear();
+    g_drive_root.clear();
+}

@@ -1,0 +1,271 @@
+// Dispatch of the panel operations to the installed backend, with the value conversions
+// the run-time makes between a control's type and the caller's variable.
+#include "platform/panels.hpp"
+
+#include "group_resets.hpp"
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+PanelBackend* g_panels = nullptr;
+std::vector<CallbackBinding> g_callbacks;
+std::string g_resource_dir = ".";
+
+long long to_integer(const CtrlValue& value) {
+    if (const auto* i = std::get_if<long long>(&value))
+        return *i;
+    const double d = std::get<double>(value);
+    // Rounded as the run-time converts a real value for an integer variable; values
+    // outside the range of long long (or not a number) give 0 rather than undefined
+    // behaviour.
+    if (!std::isfinite(d) || std::fabs(d) >= 9.2e18)
+        return 0;
+    return std::llround(d);
+}
+
+template <typename Int> int get_integer(int panel, int control, Int* out) {
+    if (g_panels == nullptr)
+        return UIENotAvailable;
+    CtrlValue value;
+    const int status = g_panels->get_value(panel, control, value);
+    if (status < 0)
+        return status;
+    if (std::holds_alternative<std::string>(value))
+        return UIEValueTypeMismatch;
+    // Narrow integers keep their low bits, as when a control's value is read straight into
+    // a 16-bit field.
+    *out = static_cast<Int>(static_cast<unsigned long long>(to_integer(value)));
+    return 0;
+}
+
+int set(int panel, int control, const CtrlValue& value) {
+    if (g_panels == nullptr)
+        return UIENotAvailable;
+    return g_panels->set_value(panel, control, value);
+}
+
+const char* or_empty(const char* text) { return text != nullptr ? text : ""; }
+
+} // namespace
+
+void platform_use_panels(PanelBackend* backend) { g_panels = backend; }
+PanelBackend* platform_panels() { return g_panels; }
+
+void platform_set_callback_table(std::span<const CallbackBinding> table) {
+    g_callbacks.assign(table.begin(), table.end());
+}
+
+CtrlCallbackPtr platform_find_callback(std::string_view name) {
+    for (const auto& binding : g_callbacks)
+        if (binding.name == name)
+            return binding.function;
+    return nullptr;
+}
+
+void platform_set_resource_directory(std::string directory) {
+    g_resource_dir = std::move(directory);
+}
+
+std::string platform_resolve_resource(std::string_view file_name) {
+    std::string name(file_name);
+    // The program names its resource file by the run-time's extension; the file on disk
+    // is the Qt Designer form beside the executable.
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".uir") == 0)
+        name.replace(name.size() - 4, 4, ".ui");
+    if (!name.empty() && name.front() == '/')
+        return name;
+    return g_resource_dir + "/" + name;
+}
+
+void platform_panels_reset() {
+    g_panels = nullptr;
+    g_callbacks.clear();
+    g_resource_dir = ".";
+}
+
+int LoadPanel(int parent_panel, const char* file_name, int resource_id) {
+    if (g_panels == nullptr)
+        return UIENotAvailable;
+    return g_panels->load_panel(parent_panel, platform_resolve_resource(or_empty(file_name)),
+                                resource_id);
+}
+
+int DisplayPanel(int panel) {
+    return g_panels != nullptr ? g_panels->display_panel(panel) : UIENotAvailable;
+}
+int DiscardPanel(int panel) {
+    return g_panels != nullptr ? g_panels->discard_panel(panel) : UIENotAvailable;
+}
+int SetActivePanel(int panel) {
+    return g_panels != nullptr ? g_panels->set_active_panel(panel) : UIENotAvailable;
+}
+int SetActiveCtrl(int panel, int control) {
+    return g_panels != nullptr ? g_panels->set_active_ctrl(panel, control) : UIENotAvailable;
+}
+int RunUserInterface() {
+    return g_panels != nullptr ? g_panels->run_user_interface() : UIENotAvailable;
+}
+int QuitUserInterface(int code) {
+    return g_panels != nullptr ? g_panels->quit_user_interface(code) : UIENotAvailable;
+}
+int ProcessSystemEvents() {
+    if (g_panels != nullptr)
+        g_panels->process_system_events();
+    return 0;
+}
+// There is no network event source in this program; the call exists for the wait loop.
+int ProcessTCPEvents() { return 0; }
+
+int GetCtrlVal(int panel, int control, double* value) {
+    if (g_panels == nullptr)
+        return UIENotAvailable;
+    CtrlValue v;
+    const int status = g_panels->get_value(panel, control, v);
+    if (status < 0)
+        return status;
+    if (const auto* d = std::get_if<double>(&v))
+        *value = *d;
+    else if (const auto* i = std::get_if<long long>(&v))
+        *value = static_cast<double>(*i);
+    else
+        return UIEValueTypeMismatch;
+    return 0;
+}
+int GetCtrlVal(int panel, int control, int* value) { return get_integer(panel, control, value); }
+int GetCtrlVal(int panel, int control, unsigned short* value) {
+    return get_integer(panel, control, value);
+}
+int GetCtrlVal(int panel, int control, short* value) {
+    return get_integer(panel, control, value);
+}
+int GetCtrlVal(int panel, int control, std::string* value) {
+    if (g_panels == nullptr)
+        return UIENotAvailable;
+    CtrlValue v;
+    const int status = g_panels->get_value(panel, control, v);
+    if (status < 0)
+        return status;
+    if (const auto* s = std::get_if<std::string>(&v)) {
+        *value = *s;
+        return 0;
+    }
+    return UIEValueTypeMismatch;
+}
+
+int SetCtrlVal(int panel, int control, double value) { return set(panel, control, value); }
+int SetCtrlVal(int panel, int control, int value) {
+    return set(panel, control, static_cast<long long>(value));
+}
+int SetCtrlVal(int panel, int control, const char* value) {
+    return set(panel, control, std::string(or_empty(value)));
+}
+int SetCtrlVal(int panel, int control, const std::string& value) {
+    return set(panel, control, value);
+}
+
+int GetCtrlAttribute(int panel, int control, int attribute, int* value) {
+    if (g_panels == nullptr)
+        return UIENotAvailable;
+    if (attribute == ATTR_CTRL_VAL)
+        return GetCtrlVal(panel, control, value);
+    return g_panels->get_attribute(panel, control, attribute, *value);
+}
+
+int SetCtrlAttribute(int panel, int control, int attribute, int value) {
+    if (g_panels == nullptr)
+        return UIENotAvailable;
+    if (attribute == ATTR_CTRL_VAL)
+        return SetCtrlVal(panel, control, value);
+    return g_panels->set_attribute(panel, control, attribute, value);
+}
+
+int SetCtrlAttribute(int panel, int control, int attribute, double value) {
+    if (attribute == ATTR_CTRL_VAL)
+        return SetCtrlVal(panel, control, value);
+    if (!std::isfinite(value))
+        return UIEAttributeNotValid;
+    return SetCtrlAttribute(panel, control, attribute, static_cast<int>(value));
+}
+
+int MessagePopup(const char* title, const char* message) {
+    if (g_panels == nullptr)
+        return UIENotAvailable;
+    g_panels->message_popup(or_empty(title), or_empty(message));
+    return 0;
+}
+
+int ConfirmPopup(const char* title, const char* message) {
+    if (g_panels == nullptr)
+        return 0; // nobody to say Yes: the safe answer is No
+    return g_panels->confirm_popup(or_empty(title), or_empty(message));
+}
+
+int GenericMessagePopup(const char* title, const char* message, const char* button1,
+                        const char* button2, const char* button3, std::string* response,
+                        int max_response_length, int /*button_alignment*/, int active_control,
+                        int enter_button, int escape_button) {
+    if (g_panels == nullptr)
+        return UIENotAvailable;
+    GenericPopupRequest request{or_empty(title),
+                                or_empty(message),
+                                {or_empty(button1), or_empty(button2), or_empty(button3)},
+                                response != nullptr,
+                                max_response_length,
+                                active_control,
+                                enter_button,
+                                escape_button};
+    return g_panels->generic_message_popup(request, response);
+}
+
+int PromptPopup(const char* title, const char* message, std::string* response,
+                int max_response_length) {
+    if (g_panels == nullptr || response == nullptr)
+        return UIENotAvailable;
+    return g_panels->prompt_popup(or_empty(title), or_empty(message), *response,
+                                  max_response_length);
+}
+
+int FileSelectPopup(const char* default_directory, const char* default_file_spec,
+                    const char* file_type_list, const char* title, int button_label,
+                    int restrict_directory, int restrict_extension, int allow_cancel,
+                    int allow_make_directory, std::string* path) {
+    if (g_panels == nullptr || path == nullptr)
+        return UIENotAvailable;
+    FileSelectRequest request{or_empty(default_directory),
+                              or_empty(default_file_spec),
+                              or_empty(file_type_list),
+                              or_empty(title),
+                              button_label,
+                              restrict_directory != 0,
+                              restrict_extension != 0,
+                              allow_cancel != 0,
+                              allow_make_directory != 0};
+    return g_panels->file_select_popup(request, *path);
+}
+
+int PlotPoint(int panel, int control, double x, double y, int point_style, int color) {
+    if (g_panels == nullptr)
+        return UIENotAvailable;
+    return g_panels->plot_point(panel, control, x, y, point_style, color);
+}
+
+int DeleteGraphPlot(int panel, int control, int plot, int refresh) {
+    if (g_panels == nullptr)
+        return UIENotAvailable;
+    return g_panels->delete_graph_plot(panel, control, plot, refresh);
+}
+
+int SetAxisRange(int panel, int control, int x_mode, double x_min, double x_max, int y_mode,
+                 double y_min, double y_max) {
+    if (g_panels == nullptr)
+        return UIENotAvailable;
+    return g_panels->set_axis_range(panel, control, x_mode, x_min, x_max, y_mode, y_min, y_max);
+}
+
+void Beep() {
+    if (g_panels != nullptr)
+        g_panels->beep();
+}
