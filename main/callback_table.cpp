@@ -14,4 +14,6 @@ constexpr std::array kCallbacks = {
 
 } // namespace
 
-std::span<const CallbackBinding> trelwick_callback_table() { return kCallbacks; }
+std::span<const CallbackBinding> trelwick_callback_table() {
+    return kCallbacks;
+}

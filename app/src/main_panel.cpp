@@ -35,8 +35,8 @@ int program_quit(int /*panel*/, int /*control*/, int event, void* /*callbackData
     return 0;
 }
 
-int reference_switch(int panel, int control, int event, void* /*callbackData*/,
-                     int /*eventData1*/, int /*eventData2*/) {
+int reference_switch(int panel, int control, int event, void* /*callbackData*/, int /*eventData1*/,
+                     int /*eventData2*/) {
     if (event == EVENT_COMMIT) {
         int mode = 0;
         if (GetCtrlVal(panel, control, &mode) >= 0)

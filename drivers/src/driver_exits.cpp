@@ -6,4 +6,6 @@
 
 void hp34970_exit(int /*dev_ID*/) {}
 void cm6k6_exit(int /*dev_ID*/) {}
-int ev16p_exit(int /*dev_ID*/) { return 0; }
+int ev16p_exit(int /*dev_ID*/) {
+    return 0;
+}

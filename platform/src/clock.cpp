@@ -40,13 +40,25 @@ ClockBackend* g_clock = nullptr;
 
 } // namespace
 
-void platform_use_clock(ClockBackend* backend) { g_clock = backend; }
-ClockBackend& platform_clock() { return g_clock != nullptr ? *g_clock : g_system_clock; }
-ClockBackend& platform_system_clock() { return g_system_clock; }
-void platform_clock_reset() { g_clock = nullptr; }
+void platform_use_clock(ClockBackend* backend) {
+    g_clock = backend;
+}
+ClockBackend& platform_clock() {
+    return g_clock != nullptr ? *g_clock : g_system_clock;
+}
+ClockBackend& platform_system_clock() {
+    return g_system_clock;
+}
+void platform_clock_reset() {
+    g_clock = nullptr;
+}
 
-void Delay(double seconds) { platform_clock().delay(seconds); }
-std::uint32_t GetTickCount() { return platform_clock().tick_count(); }
+void Delay(double seconds) {
+    platform_clock().delay(seconds);
+}
+std::uint32_t GetTickCount() {
+    return platform_clock().tick_count();
+}
 
 int CVI_GetSystemTime(int* hours, int* minutes, int* seconds) {
     const WallTime t = platform_clock().wall_time();

@@ -41,12 +41,22 @@ ConsoleBackend* g_console = nullptr;
 
 } // namespace
 
-void platform_use_console(ConsoleBackend* backend) { g_console = backend; }
-ConsoleBackend& platform_console() { return g_console != nullptr ? *g_console : g_standard; }
-ConsoleBackend& platform_standard_console() { return g_standard; }
-void platform_console_reset() { g_console = nullptr; }
+void platform_use_console(ConsoleBackend* backend) {
+    g_console = backend;
+}
+ConsoleBackend& platform_console() {
+    return g_console != nullptr ? *g_console : g_standard;
+}
+ConsoleBackend& platform_standard_console() {
+    return g_standard;
+}
+void platform_console_reset() {
+    g_console = nullptr;
+}
 
-void ConsoleWrite(std::string_view text) { platform_console().write(text); }
+void ConsoleWrite(std::string_view text) {
+    platform_console().write(text);
+}
 
 void ConsolePrintf(const char* format, ...) {
     va_list args;

@@ -21,8 +21,7 @@ std::string g_drive_root;
 std::vector<std::unique_ptr<std::FILE, FileCloser>> g_files; // index = handle
 
 bool has_drive_letter(std::string_view path) {
-    return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) &&
-           path[1] == ':';
+    return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
 }
 
 } // namespace
@@ -35,7 +34,9 @@ std::string platform_default_drive_root() {
     return "/tmp/trelwick/drives";
 }
 
-void platform_set_drive_root(std::string root) { g_drive_root = std::move(root); }
+void platform_set_drive_root(std::string root) {
+    g_drive_root = std::move(root);
+}
 
 const std::string& platform_drive_root() {
     if (g_drive_root.empty())

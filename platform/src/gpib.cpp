@@ -16,8 +16,12 @@ int note(int status, long count) {
 }
 } // namespace
 
-void platform_use_gpib(GpibBackend* backend) { g_gpib = backend; }
-GpibBackend* platform_gpib() { return g_gpib; }
+void platform_use_gpib(GpibBackend* backend) {
+    g_gpib = backend;
+}
+GpibBackend* platform_gpib() {
+    return g_gpib;
+}
 void platform_gpib_reset() {
     g_gpib = nullptr;
     g_ibsta = 0;
@@ -33,7 +37,9 @@ int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
     note(ud < 0 ? ERR : CMPL, 0);
     return ud;
 }
-int ibclr(int ud) { return note(g_gpib != nullptr ? g_gpib->ibclr(ud) : ERR, 0); }
+int ibclr(int ud) {
+    return note(g_gpib != nullptr ? g_gpib->ibclr(ud) : ERR, 0);
+}
 int ibwrt(int ud, const char* buffer, long count) {
     long done = 0;
     const int status = g_gpib != nullptr && buffer != nullptr && count >= 0
@@ -51,6 +57,12 @@ int ibrd(int ud, char* buffer, long count) {
 int ibrsp(int ud, char* status_byte) {
     return note(g_gpib != nullptr ? g_gpib->ibrsp(ud, status_byte) : ERR, 0);
 }
-int ibonl(int ud, int online) { return note(g_gpib != nullptr ? g_gpib->ibonl(ud, online) : ERR, 0); }
-int ThreadIbsta() { return g_ibsta; }
-long ThreadIbcntl() { return g_ibcntl; }
+int ibonl(int ud, int online) {
+    return note(g_gpib != nullptr ? g_gpib->ibonl(ud, online) : ERR, 0);
+}
+int ThreadIbsta() {
+    return g_ibsta;
+}
+long ThreadIbcntl() {
+    return g_ibcntl;
+}

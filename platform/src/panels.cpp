@@ -47,12 +47,18 @@ int set(int panel, int control, const CtrlValue& value) {
     return g_panels->set_value(panel, control, value);
 }
 
-const char* or_empty(const char* text) { return text != nullptr ? text : ""; }
+const char* or_empty(const char* text) {
+    return text != nullptr ? text : "";
+}
 
 } // namespace
 
-void platform_use_panels(PanelBackend* backend) { g_panels = backend; }
-PanelBackend* platform_panels() { return g_panels; }
+void platform_use_panels(PanelBackend* backend) {
+    g_panels = backend;
+}
+PanelBackend* platform_panels() {
+    return g_panels;
+}
 
 void platform_set_callback_table(std::span<const CallbackBinding> table) {
     g_callbacks.assign(table.begin(), table.end());
@@ -117,7 +123,9 @@ int ProcessSystemEvents() {
     return 0;
 }
 // There is no network event source in this program; the call exists for the wait loop.
-int ProcessTCPEvents() { return 0; }
+int ProcessTCPEvents() {
+    return 0;
+}
 
 int GetCtrlVal(int panel, int control, double* value) {
     if (g_panels == nullptr)
@@ -134,7 +142,9 @@ int GetCtrlVal(int panel, int control, double* value) {
         return UIEValueTypeMismatch;
     return 0;
 }
-int GetCtrlVal(int panel, int control, int* value) { return get_integer(panel, control, value); }
+int GetCtrlVal(int panel, int control, int* value) {
+    return get_integer(panel, control, value);
+}
 int GetCtrlVal(int panel, int control, unsigned short* value) {
     return get_integer(panel, control, value);
 }
@@ -155,7 +165,9 @@ int GetCtrlVal(int panel, int control, std::string* value) {
     return UIEValueTypeMismatch;
 }
 
-int SetCtrlVal(int panel, int control, double value) { return set(panel, control, value); }
+int SetCtrlVal(int panel, int control, double value) {
+    return set(panel, control, value);
+}
 int SetCtrlVal(int panel, int control, int value) {
     return set(panel, control, static_cast<long long>(value));
 }

@@ -7,18 +7,26 @@ namespace {
 SerialBackend* g_serial = nullptr;
 }
 
-void platform_use_serial(SerialBackend* backend) { g_serial = backend; }
-SerialBackend* platform_serial() { return g_serial; }
-void platform_serial_reset() { g_serial = nullptr; }
+void platform_use_serial(SerialBackend* backend) {
+    g_serial = backend;
+}
+SerialBackend* platform_serial() {
+    return g_serial;
+}
+void platform_serial_reset() {
+    g_serial = nullptr;
+}
 
 int OpenComConfig(int port, const char* device_name, long baud, int parity, int data_bits,
                   int stop_bits, int input_queue, int output_queue) {
     if (g_serial == nullptr)
         return kRS232NoBackend;
-    return g_serial->open_com_config(port, device_name != nullptr ? device_name : "", baud,
-                                     parity, data_bits, stop_bits, input_queue, output_queue);
+    return g_serial->open_com_config(port, device_name != nullptr ? device_name : "", baud, parity,
+                                     data_bits, stop_bits, input_queue, output_queue);
 }
-int FlushInQ(int port) { return g_serial != nullptr ? g_serial->flush_in_q(port) : kRS232NoBackend; }
+int FlushInQ(int port) {
+    return g_serial != nullptr ? g_serial->flush_in_q(port) : kRS232NoBackend;
+}
 int FlushOutQ(int port) {
     return g_serial != nullptr ? g_serial->flush_out_q(port) : kRS232NoBackend;
 }

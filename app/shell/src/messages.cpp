@@ -30,8 +30,8 @@ void update_status_line(int panel, int control, const char* text) {
 void cam_move_error_handling(int code, const char* where) {
     // The text is built to its full length: a long description is shown whole rather than
     // cut at a fixed buffer size.
-    const std::string text =
-        strfmt("Error in %s. Check error code # %i. Continue?", where != nullptr ? where : "", code);
+    const std::string text = strfmt("Error in %s. Check error code # %i. Continue?",
+                                    where != nullptr ? where : "", code);
     if (ConfirmPopup("ERROR", text.c_str()) == 0)
         cam_move_exit();
 }
@@ -51,10 +51,9 @@ void cam_move_ui_error(const char* text) {
 
 int danger_operation_message(const char* text) {
     beep_twice();
-    const int answer =
-        GenericMessagePopup("Danger Operation", text != nullptr ? text : "", "Yes", "No", "Reset",
-                            nullptr, 0, VAL_CENTER_BUTTONS, VAL_GENERIC_POPUP_BTN1,
-                            VAL_GENERIC_POPUP_BTN1, VAL_GENERIC_POPUP_BTN3);
+    const int answer = GenericMessagePopup(
+        "Danger Operation", text != nullptr ? text : "", "Yes", "No", "Reset", nullptr, 0,
+        VAL_CENTER_BUTTONS, VAL_GENERIC_POPUP_BTN1, VAL_GENERIC_POPUP_BTN1, VAL_GENERIC_POPUP_BTN3);
     switch (answer) {
     case VAL_GENERIC_POPUP_BTN1:
         return 0;
@@ -85,4 +84,6 @@ void cam_move_exit() {
     }
 }
 
-void cam_move_GUI_out(int panel, int control, double value) { SetCtrlVal(panel, control, value); }
+void cam_move_GUI_out(int panel, int control, double value) {
+    SetCtrlVal(panel, control, value);
+}

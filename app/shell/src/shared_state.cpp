@@ -12,16 +12,24 @@ int g_main_panel = 0;
 } // namespace
 
 const std::array<int, COORD_CTRL_COUNT> coord_ctrls = {
-    MAIN_TARGET_X,    MAIN_TARGET_Y,     MAIN_TARGET_ROLL,   MAIN_TARGET_PITCH,  MAIN_TARGET_YAW,
-    MAIN_PRESENT_X,   MAIN_PRESENT_Y,    MAIN_PRESENT_ROLL,  MAIN_PRESENT_PITCH, MAIN_PRESENT_YAW,
-    MAIN_CAM_ANGLE_1, MAIN_CAM_ANGLE_2,  MAIN_CAM_ANGLE_3,   MAIN_CAM_ANGLE_4,   MAIN_CAM_ANGLE_5,
-    MAIN_GAGE_1,      MAIN_GAGE_2,       MAIN_GAGE_3,        MAIN_GAGE_4,        MAIN_GAGE_5,
+    MAIN_TARGET_X,    MAIN_TARGET_Y,    MAIN_TARGET_ROLL,  MAIN_TARGET_PITCH,  MAIN_TARGET_YAW,
+    MAIN_PRESENT_X,   MAIN_PRESENT_Y,   MAIN_PRESENT_ROLL, MAIN_PRESENT_PITCH, MAIN_PRESENT_YAW,
+    MAIN_CAM_ANGLE_1, MAIN_CAM_ANGLE_2, MAIN_CAM_ANGLE_3,  MAIN_CAM_ANGLE_4,   MAIN_CAM_ANGLE_5,
+    MAIN_GAGE_1,      MAIN_GAGE_2,      MAIN_GAGE_3,       MAIN_GAGE_4,        MAIN_GAGE_5,
 };
 
-param_structure& shared_param() { return g_param; }
-instrument_addresses& shared_addresses() { return g_addresses; }
-device_ids& shared_device_ids() { return g_ids; }
-int& main_panel_handle() { return g_main_panel; }
+param_structure& shared_param() {
+    return g_param;
+}
+instrument_addresses& shared_addresses() {
+    return g_addresses;
+}
+device_ids& shared_device_ids() {
+    return g_ids;
+}
+int& main_panel_handle() {
+    return g_main_panel;
+}
 
 void shared_state_reset() {
     g_param = param_structure{};

@@ -14,9 +14,9 @@ struct WallTime {
 class ClockBackend {
 public:
     virtual ~ClockBackend() = default;
-    virtual void delay(double seconds) = 0;       // blocking; no callbacks run meanwhile
-    virtual std::uint32_t tick_count() = 0;       // milliseconds, wraps at 2^32
-    virtual WallTime wall_time() = 0;             // local date and time of day
+    virtual void delay(double seconds) = 0; // blocking; no callbacks run meanwhile
+    virtual std::uint32_t tick_count() = 0; // milliseconds, wraps at 2^32
+    virtual WallTime wall_time() = 0;       // local date and time of day
 };
 
 // Installs the clock used by every call below; nullptr restores the machine's clock.

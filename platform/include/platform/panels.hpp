@@ -89,12 +89,12 @@ using CtrlValue = std::variant<long long, double, std::string>;
 struct GenericPopupRequest {
     std::string title;
     std::string message;
-    std::string button[3];  // left to right; an empty label means no button
-    bool with_text_entry;   // false: no response field
+    std::string button[3]; // left to right; an empty label means no button
+    bool with_text_entry;  // false: no response field
     int max_response_length;
-    int active_button;      // VAL_GENERIC_POPUP_BTNn
-    int enter_button;       // answers Enter
-    int escape_button;      // answers Escape
+    int active_button; // VAL_GENERIC_POPUP_BTNn
+    int enter_button;  // answers Enter
+    int escape_button; // answers Escape
 };
 
 struct FileSelectRequest {

@@ -14,5 +14,4 @@ std::string strfmt(const char* format, ...) __attribute__((format(printf, 1, 2))
 // line ends). On success returns the value and sets `consumed` to the characters used.
 // Rejects text that is not a number; a result that overflows is not a number either.
 std::optional<double> parse_double_prefix(std::string_view text, std::size_t* consumed = nullptr);
-std::optional<long long> parse_int_prefix(std::string_view text,
-                                          std::size_t* consumed = nullptr);
+std::optional<long long> parse_int_prefix(std::string_view text, std::size_t* consumed = nullptr);

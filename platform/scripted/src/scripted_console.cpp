@@ -1,6 +1,8 @@
 #include "platform/scripted/scripted_console.hpp"
 
-void ScriptedConsole::write(std::string_view text) { output_.append(text); }
+void ScriptedConsole::write(std::string_view text) {
+    output_.append(text);
+}
 
 bool ScriptedConsole::read_line(std::string& line, std::size_t max_chars) {
     ++reads_;
@@ -18,4 +20,6 @@ bool ScriptedConsole::read_line(std::string& line, std::size_t max_chars) {
     return true;
 }
 
-void ScriptedConsole::exit_program(int status) { throw ProgramExitRequest{status}; }
+void ScriptedConsole::exit_program(int status) {
+    throw ProgramExitRequest{status};
+}

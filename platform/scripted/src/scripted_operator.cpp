@@ -28,7 +28,9 @@ void ScriptedOperator::answer(PopupKind kind, int result, std::string text) {
     answers_.push_back({kind, result, std::move(text), 0});
 }
 
-void ScriptedOperator::answer_generic_enter() { answers_.push_back({PopupKind::Generic, 0, {}, 1}); }
+void ScriptedOperator::answer_generic_enter() {
+    answers_.push_back({PopupKind::Generic, 0, {}, 1});
+}
 
 void ScriptedOperator::answer_generic_escape() {
     answers_.push_back({PopupKind::Generic, 0, {}, 2});
@@ -38,7 +40,9 @@ void ScriptedOperator::queue_action(std::function<void()> action) {
     actions_.push_back(std::move(action));
 }
 
-void ScriptedOperator::note_unexpected(std::string what) { unexpected_.push_back(std::move(what)); }
+void ScriptedOperator::note_unexpected(std::string what) {
+    unexpected_.push_back(std::move(what));
+}
 
 ScriptedControl* ScriptedOperator::find(int panel, int control) {
     const auto p = panels_.find(panel);
@@ -55,8 +59,8 @@ const ScriptedControl* ScriptedOperator::find(int panel, int control) const {
 bool ScriptedOperator::take_answer(PopupKind kind, const std::string& title,
                                    const std::string& message, Answer& out) {
     if (answers_.empty() || answers_.front().kind != kind) {
-        std::string what = std::string(popup_kind_name(kind)) + " pop-up \"" + title + "\": \"" +
-                           message + "\"";
+        std::string what =
+            std::string(popup_kind_name(kind)) + " pop-up \"" + title + "\": \"" + message + "\"";
         if (!answers_.empty())
             what += std::string(" while the script expected a ") +
                     popup_kind_name(answers_.front().kind) + " pop-up";
@@ -70,8 +74,8 @@ bool ScriptedOperator::take_answer(PopupKind kind, const std::string& title,
 
 int ScriptedOperator::press(int panel, int control, int event) {
     const ScriptedControl* c = find(panel, control);
-    const std::string where = "control " + std::to_string(control) + " of panel " +
-                              std::to_string(panel);
+    const std::string where =
+        "control " + std::to_string(control) + " of panel " + std::to_string(panel);
     if (c == nullptr) {
         note_unexpected("pressed " + where + ", which does not exist");
         return -1;
@@ -187,8 +191,7 @@ bool ScriptedOperator::visible(int panel, int control) const {
 
 // --- PanelBackend ----------------------------------------------------------------------
 
-int ScriptedOperator::load_panel(int parent_panel, const std::string& ui_file,
-                                 int resource_id) {
+int ScriptedOperator::load_panel(int parent_panel, const std::string& ui_file, int resource_id) {
     if (fail_next_load_ != 0) {
         const int status = fail_next_load_;
         fail_next_load_ = 0;
@@ -359,14 +362,8 @@ int ScriptedOperator::generic_message_popup(const GenericPopupRequest& request,
                 response->resize(static_cast<std::size_t>(request.max_response_length));
         }
     }
-    PopupRecord record{PopupKind::Generic,
-                       request.title,
-                       request.message,
-                       {},
-                       request.active_button,
-                       request.enter_button,
-                       request.escape_button,
-                       result};
+    PopupRecord record{PopupKind::Generic,    request.title,        request.message,       {},
+                       request.active_button, request.enter_button, request.escape_button, result};
     for (const auto& label : request.button)
         if (!label.empty())
             record.buttons.push_back(label);
@@ -398,8 +395,14 @@ int ScriptedOperator::file_select_popup(const FileSelectRequest& request, std::s
         if (result > 0)
             path = a.text;
     }
-    PopupRecord record{PopupKind::FileSelect, request.title, request.default_directory,
-                       {request.default_file_spec, request.file_type_list}, 0, 0, 0, result};
+    PopupRecord record{PopupKind::FileSelect,
+                       request.title,
+                       request.default_directory,
+                       {request.default_file_spec, request.file_type_list},
+                       0,
+                       0,
+                       0,
+                       result};
     popups_.push_back(std::move(record));
     return result;
 }
@@ -430,8 +433,8 @@ int ScriptedOperator::delete_graph_plot(int panel, int control, int plot, int /*
     return 0;
 }
 
-int ScriptedOperator::set_axis_range(int panel, int control, int x_mode, double x_min,
-                                     double x_max, int y_mode, double y_min, double y_max) {
+int ScriptedOperator::set_axis_range(int panel, int control, int x_mode, double x_min, double x_max,
+                                     int y_mode, double y_min, double y_max) {
     ScriptedControl* c = find(panel, control);
     if (c == nullptr || c->kind != "graph")
         return panels_.find(panel) == panels_.end() ? UIEHandleInvalid : UIECtrlNotFound;
@@ -449,4 +452,6 @@ int ScriptedOperator::set_axis_range(int panel, int control, int x_mode, double 
     return 0;
 }
 
-void ScriptedOperator::beep() { ++beeps_; }
+void ScriptedOperator::beep() {
+    ++beeps_;
+}

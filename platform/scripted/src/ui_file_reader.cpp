@@ -26,9 +26,8 @@ std::string read_value(QXmlStreamReader& xml) {
         const auto name = xml.name();
         if (first && (name == u"number" || name == u"double" || name == u"bool" ||
                       name == u"string" || name == u"enum" || name == u"cstring")) {
-            value = xml.readElementText(QXmlStreamReader::IncludeChildElements)
-                        .trimmed()
-                        .toStdString();
+            value =
+                xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed().toStdString();
         } else {
             xml.skipCurrentElement();
         }
@@ -51,7 +50,8 @@ void read_children(QXmlStreamReader& xml, int owner, bool widget_level,
             widgets.push_back(std::move(entry));
             read_children(xml, static_cast<int>(widgets.size() - 1), true, widgets);
         } else if (widget_level && owner >= 0 && name == u"property") {
-            std::string key = xml.attributes().value(QStringLiteral("name")).toString().toStdString();
+            std::string key =
+                xml.attributes().value(QStringLiteral("name")).toString().toStdString();
             widgets[static_cast<std::size_t>(owner)].props[key] = read_value(xml);
         } else if (widget_level && owner >= 0 && name == u"attribute") {
             const bool is_title = xml.attributes().value(QStringLiteral("name")) == u"title";

@@ -33,8 +33,8 @@ VirtualClock::VirtualClock(std::uint32_t start_ticks) : start_ticks_(start_ticks
 }
 
 void VirtualClock::set_wall_time(const WallTime& t) {
-    const long long seconds = days_from_civil(t.year, t.month, t.day) * 86400LL +
-                              t.hour * 3600LL + t.minute * 60LL + t.second;
+    const long long seconds = days_from_civil(t.year, t.month, t.day) * 86400LL + t.hour * 3600LL +
+                              t.minute * 60LL + t.second;
     wall_base_s_ = seconds - elapsed_us_ / 1000000;
 }
 

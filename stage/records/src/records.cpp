@@ -1,7 +1,6 @@
 #include "stage/records.hpp"
 
-void fill_param_structure(param_structure& param, instrument_addresses& addresses,
-                          int test_mode) {
+void fill_param_structure(param_structure& param, instrument_addresses& addresses, int test_mode) {
     param.test_axis = 1;
     param.gage_channel = 1;
     param.test_points = 1;

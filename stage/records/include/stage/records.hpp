@@ -22,27 +22,27 @@ using cam_angles = std::array<double, CAM_COUNT>;
 using vertex_coords = std::array<double, 4>;
 
 struct param_structure {
-    std::uint16_t test_axis;      // cam moved when only one motor is in play
-    std::int16_t gage_channel;    // EV-16P gauge read by the test bench
-    std::uint16_t test_points;    // points of a test run
-    double test_step;             // step of the step scan, motor revolutions
-    double aux_setting_1;         // shown and edited on the panels; nothing computes with it
-    double aux_setting_2;         // likewise
-    std::array<double, CAM_COUNT> home_angle;         // radians
-    std::array<std::int32_t, CAM_COUNT> motor_sign;   // every motor move is multiplied by it
-    std::array<std::int32_t, CAM_COUNT> pot_sign;     // potentiometer direction
-    std::int32_t gage_count;                          // gauges read with each position, <= 4
-    std::array<std::int32_t, GAGE_SLOTS> gage_list;   // EV-16P gauge of slot i
-    std::array<double, CAM_COUNT> pot_offset;         // radians
-    std::array<double, CAM_COUNT> pot_scale;          // radians per unit of voltage ratio
-    std::uint16_t motors_per_move;                    // 5: the stage; otherwise test_axis alone
-    std::array<double, CAM_COUNT> cam_eccentricity;   // circle centre to axis of rotation
-    coordinates coord;            // targets as read; after a forward solution, the present
-    cam_angles cam_angle;         // last measured cam angles
-    std::array<double, GAGE_SLOTS> gage_value;        // last gauge readings / 1000
-    double test_interval;         // seconds between readings of a timed series
-    double test_random;           // nonzero selects the repeatability test
-    std::int32_t log_to_file;     // 1: the operator chose to log to a file
+    std::uint16_t test_axis;   // cam moved when only one motor is in play
+    std::int16_t gage_channel; // EV-16P gauge read by the test bench
+    std::uint16_t test_points; // points of a test run
+    double test_step;          // step of the step scan, motor revolutions
+    double aux_setting_1;      // shown and edited on the panels; nothing computes with it
+    double aux_setting_2;      // likewise
+    std::array<double, CAM_COUNT> home_angle;       // radians
+    std::array<std::int32_t, CAM_COUNT> motor_sign; // every motor move is multiplied by it
+    std::array<std::int32_t, CAM_COUNT> pot_sign;   // potentiometer direction
+    std::int32_t gage_count;                        // gauges read with each position, <= 4
+    std::array<std::int32_t, GAGE_SLOTS> gage_list; // EV-16P gauge of slot i
+    std::array<double, CAM_COUNT> pot_offset;       // radians
+    std::array<double, CAM_COUNT> pot_scale;        // radians per unit of voltage ratio
+    std::uint16_t motors_per_move;                  // 5: the stage; otherwise test_axis alone
+    std::array<double, CAM_COUNT> cam_eccentricity; // circle centre to axis of rotation
+    coordinates coord;    // targets as read; after a forward solution, the present
+    cam_angles cam_angle; // last measured cam angles
+    std::array<double, GAGE_SLOTS> gage_value; // last gauge readings / 1000
+    double test_interval;                      // seconds between readings of a timed series
+    double test_random;                        // nonzero selects the repeatability test
+    std::int32_t log_to_file;                  // 1: the operator chose to log to a file
 };
 
 struct instrument_addresses {
@@ -57,5 +57,4 @@ struct instrument_addresses {
 // Sets every default of both records. test_mode != 0 selects one gauge and one motor per
 // move (the test bench), 0 no gauge and five motors (the stage). cam_angle, gage_value and
 // log_to_file keep what they hold.
-void fill_param_structure(param_structure& param, instrument_addresses& addresses,
-                          int test_mode);
+void fill_param_structure(param_structure& param, instrument_addresses& addresses, int test_mode);

@@ -23,8 +23,8 @@ public:
 
 private:
     std::uint32_t start_ticks_;
-    long long elapsed_us_ = 0;   // since construction
-    long long wall_base_s_ = 0;  // wall time in seconds since 0000-03-01 at elapsed 0
+    long long elapsed_us_ = 0;  // since construction
+    long long wall_base_s_ = 0; // wall time in seconds since 0000-03-01 at elapsed 0
     int delays_ = 0;
     double delayed_s_ = 0.0;
 };

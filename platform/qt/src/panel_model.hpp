@@ -1,0 +1,93 @@
+// What the Qt panel backend keeps per loaded panel: its window, its controls by id with
+// their kind and bound callback, and the state of each graph. Shared by the backend's
+// source files only.
+#pragma once
+
+#include "platform/qt/qt_panel_backend.hpp"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+class QChart;
+class QChartView;
+class QEventLoop;
+class QScatterSeries;
+class QValueAxis;
+
+enum class CtrlKind {
+    numeric_double,
+    numeric_int,
+    numeric_u16,
+    string,
+    command,
+    ring,
+    switch_,
+    led,
+    graph,
+};
+
+struct Control {
+    CtrlKind kind = CtrlKind::command;
+    QPointer<QWidget> widget;
+    CtrlCallbackPtr callback = nullptr;
+    // The value as last set by the program or committed by the operator: an edit that
+    // ends without changing it (focus leaving the field) is no commit.
+    CtrlValue committed;
+    bool enter_pressed = false;
+};
+
+struct Plot {
+    QScatterSeries* series;
+    double x, y;
+};
+
+struct Graph {
+    QPointer<QChartView> view;
+    QChart* chart = nullptr;
+    QValueAxis* x_axis = nullptr;
+    QValueAxis* y_axis = nullptr;
+    std::map<std::pair<int, int>, QScatterSeries*> series; // by point style and colour
+    std::map<int, Plot> plots;                              // by plot handle
+    int next_plot = 1;
+};
+
+struct Panel {
+    int parent = 0;
+    // A top-level panel is owned here; a child panel belongs to its parent's window.
+    std::unique_ptr<QWidget> owned;
+    QPointer<QWidget> window;
+    std::map<int, Control> controls;
+    std::map<int, Graph> graphs;
+};
+
+struct QtPanelBackend::Impl {
+    std::map<int, Panel> panels;
+    int next_handle = 1;
+    std::vector<QEventLoop*> loops; // nested run_user_interface calls, innermost last
+
+    Panel* panel(int handle);
+    const Panel* panel(int handle) const;
+    // Sets `out` to the control, or returns UIEHandleInvalid / UIECtrlNotFound.
+    int control(int handle, int id, Control*& out);
+    int graph(int handle, int id, Graph*& out);
+
+    // Calls the control's callback with the commit event, if it has one.
+    void commit(int handle, int id);
+};
+
+// Loading (panel_loading.cpp): builds the panel from page `resource_id` of the file;
+// returns 0 or a negative status.
+int build_panel(QtPanelBackend::Impl& impl, int handle, int parent, const std::string& ui_file,
+                int resource_id, Panel& out);
+
+// Values (control_values.cpp).
+CtrlValue read_control(const Control& control);
+int write_control(Control& control, const CtrlValue& value);
+
+// Graph (graph.cpp): replaces the placeholder widget by a chart view.
+void make_graph(QWidget* placeholder, Graph& graph);

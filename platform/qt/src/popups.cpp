@@ -1,0 +1,246 @@
+// The run-time's pop-ups as modal dialogs. Each dialog carries an object name
+// ("messagePopup", "confirmPopup", "genericPopup", "promptPopup", "fileSelectPopup") so
+// that a test can find it through QApplication::activeModalWidget and answer it.
+#include "panel_model.hpp"
+
+#include "platform/files.hpp"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QWidget* popup_parent() { return QApplication::activeWindow(); }
+
+QString qs(const std::string& text) { return QString::fromStdString(text); }
+
+bool valid_button(const GenericPopupRequest& request, int button) {
+    return button >= VAL_GENERIC_POPUP_BTN1 && button <= VAL_GENERIC_POPUP_BTN3 &&
+           !request.button[button - 1].empty();
+}
+
+// Three buttons left to right; Enter answers `enter_button` and Escape (or the window's
+// close button) `escape_button`, wherever the focus is.
+class GenericPopup : public QDialog {
+public:
+    GenericPopup(const GenericPopupRequest& request, QWidget* parent)
+        : QDialog(parent), enter_(valid_button(request, request.enter_button)
+                                      ? request.enter_button
+                                      : 0),
+          escape_(valid_button(request, request.escape_button) ? request.escape_button : 0) {
+        setObjectName("genericPopup");
+        setWindowTitle(qs(request.title));
+        auto* layout = new QVBoxLayout(this);
+        auto* message = new QLabel(qs(request.message), this);
+        message->setWordWrap(true);
+        message->setMinimumWidth(320);
+        layout->addWidget(message);
+        if (request.with_text_entry) {
+            entry_ = new QLineEdit(this);
+            entry_->setObjectName("genericPopupEntry");
+            if (request.max_response_length > 0)
+                entry_->setMaxLength(request.max_response_length);
+            entry_->installEventFilter(this);
+            layout->addWidget(entry_);
+        }
+        auto* row = new QHBoxLayout();
+        row->addStretch();
+        for (int i = 0; i < 3; ++i) {
+            if (request.button[i].empty())
+                continue;
+            auto* button = new QPushButton(qs(request.button[i]), this);
+            button->setObjectName(QString("genericPopupButton%1").arg(i + 1));
+            button->setAutoDefault(false);
+            button->installEventFilter(this);
+            const int answer = i + 1;
+            connect(button, &QPushButton::clicked, this, [this, answer] { done(answer); });
+            row->addWidget(button);
+            if (request.active_button == answer)
+                button->setFocus(Qt::OtherFocusReason);
+        }
+        row->addStretch();
+        layout->addLayout(row);
+        if (entry_ != nullptr && request.active_button == VAL_GENERIC_POPUP_INPUT_STRING)
+            entry_->setFocus(Qt::OtherFocusReason);
+        installEventFilter(this);
+    }
+
+    std::string response() const {
+        return entry_ != nullptr ? entry_->text().toStdString() : std::string();
+    }
+
+    void reject() override {
+        if (escape_ != 0)
+            done(escape_);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                if (enter_ != 0)
+                    done(enter_);
+                return true;
+            }
+            if (key == Qt::Key_Escape) {
+                reject();
+                return true;
+            }
+        }
+        return QDialog::eventFilter(watched, event);
+    }
+
+private:
+    int enter_;
+    int escape_;
+    QLineEdit* entry_ = nullptr;
+};
+
+// "*.dat;*.txt" → the patterns of a name filter.
+QStringList patterns(const std::string& list) {
+    QStringList out;
+    for (const QString& part : qs(list).split(';', Qt::SkipEmptyParts)) {
+        const QString pattern = part.trimmed();
+        if (!pattern.isEmpty())
+            out << pattern;
+    }
+    return out;
+}
+
+bool is_pattern(const QString& spec) {
+    return spec.contains('*') || spec.contains('?');
+}
+
+} // namespace
+
+void QtPanelBackend::message_popup(const std::string& title, const std::string& message) {
+    QMessageBox box(QMessageBox::Information, qs(title), qs(message), QMessageBox::Ok,
+                    popup_parent());
+    box.setObjectName("messagePopup");
+    box.exec();
+}
+
+int QtPanelBackend::confirm_popup(const std::string& title, const std::string& message) {
+    QMessageBox box(QMessageBox::Question, qs(title), qs(message),
+                    QMessageBox::Yes | QMessageBox::No, popup_parent());
+    box.setObjectName("confirmPopup");
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes ? 1 : 0;
+}
+
+int QtPanelBackend::generic_message_popup(const GenericPopupRequest& request,
+                                          std::string* response) {
+    GenericPopup popup(request, popup_parent());
+    const int answer = popup.exec();
+    if (response != nullptr)
+        *response = popup.response();
+    return answer;
+}
+
+int QtPanelBackend::prompt_popup(const std::string& title, const std::string& message,
+                                 std::string& response, int max_length) {
+    QDialog dialog(popup_parent());
+    dialog.setObjectName("promptPopup");
+    dialog.setWindowTitle(qs(title));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* label = new QLabel(qs(message), &dialog);
+    label->setWordWrap(true);
+    layout->addWidget(label);
+    auto* entry = new QLineEdit(&dialog);
+    entry->setObjectName("promptPopupEntry");
+    entry->setMinimumWidth(320);
+    if (max_length > 0)
+        entry->setMaxLength(max_length);
+    layout->addWidget(entry);
+    auto* buttons =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    entry->setFocus(Qt::OtherFocusReason);
+    if (dialog.exec() != QDialog::Accepted)
+        return 0;
+    response = entry->text().toStdString();
+    return 1;
+}
+
+int QtPanelBackend::file_select_popup(const FileSelectRequest& request, std::string& path) {
+    const QString directory =
+        request.default_directory.empty()
+            ? QString()
+            : QString::fromStdString(platform_map_path(request.default_directory));
+    QFileDialog dialog(popup_parent(), qs(request.title), directory);
+    dialog.setObjectName("fileSelectPopup");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!request.allow_make_directory)
+        dialog.setOption(QFileDialog::ReadOnly); // no "new folder"
+
+    QStringList filter_patterns = patterns(request.file_type_list);
+    const QString spec = qs(request.default_file_spec);
+    if (is_pattern(spec) && !filter_patterns.contains(spec))
+        filter_patterns.prepend(spec);
+    QStringList filters;
+    if (!filter_patterns.isEmpty())
+        filters << QString("Files (%1)").arg(filter_patterns.join(' '));
+    if (!request.restrict_extension || filters.isEmpty())
+        filters << "All files (*)";
+    dialog.setNameFilters(filters);
+    if (!spec.isEmpty() && !is_pattern(spec))
+        dialog.selectFile(spec);
+
+    switch (request.button_label) {
+    case VAL_LOAD_BUTTON:
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setLabelText(QFileDialog::Accept, "Load");
+        break;
+    case VAL_SAVE_BUTTON:
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setLabelText(QFileDialog::Accept, "Save");
+        break;
+    case VAL_SELECT_BUTTON:
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setLabelText(QFileDialog::Accept, "Select");
+        break;
+    default:
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setLabelText(QFileDialog::Accept, "OK");
+        break;
+    }
+    if (request.restrict_directory && !directory.isEmpty())
+        QObject::connect(&dialog, &QFileDialog::directoryEntered, &dialog,
+                         [&dialog, directory](const QString& entered) {
+                             if (QFileInfo(entered) != QFileInfo(directory))
+                                 dialog.setDirectory(directory);
+                         });
+    if (!request.allow_cancel) {
+        if (auto* box = dialog.findChild<QDialogButtonBox*>())
+            if (QPushButton* cancel = box->button(QDialogButtonBox::Cancel))
+                cancel->hide();
+    }
+
+    // Without a cancel the operator must choose a file.
+    while (dialog.exec() != QDialog::Accepted)
+        if (request.allow_cancel)
+            return VAL_NO_FILE_SELECTED;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty())
+        return VAL_NO_FILE_SELECTED;
+    path = chosen.front().toStdString();
+    return QFileInfo::exists(chosen.front()) ? VAL_EXISTING_FILE_SELECTED
+                                             : VAL_NEW_FILE_SELECTED;
+}

@@ -1,0 +1,238 @@
+// The panel backend's handles, windows, event loop, values and attributes.
+#include "panel_model.hpp"
+
+#include <QApplication>
+#include <QChartView>
+#include <QEventLoop>
+
+// --- Lookup and commit ------------------------------------------------------------------
+
+Panel* QtPanelBackend::Impl::panel(int handle) {
+    const auto it = panels.find(handle);
+    return it != panels.end() && it->second.window != nullptr ? &it->second : nullptr;
+}
+
+const Panel* QtPanelBackend::Impl::panel(int handle) const {
+    const auto it = panels.find(handle);
+    return it != panels.end() && it->second.window != nullptr ? &it->second : nullptr;
+}
+
+int QtPanelBackend::Impl::control(int handle, int id, Control*& out) {
+    Panel* p = panel(handle);
+    if (p == nullptr)
+        return UIEHandleInvalid;
+    const auto it = p->controls.find(id);
+    if (it == p->controls.end() || it->second.widget == nullptr)
+        return UIECtrlNotFound;
+    out = &it->second;
+    return 0;
+}
+
+int QtPanelBackend::Impl::graph(int handle, int id, Graph*& out) {
+    Control* c = nullptr;
+    if (const int status = control(handle, id, c); status != 0)
+        return status;
+    if (c->kind != CtrlKind::graph)
+        return UIEAttributeNotValid;
+    Graph& g = panel(handle)->graphs[id];
+    if (g.view == nullptr)
+        return UIECtrlNotFound;
+    out = &g;
+    return 0;
+}
+
+void QtPanelBackend::Impl::commit(int handle, int id) {
+    Control* c = nullptr;
+    if (control(handle, id, c) != 0 || c->callback == nullptr)
+        return;
+    // The callback may discard this very panel; nothing here is touched afterwards.
+    c->callback(handle, id, EVENT_COMMIT, nullptr, 0, 0);
+}
+
+// --- Panels and the event loop ----------------------------------------------------------
+
+QtPanelBackend::QtPanelBackend() : impl_(std::make_unique<Impl>()) {
+    // Panels close through the program's Quit and Exit buttons only.
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+QtPanelBackend::~QtPanelBackend() {
+    // Children first: a child panel's window belongs to its parent's window.
+    for (auto& [handle, panel] : impl_->panels) {
+        if (panel.owned == nullptr && panel.window != nullptr) {
+            panel.window->setParent(nullptr);
+            panel.owned.reset(panel.window.data());
+        }
+    }
+    impl_->panels.clear();
+    // Windows discarded from their own callbacks wait for deferred deletion.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+int QtPanelBackend::load_panel(int parent_panel, const std::string& ui_file, int resource_id) {
+    const int handle = impl_->next_handle;
+    Panel panel;
+    if (const int status = build_panel(*impl_, handle, parent_panel, ui_file, resource_id, panel);
+        status < 0)
+        return status;
+    ++impl_->next_handle;
+    impl_->panels.emplace(handle, std::move(panel));
+    return handle;
+}
+
+int QtPanelBackend::display_panel(int panel) {
+    Panel* p = impl_->panel(panel);
+    if (p == nullptr)
+        return UIEHandleInvalid;
+    QWidget* window = p->window;
+    window->show();
+    window->raise();
+    // Drawn now: the operation that called this may keep the event loop blocked for a
+    // long while. Operator input waits; layout and paint requests are handled.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    window->repaint();
+    return 0;
+}
+
+int QtPanelBackend::discard_panel(int panel) {
+    Panel* p = impl_->panel(panel);
+    if (p == nullptr)
+        return UIEHandleInvalid;
+    // Child panels go with their parent's window.
+    std::vector<int> children;
+    for (const auto& [handle, other] : impl_->panels)
+        if (other.parent == panel)
+            children.push_back(handle);
+    for (const int child : children)
+        discard_panel(child);
+
+    p = impl_->panel(panel);
+    QWidget* window = p->window;
+    window->hide();
+    // Deleted later: the discard usually comes from a callback of one of its own buttons,
+    // which is still being delivered.
+    if (p->owned != nullptr)
+        p->owned.release()->deleteLater();
+    else
+        window->deleteLater();
+    impl_->panels.erase(panel);
+    return 0;
+}
+
+int QtPanelBackend::set_active_panel(int panel) {
+    Panel* p = impl_->panel(panel);
+    if (p == nullptr)
+        return UIEHandleInvalid;
+    // The active panel is the one in front, so a panel not yet shown is shown.
+    p->window->show();
+    p->window->raise();
+    p->window->activateWindow();
+    return 0;
+}
+
+int QtPanelBackend::set_active_ctrl(int panel, int control) {
+    Control* c = nullptr;
+    if (const int status = impl_->control(panel, control, c); status != 0)
+        return status;
+    c->widget->setFocus(Qt::OtherFocusReason);
+    return 0;
+}
+
+int QtPanelBackend::run_user_interface() {
+    QEventLoop loop;
+    impl_->loops.push_back(&loop);
+    const int code = loop.exec();
+    impl_->loops.pop_back();
+    return code;
+}
+
+int QtPanelBackend::quit_user_interface(int code) {
+    // Ends the innermost loop once the callback that asked for it has returned.
+    if (!impl_->loops.empty())
+        impl_->loops.back()->exit(code);
+    return 0;
+}
+
+void QtPanelBackend::process_system_events() { QCoreApplication::processEvents(); }
+
+// --- Values and attributes --------------------------------------------------------------
+
+int QtPanelBackend::get_value(int panel, int control, CtrlValue& out) {
+    Control* c = nullptr;
+    if (const int status = impl_->control(panel, control, c); status != 0)
+        return status;
+    if (c->kind == CtrlKind::graph)
+        return UIEAttributeNotValid;
+    out = read_control(*c);
+    return 0;
+}
+
+int QtPanelBackend::set_value(int panel, int control, const CtrlValue& value) {
+    Control* c = nullptr;
+    if (const int status = impl_->control(panel, control, c); status != 0)
+        return status;
+    return write_control(*c, value);
+}
+
+int QtPanelBackend::get_attribute(int panel, int control, int attribute, int& out) {
+    Control* c = nullptr;
+    if (const int status = impl_->control(panel, control, c); status != 0)
+        return status;
+    QWidget* window = impl_->panel(panel)->window;
+    switch (attribute) {
+    case ATTR_DIMMED:
+        out = c->widget->isEnabledTo(window) ? 0 : 1;
+        return 0;
+    case ATTR_VISIBLE:
+        out = c->widget->isVisibleTo(window) ? 1 : 0;
+        return 0;
+    case ATTR_CTRL_VAL: {
+        const CtrlValue value = read_control(*c);
+        if (const auto* i = std::get_if<long long>(&value)) {
+            out = static_cast<int>(*i);
+            return 0;
+        }
+        return UIEValueTypeMismatch;
+    }
+    default:
+        return UIEAttributeNotValid;
+    }
+}
+
+int QtPanelBackend::set_attribute(int panel, int control, int attribute, int value) {
+    Control* c = nullptr;
+    if (const int status = impl_->control(panel, control, c); status != 0)
+        return status;
+    switch (attribute) {
+    case ATTR_DIMMED:
+        c->widget->setEnabled(value == 0);
+        break;
+    case ATTR_VISIBLE:
+        c->widget->setVisible(value != 0);
+        break;
+    case ATTR_CTRL_VAL:
+        return write_control(*c, static_cast<long long>(value));
+    default:
+        return UIEAttributeNotValid;
+    }
+    if (c->widget->window()->isVisible())
+        c->widget->repaint();
+    return 0;
+}
+
+void QtPanelBackend::beep() { QApplication::beep(); }
+
+// --- For tests --------------------------------------------------------------------------
+
+QWidget* QtPanelBackend::panel_window(int panel) const {
+    const Panel* p = impl_->panel(panel);
+    return p != nullptr ? p->window.data() : nullptr;
+}
+
+QWidget* QtPanelBackend::control_widget(int panel, int control) const {
+    const Panel* p = impl_->panel(panel);
+    if (p == nullptr)
+        return nullptr;
+    const auto it = p->controls.find(control);
+    return it != p->controls.end() ? it->second.widget.data() : nullptr;
+}
