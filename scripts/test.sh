@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Runs every test: installs the Debian packages the build needs (when run as root and
+# they are missing), then configures, builds and tests twice: a GCC build with warnings
+# as errors (benchmarks built too), and a Clang build with AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake ninja-build g++ clang libgtest-dev libbenchmark-dev
+          qt6-base-dev qt6-tools-dev qt6-charts-dev qt6-serialport-dev
+          libqt6opengl6-dev libgl-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -eq 0 ]; then
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q
+    apt-get install -y -q "${missing[@]}"
+  else
+    echo "Missing Debian packages (install them as root): ${missing[*]}" >&2
+    exit 1
+  fi
+fi
+
+export QT_QPA_PLATFORM=offscreen
+export CTEST_OUTPUT_ON_FAILURE=1
+jobs=$(nproc)
+
+echo "== GCC build =="
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELWICK_WERROR=ON \
+      -DCMAKE_CXX_COMPILER=g++
+cmake --build build-test -j "$jobs"
+ctest --test-dir build-test -j "$jobs"
+
+echo "== Clang build with AddressSanitizer and UndefinedBehaviorSanitizer =="
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+cmake -S . -B build-test-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTRELWICK_WERROR=ON \
+      -DTRELWICK_SANITIZE=ON -DTRELWICK_BENCHMARKS=OFF -DCMAKE_CXX_COMPILER=clang++
+cmake --build build-test-asan -j "$jobs"
+ctest --test-dir build-test-asan -j "$jobs"
