@@ -33,7 +33,7 @@ echo "== GCC build =="
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELWICK_WERROR=ON \
       -DCMAKE_CXX_COMPILER=g++
 cmake --build build-test -j "$jobs"
-ctest --test-dir build-test -j "$jobs"
+ctest --test-dir build-test -j "$jobs" --timeout 600
 
 echo "== Clang build with AddressSanitizer and UndefinedBehaviorSanitizer =="
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
@@ -42,4 +42,4 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cmake -S . -B build-test-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTRELWICK_WERROR=ON \
       -DTRELWICK_SANITIZE=ON -DTRELWICK_BENCHMARKS=OFF -DCMAKE_CXX_COMPILER=clang++
 cmake --build build-test-asan -j "$jobs"
-ctest --test-dir build-test-asan -j "$jobs"
+ctest --test-dir build-test-asan -j "$jobs" --timeout 600

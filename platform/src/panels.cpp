@@ -79,17 +79,23 @@ std::string platform_resolve_resource(std::string_view file_name) {
     std::string name(file_name);
     // The program names its resource file by the run-time's extension; the file on disk
     // is the Qt Designer form beside the executable.
-    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".uir") == 0)
-        name.replace(name.size() - 4, 4, ".ui");
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".uir") == 0) {
+        name.resize(name.size() - 4);
+        name.append(".ui");
+    }
     if (!name.empty() && name.front() == '/')
         return name;
-    return g_resource_dir + "/" + name;
+    std::string path = g_resource_dir;
+    path.push_back('/');
+    path.append(name);
+    return path;
 }
 
 void platform_panels_reset() {
     g_panels = nullptr;
     g_callbacks.clear();
-    g_resource_dir = ".";
+    g_resource_dir.clear();
+    g_resource_dir.push_back('.');
 }
 
 int LoadPanel(int parent_panel, const char* file_name, int resource_id) {

@@ -143,8 +143,8 @@ int QtPanelBackend::delete_graph_plot(int panel, int control, int plot, int /*re
     return 0;
 }
 
-int QtPanelBackend::set_axis_range(int panel, int control, int x_mode, double x_min,
-                                   double x_max, int y_mode, double y_min, double y_max) {
+int QtPanelBackend::set_axis_range(int panel, int control, int x_mode, double x_min, double x_max,
+                                   int y_mode, double y_min, double y_max) {
     Graph* graph = nullptr;
     if (const int status = impl_->graph(panel, control, graph); status != 0)
         return status;

@@ -3,7 +3,6 @@
 // that carries a ctrlId becomes a control, bound to its callback by name.
 #include "panel_model.hpp"
 
-#include <QAbstractButton>
 #include <QChartView>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -135,9 +134,8 @@ void bind_events(QtPanelBackend::Impl& impl, int handle, int id, Control& contro
     case CtrlKind::numeric_int:
     case CtrlKind::numeric_u16:
         widget->installEventFilter(new EnterWatch(widget, impl, handle, id));
-        QObject::connect(static_cast<QAbstractSpinBox*>(widget),
-                         &QAbstractSpinBox::editingFinished, widget,
-                         [&impl, handle, id] { edit_finished(impl, handle, id); });
+        QObject::connect(static_cast<QAbstractSpinBox*>(widget), &QAbstractSpinBox::editingFinished,
+                         widget, [&impl, handle, id] { edit_finished(impl, handle, id); });
         break;
     case CtrlKind::string:
         widget->installEventFilter(new EnterWatch(widget, impl, handle, id));
@@ -150,12 +148,30 @@ void bind_events(QtPanelBackend::Impl& impl, int handle, int id, Control& contro
     }
 }
 
-// Lamps show a state; the operator cannot change them.
+// Lamps show a state; the operator cannot change them: clicks and keys never reach them.
+class LampGuard : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            return true;
+        default:
+            return QObject::eventFilter(watched, event);
+        }
+    }
+};
+
 void make_lamp(QWidget* widget) {
     auto* lamp = static_cast<QRadioButton*>(widget);
     lamp->setAutoExclusive(false);
     lamp->setFocusPolicy(Qt::NoFocus);
     lamp->setAttribute(Qt::WA_TransparentForMouseEvents);
+    lamp->installEventFilter(new LampGuard(lamp));
 }
 
 } // namespace

@@ -52,7 +52,7 @@ struct Graph {
     QValueAxis* x_axis = nullptr;
     QValueAxis* y_axis = nullptr;
     std::map<std::pair<int, int>, QScatterSeries*> series; // by point style and colour
-    std::map<int, Plot> plots;                              // by plot handle
+    std::map<int, Plot> plots;                             // by plot handle
     int next_plot = 1;
 };
 

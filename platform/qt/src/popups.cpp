@@ -20,9 +20,13 @@
 
 namespace {
 
-QWidget* popup_parent() { return QApplication::activeWindow(); }
+QWidget* popup_parent() {
+    return QApplication::activeWindow();
+}
 
-QString qs(const std::string& text) { return QString::fromStdString(text); }
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 bool valid_button(const GenericPopupRequest& request, int button) {
     return button >= VAL_GENERIC_POPUP_BTN1 && button <= VAL_GENERIC_POPUP_BTN3 &&
@@ -34,9 +38,8 @@ bool valid_button(const GenericPopupRequest& request, int button) {
 class GenericPopup : public QDialog {
 public:
     GenericPopup(const GenericPopupRequest& request, QWidget* parent)
-        : QDialog(parent), enter_(valid_button(request, request.enter_button)
-                                      ? request.enter_button
-                                      : 0),
+        : QDialog(parent),
+          enter_(valid_button(request, request.enter_button) ? request.enter_button : 0),
           escape_(valid_button(request, request.escape_button) ? request.escape_button : 0) {
         setObjectName("genericPopup");
         setWindowTitle(qs(request.title));
@@ -164,8 +167,7 @@ int QtPanelBackend::prompt_popup(const std::string& title, const std::string& me
     if (max_length > 0)
         entry->setMaxLength(max_length);
     layout->addWidget(entry);
-    auto* buttons =
-        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
@@ -241,6 +243,5 @@ int QtPanelBackend::file_select_popup(const FileSelectRequest& request, std::str
     if (chosen.isEmpty())
         return VAL_NO_FILE_SELECTED;
     path = chosen.front().toStdString();
-    return QFileInfo::exists(chosen.front()) ? VAL_EXISTING_FILE_SELECTED
-                                             : VAL_NEW_FILE_SELECTED;
+    return QFileInfo::exists(chosen.front()) ? VAL_EXISTING_FILE_SELECTED : VAL_NEW_FILE_SELECTED;
 }

@@ -57,14 +57,18 @@ QtPanelBackend::QtPanelBackend() : impl_(std::make_unique<Impl>()) {
 }
 
 QtPanelBackend::~QtPanelBackend() {
+    // Taken out of the table first: closing a window moves the focus, and a field losing
+    // it looks its panel up in the table, which must then be whole (and empty).
+    std::map<int, Panel> doomed = std::move(impl_->panels);
+    impl_->panels.clear();
     // Children first: a child panel's window belongs to its parent's window.
-    for (auto& [handle, panel] : impl_->panels) {
+    for (auto& [handle, panel] : doomed) {
         if (panel.owned == nullptr && panel.window != nullptr) {
             panel.window->setParent(nullptr);
             panel.owned.reset(panel.window.data());
         }
     }
-    impl_->panels.clear();
+    doomed.clear();
     // Windows discarded from their own callbacks wait for deferred deletion.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
@@ -153,7 +157,9 @@ int QtPanelBackend::quit_user_interface(int code) {
     return 0;
 }
 
-void QtPanelBackend::process_system_events() { QCoreApplication::processEvents(); }
+void QtPanelBackend::process_system_events() {
+    QCoreApplication::processEvents();
+}
 
 // --- Values and attributes --------------------------------------------------------------
 
@@ -220,7 +226,9 @@ int QtPanelBackend::set_attribute(int panel, int control, int attribute, int val
     return 0;
 }
 
-void QtPanelBackend::beep() { QApplication::beep(); }
+void QtPanelBackend::beep() {
+    QApplication::beep();
+}
 
 // --- For tests --------------------------------------------------------------------------
 

@@ -36,17 +36,15 @@ public:
 
     void message_popup(const std::string& title, const std::string& message) override;
     int confirm_popup(const std::string& title, const std::string& message) override;
-    int generic_message_popup(const GenericPopupRequest& request,
-                              std::string* response) override;
-    int prompt_popup(const std::string& title, const std::string& message,
-                     std::string& response, int max_length) override;
+    int generic_message_popup(const GenericPopupRequest& request, std::string* response) override;
+    int prompt_popup(const std::string& title, const std::string& message, std::string& response,
+                     int max_length) override;
     int file_select_popup(const FileSelectRequest& request, std::string& path) override;
 
-    int plot_point(int panel, int control, double x, double y, int point_style,
-                   int color) override;
+    int plot_point(int panel, int control, double x, double y, int point_style, int color) override;
     int delete_graph_plot(int panel, int control, int plot, int refresh) override;
-    int set_axis_range(int panel, int control, int x_mode, double x_min, double x_max,
-                       int y_mode, double y_min, double y_max) override;
+    int set_axis_range(int panel, int control, int x_mode, double x_min, double x_max, int y_mode,
+                       double y_min, double y_max) override;
 
     void beep() override;
 
