@@ -2,6 +2,7 @@
 #include "platform/console.hpp"
 
 #include "group_resets.hpp"
+#include "platform/text.hpp"
 
 #include <cstdarg>
 #include <cstdio>
@@ -61,16 +62,9 @@ void ConsoleWrite(std::string_view text) {
 void ConsolePrintf(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    if (length > 0) {
-        std::string text(static_cast<std::size_t>(length), '\0');
-        std::vsnprintf(text.data(), text.size() + 1, format, args);
-        platform_console().write(text);
-    }
+    const std::string text = vstrfmt(format, args);
     va_end(args);
+    platform_console().write(text);
 }
 
 bool ConsoleReadLine(std::string* line, std::size_t max_chars) {

@@ -26,12 +26,16 @@ long long to_integer(const CtrlValue& value) {
     return std::llround(d);
 }
 
-template <typename Int> int get_integer(int panel, int control, Int* out) {
+// Reads a control's value as the backend holds it.
+int read_value(int panel, int control, CtrlValue& value) {
     if (g_panels == nullptr)
         return UIENotAvailable;
+    return g_panels->get_value(panel, control, value);
+}
+
+template <typename Int> int get_integer(int panel, int control, Int* out) {
     CtrlValue value;
-    const int status = g_panels->get_value(panel, control, value);
-    if (status < 0)
+    if (const int status = read_value(panel, control, value); status < 0)
         return status;
     if (std::holds_alternative<std::string>(value))
         return UIEValueTypeMismatch;
@@ -134,11 +138,8 @@ int ProcessTCPEvents() {
 }
 
 int GetCtrlVal(int panel, int control, double* value) {
-    if (g_panels == nullptr)
-        return UIENotAvailable;
     CtrlValue v;
-    const int status = g_panels->get_value(panel, control, v);
-    if (status < 0)
+    if (const int status = read_value(panel, control, v); status < 0)
         return status;
     if (const auto* d = std::get_if<double>(&v))
         *value = *d;
@@ -158,11 +159,8 @@ int GetCtrlVal(int panel, int control, short* value) {
     return get_integer(panel, control, value);
 }
 int GetCtrlVal(int panel, int control, std::string* value) {
-    if (g_panels == nullptr)
-        return UIENotAvailable;
     CtrlValue v;
-    const int status = g_panels->get_value(panel, control, v);
-    if (status < 0)
+    if (const int status = read_value(panel, control, v); status < 0)
         return status;
     if (const auto* s = std::get_if<std::string>(&v)) {
         *value = *s;

@@ -9,6 +9,12 @@
 std::string strfmt(const char* format, ...) {
     va_list args;
     va_start(args, format);
+    std::string text = vstrfmt(format, args);
+    va_end(args);
+    return text;
+}
+
+std::string vstrfmt(const char* format, va_list args) {
     va_list copy;
     va_copy(copy, args);
     const int length = std::vsnprintf(nullptr, 0, format, copy);
@@ -18,7 +24,6 @@ std::string strfmt(const char* format, ...) {
         text.resize(static_cast<std::size_t>(length));
         std::vsnprintf(text.data(), text.size() + 1, format, args);
     }
-    va_end(args);
     return text;
 }
 

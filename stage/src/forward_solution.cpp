@@ -31,6 +31,13 @@ void warn_angles_out_of_range(const param_structure& param, const cam_angles& an
             danger_operation_message(OUT_OF_RANGE_MESSAGE);
 }
 
+// Where the face through `right` (slope t2) meets the face through `left` (slope -t1):
+// the V vertex. d is t1 + t2, checked by the caller.
+point faces_meet(point left, point right, double t1, double t2, double d) {
+    const double x = ((left.y - right.y) + t1 * left.x + t2 * right.x) / d;
+    return {x, left.y + (left.x - x) * t1};
+}
+
 // A divisor that is zero or not a number stops the solution.
 bool unusable_divisor(double d) {
     return d == 0.0 || std::isnan(d);
@@ -72,9 +79,9 @@ int cam_move_vertex_coord_bounded(param_structure& param, const cam_angles& angl
                        cam2.y + CAM_RADIUS * std::sin(t + V1_FACE_ANGLE)};
         const point p1{cam1.x - CAM_RADIUS * std::cos(V1_FACE_ANGLE - t),
                        cam1.y + CAM_RADIUS * std::sin(V1_FACE_ANGLE - t)};
-        // The face through p1 has slope t2, the face through p2 slope -t1.
-        vertex[0] = ((p2.y - p1.y) + t1 * p2.x + t2 * p1.x) / d;
-        vertex[1] = p2.y + (p2.x - vertex[0]) * t1;
+        const point v1 = faces_meet(p2, p1, t1, t2, d);
+        vertex[0] = v1.x;
+        vertex[1] = v1.y;
 
         const double den = vertex[0] - cam3.x;
         if (unusable_divisor(den)) {
@@ -104,8 +111,9 @@ int cam_move_vertex_coord_bounded(param_structure& param, const cam_angles& angl
                    cam5.y + CAM_RADIUS * std::sin(t + V2_NORMAL_ANGLE)};
     const point p4{cam4.x - CAM_RADIUS * std::cos(V2_NORMAL_ANGLE - t),
                    cam4.y + CAM_RADIUS * std::sin(V2_NORMAL_ANGLE - t)};
-    vertex[2] = ((p5.y - p4.y) + t1 * p5.x + t2 * p4.x) / d;
-    vertex[3] = p5.y + (p5.x - vertex[2]) * t1;
+    const point v2 = faces_meet(p5, p4, t1, t2, d);
+    vertex[2] = v2.x;
+    vertex[3] = v2.y;
     return passes;
 }
 

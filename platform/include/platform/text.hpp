@@ -2,6 +2,7 @@
 // checked parsing of numbers from outside text (replies, files, typed values).
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -9,6 +10,7 @@
 
 // printf-style formatting; the result is as long as the text needs.
 std::string strfmt(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string vstrfmt(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
 
 // Parses a decimal number at the start of `text` after optional blanks (spaces, tabs,
 // line ends). On success returns the value and sets `consumed` to the characters used.

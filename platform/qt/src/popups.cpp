@@ -121,8 +121,8 @@ QStringList patterns(const std::string& list) {
     return out;
 }
 
-bool is_pattern(const QString& spec) {
-    return spec.contains('*') || spec.contains('?');
+bool is_pattern(const QString& file_spec) {
+    return file_spec.contains('*') || file_spec.contains('?');
 }
 
 } // namespace
@@ -191,17 +191,17 @@ int QtPanelBackend::file_select_popup(const FileSelectRequest& request, std::str
         dialog.setOption(QFileDialog::ReadOnly); // no "new folder"
 
     QStringList filter_patterns = patterns(request.file_type_list);
-    const QString spec = qs(request.default_file_spec);
-    if (is_pattern(spec) && !filter_patterns.contains(spec))
-        filter_patterns.prepend(spec);
+    const QString file_spec = qs(request.default_file_spec);
+    if (is_pattern(file_spec) && !filter_patterns.contains(file_spec))
+        filter_patterns.prepend(file_spec);
     QStringList filters;
     if (!filter_patterns.isEmpty())
         filters << QString("Files (%1)").arg(filter_patterns.join(' '));
     if (!request.restrict_extension || filters.isEmpty())
         filters << "All files (*)";
     dialog.setNameFilters(filters);
-    if (!spec.isEmpty() && !is_pattern(spec))
-        dialog.selectFile(spec);
+    if (!file_spec.isEmpty() && !is_pattern(file_spec))
+        dialog.selectFile(file_spec);
 
     switch (request.button_label) {
     case VAL_LOAD_BUTTON:

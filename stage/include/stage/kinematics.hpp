@@ -26,13 +26,12 @@ void cam_move_coord_to_angles(param_structure& param, vertex_coords& vertex);
 // Inverse solution, step 2: the cam angles from the vertices, cams in the order 3, 2, 1, 4,
 // 5. A refused "Unreachable position. Continue?" ends the routine, leaving that cam's angle
 // and the later ones as they were.
-void cam_move_cam_angles(param_structure& param, cam_angles& angles,
-                         const vertex_coords& vertex);
+void cam_move_cam_angles(param_structure& param, cam_angles& angles, const vertex_coords& vertex);
 
 // Forward solution, step 1: the end-1 vertex and the roll by iteration (roll is the
 // starting value and receives every pass's result), then the end-2 vertex.
-void cam_move_vertex_coord(param_structure& param, const cam_angles& angles,
-                           vertex_coords& vertex, double& roll);
+void cam_move_vertex_coord(param_structure& param, const cam_angles& angles, vertex_coords& vertex,
+                           double& roll);
 
 // cam_move_vertex_coord with the pass bound given (cam_move_vertex_coord uses
 // ROLL_MAX_PASSES); returns the number of roll passes made.

@@ -2,23 +2,12 @@
 // loaded reported on the console, with both answers; Quit ending the loop.
 #include "app/main_panel.hpp"
 #include "app/shell/panel_ids.hpp"
-#include "app/shell/shared_state.hpp"
-#include "main/callback_table.hpp"
-#include "platform_fixture.hpp"
+#include "app_fixture.hpp"
 
 namespace {
 
-class StartupTest : public PlatformTest {
+class StartupTest : public AppTest {
 protected:
-    void SetUp() override {
-        PlatformTest::SetUp();
-        shared_state_reset();
-        platform_set_callback_table(trelwick_callback_table());
-    }
-    void TearDown() override {
-        shared_state_reset();
-        PlatformTest::TearDown();
-    }
     void hide_resource_file() { platform_set_resource_directory(drive_root.string()); }
 };
 

@@ -1,23 +1,17 @@
 // The coordinate-entry modes: which slots of the coordinate box each mode dims or enables.
 #include "app/shell/coordinate_box.hpp"
 #include "app/shell/panel_ids.hpp"
-#include "app/shell/shared_state.hpp"
-#include "platform_fixture.hpp"
+#include "app_fixture.hpp"
 
 #include <set>
 
 namespace {
 
-class CoordinateBoxTest : public PlatformTest {
+class CoordinateBoxTest : public AppTest {
 protected:
     void SetUp() override {
-        PlatformTest::SetUp();
-        shared_state_reset();
+        AppTest::SetUp();
         main_panel_handle() = main = load(MAIN_PANEL);
-    }
-    void TearDown() override {
-        shared_state_reset();
-        PlatformTest::TearDown();
     }
     // Puts every slot into a known state: odd slots dimmed, even ones enabled.
     void checkerboard() {

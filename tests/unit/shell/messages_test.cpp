@@ -2,23 +2,12 @@
 // Operation" confirmation, with every answer the operator can give.
 #include "app/shell/messages.hpp"
 #include "app/shell/panel_ids.hpp"
-#include "app/shell/shared_state.hpp"
-#include "main/callback_table.hpp"
-#include "platform_fixture.hpp"
+#include "app_fixture.hpp"
 
 namespace {
 
-class MessagesTest : public PlatformTest {
+class MessagesTest : public AppTest {
 protected:
-    void SetUp() override {
-        PlatformTest::SetUp();
-        shared_state_reset();
-        platform_set_callback_table(trelwick_callback_table());
-    }
-    void TearDown() override {
-        shared_state_reset();
-        PlatformTest::TearDown();
-    }
     static void open_all() { shared_device_ids() = {3, 1, 2}; }
     static bool all_closed() {
         const device_ids& ids = shared_device_ids();
