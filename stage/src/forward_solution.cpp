@@ -31,16 +31,45 @@ void warn_angles_out_of_range(const param_structure& param, const cam_angles& an
             danger_operation_message(OUT_OF_RANGE_MESSAGE);
 }
 
-// Where the face through `right` (slope t2) meets the face through `left` (slope -t1):
-// the V vertex. d is t1 + t2, checked by the caller.
-point faces_meet(point left, point right, double t1, double t2, double d) {
-    const double x = ((left.y - right.y) + t1 * left.x + t2 * right.x) / d;
-    return {x, left.y + (left.x - x) * t1};
-}
-
 // A divisor that is zero or not a number stops the solution.
 bool unusable_divisor(double d) {
     return d == 0.0 || std::isnan(d);
+}
+
+// The circle centres of the two cams of a V whose faces rise at face_angle: the left cam
+// turns about x = -half_span, the right one about x = +half_span.
+struct v_cams {
+    point left, right;
+};
+
+v_cams v_cam_centres(double half_span, double face_angle, double e_left, double theta_left,
+                     double e_right, double theta_right) {
+    return {{-half_span - e_left * std::cos(theta_left + face_angle),
+             e_left * std::sin(theta_left + face_angle)},
+            {half_span + e_right * std::cos(theta_right + face_angle),
+             e_right * std::sin(theta_right + face_angle)}};
+}
+
+// The vertex of a V at roll t: the faces are inclined at face_angle -/+ t, and each cam
+// touches its face where the face normal, inclined at normal_angle and turned by the roll,
+// leaves the cam's circle centre. A tangent sum of zero (or not a
+// number) is reported and leaves `vertex` as it was.
+bool v_vertex(const v_cams& cams, double face_angle, double normal_angle, double t, point& vertex) {
+    const double t1 = std::tan(face_angle - t);
+    const double t2 = std::tan(t + face_angle);
+    const double d = t1 + t2;
+    if (unusable_divisor(d)) {
+        danger_operation_message(TANGENT_SUM_MESSAGE);
+        return false;
+    }
+    const point left{cams.left.x + CAM_RADIUS * std::cos(t + normal_angle),
+                     cams.left.y + CAM_RADIUS * std::sin(t + normal_angle)};
+    const point right{cams.right.x - CAM_RADIUS * std::cos(normal_angle - t),
+                      cams.right.y + CAM_RADIUS * std::sin(normal_angle - t)};
+    // The face through `right` has slope t2, the face through `left` slope -t1.
+    vertex.x = ((left.y - right.y) + t1 * left.x + t2 * right.x) / d;
+    vertex.y = left.y + (left.x - vertex.x) * t1;
+    return true;
 }
 
 } // namespace
@@ -52,10 +81,9 @@ int cam_move_vertex_coord_bounded(param_structure& param, const cam_angles& angl
 
     // End-1 cam circle centres; they do not depend on the roll.
     const point cam3{e[2] * std::cos(angles[2]) - ROLL_CAM_X, e[2] * std::sin(angles[2])};
-    const point cam2{-V1_HALF_SPAN - e[1] * std::cos(angles[1] + V1_FACE_ANGLE),
-                     e[1] * std::sin(angles[1] + V1_FACE_ANGLE)};
-    const point cam1{V1_HALF_SPAN + e[0] * std::cos(angles[0] + V1_FACE_ANGLE),
-                     e[0] * std::sin(angles[0] + V1_FACE_ANGLE)};
+    // Cam 2 carries the left face of the end-1 V, cam 1 the right one.
+    const v_cams end1 =
+        v_cam_centres(V1_HALF_SPAN, V1_FACE_ANGLE, e[1], angles[1], e[0], angles[0]);
 
     double t = roll;
     double err = 1.0;
@@ -67,19 +95,10 @@ int cam_move_vertex_coord_bounded(param_structure& param, const cam_angles& angl
             danger_operation_message(NOT_CONVERGING_MESSAGE);
             break;
         }
-        const double t1 = std::tan(V1_FACE_ANGLE - t);
-        const double t2 = std::tan(t + V1_FACE_ANGLE);
-        const double d = t1 + t2;
-        if (unusable_divisor(d)) {
-            danger_operation_message(TANGENT_SUM_MESSAGE);
+        // The end-1 faces rise at 45 degrees, so their normals lie at 45 degrees too.
+        point v1{};
+        if (!v_vertex(end1, V1_FACE_ANGLE, V1_FACE_ANGLE, t, v1))
             return passes;
-        }
-        // Where cams 2 and 1 touch their faces, whose normals turn with the roll.
-        const point p2{cam2.x + CAM_RADIUS * std::cos(t + V1_FACE_ANGLE),
-                       cam2.y + CAM_RADIUS * std::sin(t + V1_FACE_ANGLE)};
-        const point p1{cam1.x - CAM_RADIUS * std::cos(V1_FACE_ANGLE - t),
-                       cam1.y + CAM_RADIUS * std::sin(V1_FACE_ANGLE - t)};
-        const point v1 = faces_meet(p2, p1, t1, t2, d);
         vertex[0] = v1.x;
         vertex[1] = v1.y;
 
@@ -96,22 +115,13 @@ int cam_move_vertex_coord_bounded(param_structure& param, const cam_angles& angl
         ++passes;
     }
 
-    const point cam5{-V2_HALF_SPAN - e[4] * std::cos(angles[4] + V2_FACE_ANGLE),
-                     e[4] * std::sin(angles[4] + V2_FACE_ANGLE)};
-    const point cam4{V2_HALF_SPAN + e[3] * std::cos(angles[3] + V2_FACE_ANGLE),
-                     e[3] * std::sin(angles[3] + V2_FACE_ANGLE)};
-    const double t1 = std::tan(V2_FACE_ANGLE - t);
-    const double t2 = std::tan(t + V2_FACE_ANGLE);
-    const double d = t1 + t2;
-    if (unusable_divisor(d)) {
-        danger_operation_message(TANGENT_SUM_MESSAGE);
+    // End 2 with the final roll: cam 5 left, cam 4 right; the faces rise at 39 degrees, their
+    // normals at 51.
+    const v_cams end2 =
+        v_cam_centres(V2_HALF_SPAN, V2_FACE_ANGLE, e[4], angles[4], e[3], angles[3]);
+    point v2{};
+    if (!v_vertex(end2, V2_FACE_ANGLE, V2_NORMAL_ANGLE, t, v2))
         return passes;
-    }
-    const point p5{cam5.x + CAM_RADIUS * std::cos(t + V2_NORMAL_ANGLE),
-                   cam5.y + CAM_RADIUS * std::sin(t + V2_NORMAL_ANGLE)};
-    const point p4{cam4.x - CAM_RADIUS * std::cos(V2_NORMAL_ANGLE - t),
-                   cam4.y + CAM_RADIUS * std::sin(V2_NORMAL_ANGLE - t)};
-    const point v2 = faces_meet(p5, p4, t1, t2, d);
     vertex[2] = v2.x;
     vertex[3] = v2.y;
     return passes;
