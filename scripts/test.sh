@@ -6,24 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ clang libgtest-dev libbenchmark-dev
-          qt6-base-dev qt6-tools-dev qt6-charts-dev qt6-serialport-dev
-          libqt6opengl6-dev libgl-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" -eq 0 ]; then
-    echo "Installing: ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q
-    apt-get install -y -q "${missing[@]}"
-  else
-    echo "Missing Debian packages (install them as root): ${missing[*]}" >&2
-    exit 1
-  fi
-fi
+scripts/install-deps.sh
 
 export QT_QPA_PLATFORM=offscreen
 export CTEST_OUTPUT_ON_FAILURE=1

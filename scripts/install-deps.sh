@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing Trelwick needs, when some are
+# missing: as root directly, otherwise it names them and fails.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ clang libgtest-dev libbenchmark-dev
+          qt6-base-dev qt6-tools-dev qt6-charts-dev qt6-serialport-dev
+          libqt6opengl6-dev libgl-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Missing Debian packages (install them as root): ${missing[*]}" >&2
+  exit 1
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+apt-get install -y -q "${missing[@]}"
