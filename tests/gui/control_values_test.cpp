@@ -15,6 +15,18 @@
 #include <QSpinBox>
 #include <QTest>
 
+namespace {
+
+// Writes a value as the program does and reads back what the field then holds.
+template <typename Read, typename Write> Read written(int panel, int control, Write value) {
+    SetCtrlVal(panel, control, value);
+    Read back{};
+    GetCtrlVal(panel, control, &back);
+    return back;
+}
+
+} // namespace
+
 TEST_F(QtPanelTest, NumbersKeepTheDecimalsOfTheirField) {
     const int panel = load(MAIN_PANEL);
     double value = 0.0;
@@ -22,46 +34,24 @@ TEST_F(QtPanelTest, NumbersKeepTheDecimalsOfTheirField) {
     ASSERT_EQ(SetCtrlVal(panel, MAIN_TARGET_X, 0.123456789), 0);
     GetCtrlVal(panel, MAIN_TARGET_X, &value);
     EXPECT_DOUBLE_EQ(value, 0.1234568);
-    SetCtrlVal(panel, MAIN_CAM_ANGLE_3, -57.295779513);
-    GetCtrlVal(panel, MAIN_CAM_ANGLE_3, &value);
-    EXPECT_DOUBLE_EQ(value, -57.2958);
-    SetCtrlVal(panel, MAIN_GAGE_2, 0.0015004);
-    GetCtrlVal(panel, MAIN_GAGE_2, &value);
-    EXPECT_DOUBLE_EQ(value, 0.0015);
+    EXPECT_DOUBLE_EQ(written<double>(panel, MAIN_CAM_ANGLE_3, -57.295779513), -57.2958);
+    EXPECT_DOUBLE_EQ(written<double>(panel, MAIN_GAGE_2, 0.0015004), 0.0015);
     // Large values are held; beyond the range the nearest limit.
-    SetCtrlVal(panel, MAIN_PRESENT_Y, 123456789.25);
-    GetCtrlVal(panel, MAIN_PRESENT_Y, &value);
-    EXPECT_DOUBLE_EQ(value, 123456789.25);
-    SetCtrlVal(panel, MAIN_PRESENT_Y, -5e9);
-    GetCtrlVal(panel, MAIN_PRESENT_Y, &value);
-    EXPECT_DOUBLE_EQ(value, -1e9);
+    EXPECT_DOUBLE_EQ(written<double>(panel, MAIN_PRESENT_Y, 123456789.25), 123456789.25);
+    EXPECT_DOUBLE_EQ(written<double>(panel, MAIN_PRESENT_Y, -5e9), -1e9);
     // An integer written to a real field is its value.
-    SetCtrlVal(panel, MAIN_TARGET_Y, 3);
-    GetCtrlVal(panel, MAIN_TARGET_Y, &value);
-    EXPECT_DOUBLE_EQ(value, 3.0);
+    EXPECT_DOUBLE_EQ(written<double>(panel, MAIN_TARGET_Y, 3), 3.0);
 }
 
 TEST_F(QtPanelTest, IntegerAndSixteenBitFields) {
     const int panel = load(PARAM_PANEL, load(MAIN_PANEL));
-    int value = 0;
-    SetCtrlVal(panel, PARAM_EV_ADDR, -2147483647 - 1);
-    GetCtrlVal(panel, PARAM_EV_ADDR, &value);
-    EXPECT_EQ(value, -2147483647 - 1);
+    EXPECT_EQ(written<int>(panel, PARAM_EV_ADDR, -2147483647 - 1), -2147483647 - 1);
     // A real written to an integer field is rounded.
-    SetCtrlVal(panel, PARAM_HP_ADDR, 8.6);
-    GetCtrlVal(panel, PARAM_HP_ADDR, &value);
-    EXPECT_EQ(value, 9);
+    EXPECT_EQ(written<int>(panel, PARAM_HP_ADDR, 8.6), 9);
 
-    unsigned short u = 0;
-    SetCtrlVal(panel, PARAM_POINTS, 65535);
-    GetCtrlVal(panel, PARAM_POINTS, &u);
-    EXPECT_EQ(u, 65535);
-    SetCtrlVal(panel, PARAM_POINTS, 70000);
-    GetCtrlVal(panel, PARAM_POINTS, &u);
-    EXPECT_EQ(u, 65535);
-    SetCtrlVal(panel, PARAM_CAM, -1);
-    GetCtrlVal(panel, PARAM_CAM, &u);
-    EXPECT_EQ(u, 0);
+    EXPECT_EQ(written<unsigned short>(panel, PARAM_POINTS, 65535), 65535);
+    EXPECT_EQ(written<unsigned short>(panel, PARAM_POINTS, 70000), 65535);
+    EXPECT_EQ(written<unsigned short>(panel, PARAM_CAM, -1), 0);
 }
 
 TEST_F(QtPanelTest, TextSwitchRingAndLamp) {
@@ -74,9 +64,7 @@ TEST_F(QtPanelTest, TextSwitchRingAndLamp) {
     int value = -1;
     GetCtrlVal(panel, MAIN_MOVE_MODE, &value);
     EXPECT_EQ(value, 0);
-    SetCtrlVal(panel, MAIN_MOVE_MODE, 1);
-    GetCtrlVal(panel, MAIN_MOVE_MODE, &value);
-    EXPECT_EQ(value, 1);
+    EXPECT_EQ(written<int>(panel, MAIN_MOVE_MODE, 1), 1);
 
     EXPECT_EQ(SetCtrlVal(panel, MAIN_ENTRY_MODE, 3), 0);
     GetCtrlVal(panel, MAIN_ENTRY_MODE, &value);

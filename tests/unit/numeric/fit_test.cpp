@@ -84,6 +84,24 @@ Samples sine_scan(double amplitude) {
 
 constexpr double SENTINEL = -12345.0;
 
+// The work-point fit of a scan of the given amplitude from the given first guess, counting
+// the model calls it makes.
+struct SineFit {
+    int status;
+    std::array<double, 2> coef;
+    std::array<double, 20> z;
+    double mse;
+};
+
+SineFit fit_sine_scan(double amplitude, std::array<double, 2> first_guess) {
+    const Samples s = sine_scan(amplitude);
+    SineFit fit{0, first_guess, {}, SENTINEL};
+    model_calls = 0;
+    fit.status = NonLinearFit(s.x.data(), s.y.data(), fit.z.data(), 20, sine_model, fit.coef.data(),
+                              2, &fit.mse);
+    return fit;
+}
+
 // Relative comparison for values that the reference gives to 17 digits; the bound leaves
 // room only for differences in the last bits of sin and exp between libraries.
 void expect_close(double actual, double expected, double relative = 1e-9) {
@@ -170,13 +188,8 @@ TEST(NonLinearFitIteration, UnorderedSumEndsLikeATie) {
 }
 
 TEST(NonLinearFitIteration, SmallSumsStopAtSecondAcceptedStep) {
-    const Samples s = sine_scan(0.0005);
-    std::array<double, 20> z{};
-    std::array<double, 2> coef{0.00075, 0.0};
-    double mse = SENTINEL;
-    model_calls = 0;
-    ASSERT_EQ(NonLinearFit(s.x.data(), s.y.data(), z.data(), 20, sine_model, coef.data(), 2, &mse),
-              NUMERIC_OK);
+    const auto [status, coef, z, mse] = fit_sine_scan(0.0005, {0.00075, 0.0});
+    ASSERT_EQ(status, NUMERIC_OK);
     // The sums of squares are far below the absolute tolerance, so the phase is left well
     // short of the 1.0 the readings were made with.
     expect_close(coef[0], 0.00045228374218207312);
@@ -190,13 +203,8 @@ TEST(NonLinearFitIteration, SmallSumsStopAtSecondAcceptedStep) {
 }
 
 TEST(NonLinearFitIteration, LargeSumsIterateToTheReadingsPhase) {
-    const Samples s = sine_scan(2.0);
-    std::array<double, 20> z{};
-    std::array<double, 2> coef{3.0, 0.0};
-    double mse = SENTINEL;
-    model_calls = 0;
-    ASSERT_EQ(NonLinearFit(s.x.data(), s.y.data(), z.data(), 20, sine_model, coef.data(), 2, &mse),
-              NUMERIC_OK);
+    const auto [status, coef, z, mse] = fit_sine_scan(2.0, {3.0, 0.0});
+    ASSERT_EQ(status, NUMERIC_OK);
     expect_close(coef[0], 1.9999999968134847);
     expect_close(coef[1], 1.0000000025816855);
     EXPECT_NEAR(mse, 1.1975668572379309e-17, 1e-19);
