@@ -26,6 +26,10 @@ public:
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
         return static_cast<std::uint32_t>(static_cast<unsigned long long>(ms));
     }
+    double now_seconds() override {
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        return std::chrono::duration<double>(now).count();
+    }
     WallTime wall_time() override {
         const std::time_t now = std::time(nullptr);
         std::tm local{};
@@ -58,6 +62,9 @@ void Delay(double seconds) {
 }
 std::uint32_t GetTickCount() {
     return platform_clock().tick_count();
+}
+double platform_now_seconds() {
+    return platform_clock().now_seconds();
 }
 
 int CVI_GetSystemTime(int* hours, int* minutes, int* seconds) {

@@ -75,3 +75,12 @@ void ProgramExit(int status) {
     platform_console().exit_program(status);
     std::abort(); // every console backend ends the program or unwinds out of this call
 }
+
+bool ConsoleAnswerGoOn(const char* title, std::string_view text, std::size_t max_chars) {
+    (void)title;
+    (void)text;
+    std::string line;
+    if (!ConsoleReadLine(&line, max_chars))
+        return false; // TODO(platform): ask in a pop-up when no line comes at all
+    return line.front() == '\n';
+}

@@ -17,6 +17,9 @@ public:
     virtual void delay(double seconds) = 0; // blocking; no callbacks run meanwhile
     virtual std::uint32_t tick_count() = 0; // milliseconds, wraps at 2^32
     virtual WallTime wall_time() = 0;       // local date and time of day
+    // Monotonic seconds since an arbitrary origin, at the clock's full resolution: the
+    // time base of the in-process links and the simulated stage.
+    virtual double now_seconds() = 0;
 };
 
 // Installs the clock used by every call below; nullptr restores the machine's clock.
@@ -29,6 +32,7 @@ ClockBackend& platform_system_clock();
 
 void Delay(double seconds);
 std::uint32_t GetTickCount();
+double platform_now_seconds(); // platform_clock().now_seconds()
 int CVI_GetSystemTime(int* hours, int* minutes, int* seconds);
 std::string DateStr(); // "MM-DD-YYYY"
 std::string TimeStr(); // "HH:MM:SS"

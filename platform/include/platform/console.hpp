@@ -29,3 +29,10 @@ void ConsoleWrite(std::string_view text);
 void ConsolePrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 bool ConsoleReadLine(std::string* line, std::size_t max_chars);
 [[noreturn]] void ProgramExit(int status);
+
+// The answer to a console stop message whose text has already been printed: reads one line
+// of at most max_chars - 1 characters; true (go on) when it starts with a bare Enter,
+// false (end the program) for any other line. When standard input gives no line at all
+// (no terminal, end of input), the same question is asked in a blocking pop-up titled
+// `title` showing `text`, with the same two outcomes.
+bool ConsoleAnswerGoOn(const char* title, std::string_view text, std::size_t max_chars);

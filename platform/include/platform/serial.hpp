@@ -14,6 +14,11 @@ enum : int {
     kRS232NoBackend = -60,
 };
 
+// How long ComRdTerm waits for its terminator or its count before it returns what it has
+// (every backend alike). The controller's motion wait polls with reads that must come
+// back, with or without text, so this stays short.
+constexpr double kSerialReadTimeoutSeconds = 1.0;
+
 class SerialBackend {
 public:
     virtual ~SerialBackend() = default;

@@ -20,6 +20,7 @@ public:
     void delay(double seconds) override;
     std::uint32_t tick_count() override;
     WallTime wall_time() override;
+    double now_seconds() override { return elapsed_seconds(); }
 
 private:
     std::uint32_t start_ticks_;

@@ -1,0 +1,70 @@
+// Serial and GPIB backends whose far side is an in-process LinkPeer: the simulated stage
+// (trelwick --simulate, system tests) or a test's scripted instrument.
+//
+// Waits follow the platform clock: a read that gets no reply costs its whole time-out
+// (kSerialReadTimeoutSeconds, or the GPIB unit's time-out code), which on the virtual
+// clock passes at once.
+#pragma once
+
+#include "platform/gpib.hpp"
+#include "platform/link.hpp"
+#include "platform/serial.hpp"
+
+#include <map>
+#include <string>
+#include <vector>
+
+class LinkSerialBackend : public SerialBackend {
+public:
+    // The peer serving COM `port`; the caller keeps ownership. nullptr detaches it.
+    void attach(int port, LinkPeer* peer);
+    // Writes from now on fail with `status` (0: they go through again), as a port whose
+    // cable was pulled would.
+    void fail_writes(int status) { write_failure_ = status; }
+
+    int open_com_config(int port, const std::string& device_name, long baud, int parity,
+                        int data_bits, int stop_bits, int input_queue, int output_queue) override;
+    int flush_in_q(int port) override;
+    int flush_out_q(int port) override;
+    int com_wrt(int port, const char* buffer, int count) override;
+    int com_rd_term(int port, char* buffer, int count, int termination_byte) override;
+
+private:
+    struct Port {
+        LinkPeer* peer = nullptr;
+        bool open = false;
+        std::string pending; // bytes read from the peer but not yet handed out
+    };
+    Port* open_port(int port);
+    std::map<int, Port> ports_;
+    int write_failure_ = 0;
+};
+
+// A GPIB time-out code (NI-488.2: 1 = 10 us ... 14 = 30 s ... 17 = 1000 s) in seconds;
+// 0 (no time-out) gives kLinkNever, an unknown code 0.
+double gpib_timeout_seconds(int code);
+
+class LinkGpibBackend : public GpibBackend {
+public:
+    // The peer answering at primary address `address` on `board`.
+    void attach(int board, int address, LinkPeer* peer);
+
+    int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) override;
+    int ibclr(int ud) override;
+    int ibwrt(int ud, const char* buffer, long count, long& transferred) override;
+    int ibrd(int ud, char* buffer, long count, long& transferred) override;
+    int ibrsp(int ud, char* status_byte) override;
+    int ibonl(int ud, int online) override;
+
+private:
+    struct Unit {
+        LinkPeer* peer = nullptr;
+        bool in_use = false;
+        double timeout = 0.0;
+        int eos = 0;
+        std::string pending;
+    };
+    Unit* unit(int ud);
+    std::map<std::pair<int, int>, LinkPeer*> peers_;
+    std::vector<Unit> units_; // descriptor ud is units_[ud - 1]
+};
