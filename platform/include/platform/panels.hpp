@@ -203,7 +203,9 @@ int SetCtrlVal(int panel, int control, int value);
 int SetCtrlVal(int panel, int control, const char* value);
 int SetCtrlVal(int panel, int control, const std::string& value);
 
-// ATTR_DIMMED and ATTR_VISIBLE take 0 or 1; ATTR_CTRL_VAL sets the value.
+// ATTR_DIMMED and ATTR_VISIBLE take 0 or 1; ATTR_CTRL_VAL sets the value. A flag given as a
+// real is rounded; one without an int (not finite, too large) is refused with
+// UIEValueNotRepresentable.
 int GetCtrlAttribute(int panel, int control, int attribute, int* value);
 int SetCtrlAttribute(int panel, int control, int attribute, int value);
 int SetCtrlAttribute(int panel, int control, int attribute, double value);
