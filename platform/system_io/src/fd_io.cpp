@@ -37,7 +37,9 @@ int poll_ms(IoClock::time_point deadline) {
     return ms > static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(ms);
 }
 
-IoStatus status_of_errno(int error) {
+} // namespace
+
+IoStatus io_status_of_errno(int error) {
     switch (error) {
     case EIO:
     case EPIPE:
@@ -50,6 +52,8 @@ IoStatus status_of_errno(int error) {
         return IoStatus::Failed;
     }
 }
+
+namespace {
 
 // Waits for `events` on `fd` until the deadline: Done when they came, else why not.
 IoStatus wait_for(int fd, short events, IoClock::time_point deadline) {
@@ -113,7 +117,7 @@ FdReadResult fd_read_reply(int fd, std::string& queue, std::size_t count, ReplyE
         if (errno == EINTR)
             continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            result.status = status_of_errno(errno);
+            result.status = io_status_of_errno(errno);
             break;
         }
         result.status = wait_for(fd, POLLIN, deadline);
@@ -146,7 +150,7 @@ FdWriteResult fd_write_all(int fd, const char* data, std::size_t count,
                 return result;
             continue;
         }
-        result.status = n < 0 ? status_of_errno(errno) : IoStatus::Failed;
+        result.status = n < 0 ? io_status_of_errno(errno) : IoStatus::Failed;
         return result;
     }
     result.status = IoStatus::Done;
@@ -166,7 +170,7 @@ IoStatus fd_drain(int fd) {
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK)
             return IoStatus::Done;
-        return status_of_errno(errno);
+        return io_status_of_errno(errno);
     }
     return IoStatus::Done;
 }

@@ -51,6 +51,9 @@ struct FdWriteResult {
 FdWriteResult fd_write_all(int fd, const char* data, std::size_t count,
                            IoClock::time_point deadline, bool is_socket);
 
+// What an errno of a read, write or flush says about the descriptor.
+IoStatus io_status_of_errno(int error);
+
 // Reads and drops whatever is readable now (at most 64 KiB).
 IoStatus fd_drain(int fd);
 

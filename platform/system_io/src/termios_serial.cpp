@@ -79,23 +79,6 @@ std::optional<tcflag_t> parity_of(int parity) {
     }
 }
 
-// Raw bytes both ways with the given framing: no echo, no line editing, no translation
-// of carriage return or line feed, no software or hardware flow control, modem lines
-// ignored. A read with nothing to give fails with EAGAIN (VMIN 1 on a non-blocking
-// descriptor), so that a read of 0 bytes means the device hung up.
-void make_raw(termios& t, speed_t speed, tcflag_t size, tcflag_t parity, bool two_stop_bits) {
-    cfmakeraw(&t);
-    t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | ISTRIP);
-    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-    t.c_cflag |= CREAD | CLOCAL | size | parity;
-    if (two_stop_bits)
-        t.c_cflag |= CSTOPB;
-    t.c_cc[VMIN] = 1;
-    t.c_cc[VTIME] = 0;
-    cfsetispeed(&t, speed);
-    cfsetospeed(&t, speed);
-}
-
 int status_of(IoStatus status) {
     switch (status) {
     case IoStatus::TimedOut:
@@ -108,6 +91,33 @@ int status_of(IoStatus status) {
 }
 
 } // namespace
+
+int serial_line_settings(termios& t, long baud, int parity, int data_bits, int stop_bits) {
+    const std::optional<speed_t> speed = speed_of(baud);
+    if (!speed)
+        return kRS232BadBaud;
+    const std::optional<tcflag_t> size = size_of(data_bits);
+    if (!size)
+        return kRS232BadDataBits;
+    const std::optional<tcflag_t> parity_flags = parity_of(parity);
+    if (!parity_flags)
+        return kRS232BadParity;
+    if (stop_bits != 1 && stop_bits != 2)
+        return kRS232BadStopBits;
+    cfmakeraw(&t);
+    t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | ISTRIP);
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    t.c_cflag |= CREAD | CLOCAL | *size | *parity_flags;
+    if (stop_bits == 2)
+        t.c_cflag |= CSTOPB;
+    // A read with nothing to give fails with EAGAIN (VMIN 1 on a non-blocking
+    // descriptor), so that a read of 0 bytes means the device hung up.
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    cfsetispeed(&t, *speed);
+    cfsetospeed(&t, *speed);
+    return 0;
+}
 
 TermiosSerialBackend::TermiosSerialBackend() : lookup_(com_port_device_here) {}
 
@@ -142,17 +152,9 @@ int TermiosSerialBackend::open_com_config(int port, const std::string& device_na
                                           int /*input_queue*/, int /*output_queue*/) {
     if (port < 1 || port > 255)
         return kRS232InvalidPort;
-    const std::optional<speed_t> speed = speed_of(baud);
-    if (!speed)
-        return kRS232BadBaud;
-    const std::optional<tcflag_t> size = size_of(data_bits);
-    if (!size)
-        return kRS232BadDataBits;
-    const std::optional<tcflag_t> parity_flags = parity_of(parity);
-    if (!parity_flags)
-        return kRS232BadParity;
-    if (stop_bits != 1 && stop_bits != 2)
-        return kRS232BadStopBits;
+    termios wanted{};
+    if (const int refused = serial_line_settings(wanted, baud, parity, data_bits, stop_bits))
+        return refused;
     const std::string device = device_name.empty() ? lookup_(port) : device_name;
     if (device.empty())
         return kRS232InvalidPort;
@@ -163,19 +165,20 @@ int TermiosSerialBackend::open_com_config(int port, const std::string& device_na
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return kRS232CannotOpen;
+    // Start from the device's own settings so that flags this program does not know
+    // keep the values the driver gave them.
     termios t{};
     bool ok = ::ioctl(fd, TIOCEXCL) == 0 && ::tcgetattr(fd, &t) == 0;
     if (ok) {
-        make_raw(t, *speed, *size, *parity_flags, stop_bits == 2);
+        serial_line_settings(t, baud, parity, data_bits, stop_bits);
         ok = ::tcsetattr(fd, TCSANOW, &t) == 0;
     }
-    // tcsetattr succeeds when any one setting took; read them back so that a device
-    // that refused the baud rate or the framing is not used with the wrong one.
+    // tcsetattr succeeds when any one setting took: read the speed back so a device that
+    // refused it is not used at the wrong one. (Framing is not read back: a
+    // pseudo-terminal always reports 8 bits without parity, whatever it was given.)
     termios applied{};
     if (ok)
-        ok = ::tcgetattr(fd, &applied) == 0 && cfgetospeed(&applied) == *speed &&
-             (applied.c_cflag & (CSIZE | PARENB | CSTOPB)) ==
-                 (t.c_cflag & (CSIZE | PARENB | CSTOPB));
+        ok = ::tcgetattr(fd, &applied) == 0 && cfgetospeed(&applied) == cfgetospeed(&wanted);
     if (!ok) {
         ::ioctl(fd, TIOCNXCL);
         ::close(fd);
@@ -195,7 +198,7 @@ int TermiosSerialBackend::flush_in_q(int port) {
         return kRS232PortNotOpen;
     p->queue.clear();
     if (::tcflush(p->fd, TCIFLUSH) != 0)
-        return kRS232SystemError;
+        return status_of(io_status_of_errno(errno));
     // Bytes still on their way into the line discipline when the flush ran would
     // otherwise turn up as the next reply.
     const IoStatus drained = fd_drain(p->fd);
@@ -206,7 +209,7 @@ int TermiosSerialBackend::flush_out_q(int port) {
     Port* p = open_port(port);
     if (p == nullptr)
         return kRS232PortNotOpen;
-    return ::tcflush(p->fd, TCOFLUSH) == 0 ? 0 : kRS232SystemError;
+    return ::tcflush(p->fd, TCOFLUSH) == 0 ? 0 : status_of(io_status_of_errno(errno));
 }
 
 int TermiosSerialBackend::com_wrt(int port, const char* buffer, int count) {

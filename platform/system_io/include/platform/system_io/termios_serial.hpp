@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <termios.h>
 
 // Failures of the device ports, beside those of serial.hpp (all negative).
 enum : int {
@@ -26,6 +27,12 @@ enum : int {
     kRS232BadDataBits = -34, // data bits other than 5..8
     kRS232BadStopBits = -44, // stop bits other than 1 or 2
 };
+
+// Sets `t` to raw mode with the given line settings (parity numbered 0 none, 1 odd,
+// 2 even, 3 mark, 4 space): no echo, no line editing, no translation of carriage return
+// or line feed, no software or hardware flow control, modem lines ignored. 0, or the
+// failure that names the setting the device cannot take.
+int serial_line_settings(termios& t, long baud, int parity, int data_bits, int stop_bits);
 
 class TermiosSerialBackend : public SerialBackend {
 public:
