@@ -18,8 +18,9 @@ int GpibRoutingBackend::ibdev(int board, int pad, int sad, int tmo, int eot, int
     // A unit placed on a socket never falls back to the library: the operator said
     // where it is, and a unit that is not there must show as not opened.
     GpibBackend& backend = lookup_(board, pad) ? tcp_ : library_;
+    // Descriptor 0 is refused too, as the callers refuse it from a backend of their own.
     const int inner = backend.ibdev(board, pad, sad, tmo, eot, eos);
-    if (inner < 0)
+    if (inner <= 0)
         return -1;
     const int ud = next_ud_++;
     routes_[ud] = Route{&backend, inner};

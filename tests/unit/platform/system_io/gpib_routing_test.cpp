@@ -14,7 +14,7 @@ public:
     int ibdev(int board, int pad, int, int tmo, int, int eos) override {
         calls += "ibdev " + std::to_string(board) + " " + std::to_string(pad) + " " +
                  std::to_string(tmo) + " " + std::to_string(eos) + "\n";
-        return refuse ? -1 : next_++;
+        return refuse ? refusal : next_++;
     }
     int ibclr(int ud) override { return note("ibclr", ud); }
     int ibwrt(int ud, const char* buffer, long count, long& transferred) override {
@@ -36,6 +36,7 @@ public:
     std::string calls;
     std::string written;
     bool refuse = false;
+    int refusal = -1;
 
 private:
     int note(const char* what, int ud) {
@@ -99,6 +100,8 @@ TEST_F(GpibRoutingTest, AUnitThatDoesNotOpenGetsNoDescriptor) {
     EXPECT_EQ(gpib.ibdev(1, 9, 0, 14, 0, 0x140A), -1);
     EXPECT_EQ(library.calls, "");
     library.refuse = true;
+    EXPECT_EQ(gpib.ibdev(0, 9, 0, 14, 0, 0x140A), -1);
+    library.refusal = 0;
     EXPECT_EQ(gpib.ibdev(0, 9, 0, 14, 0, 0x140A), -1);
     long n = 0;
     char buffer[4];
