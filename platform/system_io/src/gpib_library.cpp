@@ -8,7 +8,7 @@
 // The library's functions as the NI-488.2 C interface declares them. Each returns the
 // status word (descriptor for ibdev); only its low 16 bits carry meaning, so an int
 // return reads them right whether the library returns int or a wider unsigned type.
-// 32-bit Windows libraries use the stdcall convention; elsewhere there is one.
+// 32-bit Windows libraries use the stdcall convention; elsewhere there is only one.
 #if defined(_WIN32) && !defined(_WIN64)
 #define GPIB_CALL __stdcall
 #else
