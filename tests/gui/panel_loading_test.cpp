@@ -1,8 +1,6 @@
-// The resource file as the Qt backend loads it: the same controls the file describes, with
-// their widgets, ranges and decimals, panels as windows; and the load failures.
+// The resource file as the Qt backend loads it: every control of the three panels with
+// its kind, callback name, design-time dimmed state and range; and the load failures.
 #include "qt_fixture.hpp"
-
-#include "platform/scripted/scripted_operator.hpp"
 
 #include "app/shell/panel_ids.hpp"
 
@@ -16,86 +14,156 @@
 #include <QSpinBox>
 #include <QtCharts/QChartView>
 
+#include <map>
 #include <set>
-#include <string>
 
 namespace {
 
-// The widget class and kind property the Qt loader must give each kind of control.
-bool kind_fits(const std::string& kind, QWidget* w) {
-    if (w == nullptr || w->property("ctrlKind").toString().toStdString() != kind)
-        return false;
-    if (kind == "numeric_double")
-        return qobject_cast<QDoubleSpinBox*>(w) != nullptr;
-    if (kind == "numeric_int" || kind == "numeric_u16")
-        return qobject_cast<QSpinBox*>(w) != nullptr;
-    if (kind == "string")
-        return qobject_cast<QLineEdit*>(w) != nullptr;
-    if (kind == "command")
-        return qobject_cast<QPushButton*>(w) != nullptr;
-    if (kind == "ring")
-        return qobject_cast<QComboBox*>(w) != nullptr;
-    if (kind == "switch")
-        return qobject_cast<QCheckBox*>(w) != nullptr;
-    if (kind == "led")
-        return qobject_cast<QRadioButton*>(w) != nullptr;
-    if (kind == "graph")
-        return qobject_cast<QChartView*>(w) != nullptr;
+enum class Kind { real, integer, u16, text, command, ring, switch_, led, graph };
+
+struct Expected {
+    int id;
+    Kind kind;
+    const char* callback; // "" for none
+};
+
+// Written from the role tables of the three panels, not read from the file.
+std::vector<Expected> main_controls() {
+    std::vector<Expected> e = {{MAIN_STATUS, Kind::text, ""}};
+    for (int id = MAIN_TARGET_X; id <= MAIN_GAGE_5; ++id)
+        e.push_back({id, Kind::real, ""});
+    for (int id = MAIN_SWITCH_LED_1; id <= MAIN_MOVE_LED_5; ++id)
+        e.push_back({id, Kind::led, ""});
+    e.push_back({MAIN_ENTRY_MODE, Kind::ring, "reference_switch"});
+    e.push_back({MAIN_MOVE_MODE, Kind::switch_, ""});
+    e.push_back({MAIN_LOG_TO_FILE, Kind::switch_, ""});
+    e.push_back({MAIN_INIT, Kind::command, "device_init"});
+    e.push_back({MAIN_READ_DATA, Kind::command, "read_data"});
+    e.push_back({MAIN_MOVE, Kind::command, "move_motor"});
+    e.push_back({MAIN_ZERO_ALL, Kind::command, "zero_readings"});
+    e.push_back({MAIN_HOME, Kind::command, "go_home"});
+    for (int id = MAIN_READ_POT_5; id <= MAIN_READ_POT_2; ++id)
+        e.push_back({id, Kind::command, "read_pot"});
+    for (int id = MAIN_READ_GAGE_1; id <= MAIN_READ_GAGE_5; ++id)
+        e.push_back({id, Kind::command, "read_gage"});
+    for (int id = MAIN_ZERO_GAGE_1; id <= MAIN_ZERO_GAGE_5; ++id)
+        e.push_back({id, Kind::command, "zero_gage"});
+    e.push_back({MAIN_PARAM, Kind::command, "set_param"});
+    e.push_back({MAIN_TEST, Kind::command, "do_cam_test"});
+    e.push_back({MAIN_QUIT, Kind::command, "program_quit"});
+    return e;
+}
+
+std::vector<Expected> param_controls() {
+    std::vector<Expected> e;
+    for (int id = PARAM_HP_BOARD; id <= PARAM_CM_PORT; ++id)
+        e.push_back({id, Kind::integer, ""});
+    e.push_back({PARAM_SETTING_1, Kind::real, ""});
+    e.push_back({PARAM_SETTING_2, Kind::real, ""});
+    e.push_back({PARAM_CAM, Kind::u16, ""});
+    e.push_back({PARAM_STEP, Kind::real, ""});
+    e.push_back({PARAM_POINTS, Kind::u16, ""});
+    e.push_back({PARAM_INTERVAL, Kind::real, ""});
+    e.push_back({PARAM_SAVE, Kind::command, "save_param"});
+    e.push_back({PARAM_EXIT, Kind::command, "exit_param"});
+    return e;
+}
+
+std::vector<Expected> test_controls() {
+    std::vector<Expected> e = {{TEST_CAM, Kind::integer, ""},
+                               {TEST_GAGE_CHANNEL, Kind::integer, ""},
+                               {TEST_POINTS, Kind::integer, ""}};
+    for (int id = TEST_STEP; id <= TEST_TEMP; ++id)
+        e.push_back({id, Kind::real, ""});
+    e.push_back({TEST_STATUS, Kind::text, ""});
+    e.push_back({TEST_GRAPH, Kind::graph, ""});
+    e.push_back({TEST_AMPLITUDE, Kind::real, ""});
+    e.push_back({TEST_PHASE, Kind::real, ""});
+    const std::pair<int, const char*> buttons[] = {{TEST_INIT, "test_device_init"},
+                                                   {TEST_RUN, "test_distance_move"},
+                                                   {TEST_ZERO, "test_zero_data"},
+                                                   {TEST_GET_TEMP, "test_get_temp"},
+                                                   {TEST_GET_POSITION, "test_get_position"},
+                                                   {TEST_GET_ANGLE, "test_get_angle"},
+                                                   {TEST_REFRESH, "test_refresh_graph"},
+                                                   {TEST_GO_ZERO, "test_go_zero"},
+                                                   {TEST_GO_HOME, "test_go_home"},
+                                                   {TEST_SET_ANGLE, "test_set_angle"},
+                                                   {TEST_WORK_POINT, "find_work_point"},
+                                                   {TEST_EXIT, "exit_test"}};
+    for (const auto& [id, name] : buttons)
+        e.push_back({id, Kind::command, name});
+    return e;
+}
+
+bool kind_fits(Kind kind, QWidget* w) {
+    switch (kind) {
+    case Kind::real:
+        return qobject_cast<QDoubleSpinBox*>(w) && w->property("ctrlKind") == "numeric_double";
+    case Kind::integer:
+        return qobject_cast<QSpinBox*>(w) && w->property("ctrlKind") == "numeric_int";
+    case Kind::u16:
+        return qobject_cast<QSpinBox*>(w) && w->property("ctrlKind") == "numeric_u16";
+    case Kind::text:
+        return qobject_cast<QLineEdit*>(w) && w->property("ctrlKind") == "string";
+    case Kind::command:
+        return qobject_cast<QPushButton*>(w) && w->property("ctrlKind") == "command";
+    case Kind::ring:
+        return qobject_cast<QComboBox*>(w) && w->property("ctrlKind") == "ring";
+    case Kind::switch_:
+        return qobject_cast<QCheckBox*>(w) && w->property("ctrlKind") == "switch";
+    case Kind::led:
+        return qobject_cast<QRadioButton*>(w) && w->property("ctrlKind") == "led";
+    case Kind::graph:
+        return qobject_cast<QChartView*>(w) && w->property("ctrlKind") == "graph";
+    }
     return false;
 }
 
-// Every widget of the panel that carries a control id (a child panel's are its own).
+// Every widget of the panel that carries a control id.
 std::set<int> ids_in(QWidget* window) {
     std::set<int> ids;
     for (QWidget* w : window->findChildren<QWidget*>())
-        if (w->window() == window && w->property("ctrlId").isValid())
+        if (w->property("ctrlId").isValid())
             ids.insert(w->property("ctrlId").toInt());
     return ids;
 }
 
 } // namespace
 
-using QtResourceFileTest = QtPanelTest;
-
-// The roles of the controls are checked against the file once, through the scripted
-// reader (tests/unit/app/resource_file_test.cpp). Here the Qt loader must build the same
-// panels from it: the same controls, each of its kind, with its callback name, design-time
-// dimmed and hidden state and accessible name.
-TEST_F(QtResourceFileTest, QtPanelsHoldWhatTheFileSays) {
-    ScriptedOperator file; // not installed: only reads the file
-    const std::string path = platform_resolve_resource("Trelwick.uir");
-    const int qt_main = load(MAIN_PANEL);
-    const int file_main = file.load_panel(0, path, MAIN_PANEL);
-    const struct {
-        const char* name;
-        int qt, file;
-    } panels_to_compare[] = {
-        {"main", qt_main, file_main},
-        {"parameters", load(PARAM_PANEL, qt_main), file.load_panel(file_main, path, PARAM_PANEL)},
-        {"test", load(TEST_PANEL), file.load_panel(0, path, TEST_PANEL)},
-    };
-    for (const auto& p : panels_to_compare) {
-        SCOPED_TRACE(p.name);
-        const ScriptedPanel* read = file.panel(p.file);
-        ASSERT_NE(read, nullptr);
-        std::set<int> ids;
-        for (const auto& [id, c] : read->controls) {
-            ids.insert(id);
-            QWidget* w = panels.control_widget(p.qt, id);
-            ASSERT_NE(w, nullptr) << c.name;
-            EXPECT_TRUE(kind_fits(c.kind, w)) << c.name;
-            EXPECT_EQ(w->property("callback").toString().toStdString(), c.callback) << c.name;
-            EXPECT_EQ(w->accessibleName().toStdString(), c.accessible_name) << c.name;
-            int dimmed = -1, visible = -1;
-            EXPECT_EQ(GetCtrlAttribute(p.qt, id, ATTR_DIMMED, &dimmed), 0);
-            EXPECT_EQ(GetCtrlAttribute(p.qt, id, ATTR_VISIBLE, &visible), 0);
-            EXPECT_EQ(dimmed, c.dimmed ? 1 : 0) << c.name;
-            EXPECT_EQ(visible, c.visible ? 1 : 0) << c.name;
+class QtResourceFileTest : public QtPanelTest {
+protected:
+    void check_panel(int resource, const std::vector<Expected>& expected, int parent = 0) {
+        const int panel = load(resource, parent);
+        std::set<int> wanted;
+        for (const Expected& e : expected) {
+            wanted.insert(e.id);
+            QWidget* w = panels.control_widget(panel, e.id);
+            ASSERT_NE(w, nullptr) << "control " << e.id;
+            EXPECT_TRUE(kind_fits(e.kind, w)) << "control " << e.id;
+            EXPECT_EQ(w->property("callback").toString().toStdString(), e.callback)
+                << "control " << e.id;
         }
-        // Nothing addressable beyond those (the graph's placeholder is gone).
-        EXPECT_EQ(ids_in(panels.panel_window(p.qt)), ids);
-        EXPECT_FALSE(ids.empty());
+        // No control beyond the listed ones (the graph placeholder is gone).
+        EXPECT_EQ(ids_in(panels.panel_window(panel)), wanted);
     }
+
+    std::set<int> dimmed(int panel, const std::vector<Expected>& expected) {
+        std::set<int> out;
+        for (const Expected& e : expected) {
+            int value = -1;
+            EXPECT_EQ(GetCtrlAttribute(panel, e.id, ATTR_DIMMED, &value), 0);
+            if (value == 1)
+                out.insert(e.id);
+        }
+        return out;
+    }
+};
+
+TEST_F(QtResourceFileTest, EveryControlHasItsKindAndCallback) {
+    check_panel(MAIN_PANEL, main_controls());
+    check_panel(PARAM_PANEL, param_controls(), 1);
+    check_panel(TEST_PANEL, test_controls());
 }
 
 TEST_F(QtResourceFileTest, PanelsAreWindowsTitledAfterTheirPages) {
@@ -120,12 +188,31 @@ TEST_F(QtResourceFileTest, PanelsAreWindowsTitledAfterTheirPages) {
     EXPECT_TRUE(main_window->isVisible());
 }
 
-TEST_F(QtResourceFileTest, HiddenFitResultCanBeShown) {
+TEST_F(QtResourceFileTest, InstrumentControlsStartDimmed) {
+    const int main_panel = load(MAIN_PANEL);
+    std::set<int> main_dimmed = {MAIN_READ_DATA, MAIN_MOVE, MAIN_ZERO_ALL, MAIN_HOME};
+    for (int id = MAIN_READ_POT_5; id <= MAIN_ZERO_GAGE_5; ++id)
+        main_dimmed.insert(id);
+    EXPECT_EQ(dimmed(main_panel, main_controls()), main_dimmed);
+
+    EXPECT_EQ(dimmed(load(PARAM_PANEL, main_panel), param_controls()), std::set<int>{});
+
+    const std::set<int> test_dimmed = {TEST_RUN,          TEST_ZERO,      TEST_GET_TEMP,
+                                       TEST_GET_POSITION, TEST_GET_ANGLE, TEST_GO_ZERO,
+                                       TEST_GO_HOME,      TEST_SET_ANGLE, TEST_WORK_POINT};
+    EXPECT_EQ(dimmed(load(TEST_PANEL), test_controls()), test_dimmed);
+}
+
+TEST_F(QtResourceFileTest, FitResultsStartHidden) {
     const int test_panel = load(TEST_PANEL);
-    int visible = -1;
-    GetCtrlAttribute(test_panel, TEST_AMPLITUDE, ATTR_VISIBLE, &visible);
-    EXPECT_EQ(visible, 0);
+    for (const Expected& e : test_controls()) {
+        int visible = -1;
+        ASSERT_EQ(GetCtrlAttribute(test_panel, e.id, ATTR_VISIBLE, &visible), 0);
+        const bool fit_result = e.id == TEST_AMPLITUDE || e.id == TEST_PHASE;
+        EXPECT_EQ(visible, fit_result ? 0 : 1) << "control " << e.id;
+    }
     EXPECT_EQ(SetCtrlAttribute(test_panel, TEST_AMPLITUDE, ATTR_VISIBLE, 1), 0);
+    int visible = 0;
     GetCtrlAttribute(test_panel, TEST_AMPLITUDE, ATTR_VISIBLE, &visible);
     EXPECT_EQ(visible, 1);
 }

@@ -1,6 +1,5 @@
 // The resource file holds every control the program addresses, on the right panel, of the
-// right kind, with its callback and an accessible name of its own; the controls that need
-// instruments start dimmed. (The Qt loader is checked against the file in the GUI tests.)
+// right kind, with its callback; the controls that need instruments start dimmed.
 #include "app/shell/panel_ids.hpp"
 #include "main/callback_table.hpp"
 #include "platform_fixture.hpp"
@@ -147,33 +146,4 @@ TEST_F(ResourceFileTest, EveryCallbackNamedInTheFileIsKnown) {
     }
     for (const auto& binding : trelwick_callback_table())
         EXPECT_TRUE(known.count(std::string(binding.name))) << binding.name;
-}
-
-TEST_F(ResourceFileTest, EveryControlHasAnAccessibleNameOfItsOwn) {
-    // A screen reader, and a test driving the real window through the accessibility
-    // interface, tell the controls apart by these names: none empty, none twice on a panel.
-    const int main = load(MAIN_PANEL);
-    for (int panel : {main, load(PARAM_PANEL, main), load(TEST_PANEL)}) {
-        std::set<std::string> names;
-        for (const auto& [id, control] : op.panel(panel)->controls) {
-            EXPECT_FALSE(control.accessible_name.empty()) << control.name;
-            EXPECT_TRUE(names.insert(control.accessible_name).second)
-                << control.name << ": \"" << control.accessible_name << "\" twice";
-        }
-    }
-    // The names say what the control is.
-    const std::pair<int, const char*> named[] = {
-        {MAIN_TARGET_X, "Target X"},
-        {MAIN_PRESENT_ROLL, "Present Roll"},
-        {MAIN_CAM_ANGLE_3, "Cam 3 angle"},
-        {MAIN_GAGE_2, "Gauge 2 reading"},
-        {MAIN_READ_GAGE_2, "Read gauge 2"},
-        {MAIN_ZERO_GAGE_2, "Zero gauge 2"},
-        {MAIN_READ_POT_4, "Read potentiometer of cam 4"},
-        {MAIN_INIT, "Initialise devices"},
-        {MAIN_MOVE, "Move"},
-        {MAIN_QUIT, "Quit"},
-    };
-    for (const auto& [id, name] : named)
-        EXPECT_EQ(op.control(main, id)->accessible_name, name);
 }
