@@ -158,6 +158,5 @@ TEST_F(CallbackEventsTest, WaitOnTheMachinesClockSleepsBetweenEvents) {
     // events in slices of 5 ms goes round about twenty times. The bound leaves room for
     // the events the panel itself produces, and cannot fail on a slow machine.
     const int rounds = wait_with_events(0.1);
-    EXPECT_GE(rounds, 1);
     EXPECT_LE(rounds, 100);
 }
