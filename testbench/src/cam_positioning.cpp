@@ -6,7 +6,7 @@
 #include "platform/text.hpp"
 #include "bench_support.hpp"
 #include "stage/geometry.hpp"
-#include "stage/run_log.hpp"
+#include "app/shell/run_log.hpp"
 #include "testbench/cam_measure.hpp"
 
 #include <cmath>

@@ -1,7 +1,7 @@
 // The test panel's single readings and moves, test runs and the work-point search.
 #include "testbench/test_panel.hpp"
 
-#include "app/device_init.hpp"
+#include "app/bring_up.hpp"
 #include "app/parameters_panel.hpp"
 #include "app/shell/panel_ids.hpp"
 #include "app/shell/messages.hpp"

@@ -4,7 +4,7 @@
 #include "app/shell/messages.hpp"
 #include "app/shell/panel_ids.hpp"
 #include "app/shell/shared_state.hpp"
-#include "app/device_init.hpp"
+#include "app/bring_up.hpp"
 #include "app/parameters_panel.hpp"
 #include "platform/panels.hpp"
 #include "testbench/bench_state.hpp"
