@@ -1,6 +1,7 @@
 #include "main/callback_table.hpp"
 
 #include "app/main_panel.hpp"
+#include "app/parameters_panel.hpp"
 
 #include <array>
 
@@ -10,6 +11,9 @@ namespace {
 constexpr std::array kCallbacks = {
     CallbackBinding{"program_quit", &program_quit},
     CallbackBinding{"reference_switch", &reference_switch},
+    CallbackBinding{"set_param", &set_param},
+    CallbackBinding{"save_param", &save_param},
+    CallbackBinding{"exit_param", &exit_param},
 };
 
 } // namespace
