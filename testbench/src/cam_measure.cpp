@@ -3,11 +3,11 @@
 
 #include "app/shell/panel_ids.hpp"
 #include "app/shell/shared_state.hpp"
+#include "bench_support.hpp"
 #include "drivers/ev16p.hpp"
 #include "drivers/hp34970.hpp"
 #include "platform/panels.hpp"
 #include "platform/text.hpp"
-#include "bench_support.hpp"
 #include "stage/geometry.hpp"
 #include "stage/readings.hpp"
 

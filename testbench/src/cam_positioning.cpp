@@ -2,11 +2,11 @@
 #include "testbench/cam_positioning.hpp"
 
 #include "app/shell/messages.hpp"
+#include "app/shell/run_log.hpp"
+#include "bench_support.hpp"
 #include "platform/clock.hpp"
 #include "platform/text.hpp"
-#include "bench_support.hpp"
 #include "stage/geometry.hpp"
-#include "app/shell/run_log.hpp"
 #include "testbench/cam_measure.hpp"
 
 #include <cmath>
@@ -42,7 +42,8 @@ void cam_test_go_zero(int panel, param_structure& record, instrument_addresses a
     if (!std::isfinite(angle))
         return;
     cam_test_move_angle(bench_readings_panel(), record, angle);
-    write_to_log(motion_log_path(), strfmt("%s * Cams moved to zero position\n", TimeStr().c_str()));
+    write_to_log(motion_log_path(),
+                 strfmt("%s * Cams moved to zero position\n", TimeStr().c_str()));
 }
 
 void cam_test_go_home(param_structure& record, instrument_addresses address) {
@@ -53,5 +54,6 @@ void cam_test_go_home(param_structure& record, instrument_addresses address) {
     cam_test_move_angle(bench_readings_panel(), record, angle - record.home_angle[cam - 1]);
     cam_test_get_position(address, record.gage_channel, 1);
     cam_test_get_angle(record, address);
-    write_to_log(motion_log_path(), strfmt("%s * Cams moved to home position\n", TimeStr().c_str()));
+    write_to_log(motion_log_path(),
+                 strfmt("%s * Cams moved to home position\n", TimeStr().c_str()));
 }

@@ -22,8 +22,8 @@ void cam_graph_out(int panel, double position, int point) {
     int& x_limit = graph_x_limit();
     if (point > x_limit) {
         x_limit = point + kXMargin;
-        const int status = SetAxisRange(panel, TEST_GRAPH, VAL_MANUAL, 0.0, x_limit,
-                                        VAL_NO_CHANGE, 0.0, 0.0);
+        const int status =
+            SetAxisRange(panel, TEST_GRAPH, VAL_MANUAL, 0.0, x_limit, VAL_NO_CHANGE, 0.0, 0.0);
         if (status < 0)
             cam_move_error_handling(status, " Problem changing X limit");
     }
@@ -32,8 +32,8 @@ void cam_graph_out(int panel, double position, int point) {
     double& y_limit = graph_y_limit();
     if (std::fabs(value) >= y_limit) {
         y_limit = std::fabs(value) + kYMargin;
-        const int status = SetAxisRange(panel, TEST_GRAPH, VAL_NO_CHANGE, 0.0, 0.0, VAL_MANUAL,
-                                        -y_limit, y_limit);
+        const int status =
+            SetAxisRange(panel, TEST_GRAPH, VAL_NO_CHANGE, 0.0, 0.0, VAL_MANUAL, -y_limit, y_limit);
         if (status < 0)
             cam_move_error_handling(status, " Problem changing Y limit");
     }

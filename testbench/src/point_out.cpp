@@ -3,11 +3,11 @@
 
 #include "bench_limits.hpp"
 #include "bench_support.hpp"
-#include "testbench/cam_measure.hpp"
 #include "platform/clock.hpp"
 #include "platform/files.hpp"
 #include "platform/text.hpp"
 #include "stage/geometry.hpp"
+#include "testbench/cam_measure.hpp"
 
 namespace {
 
@@ -27,8 +27,8 @@ void cam_test_out(instrument_addresses address, param_structure record, int file
     const double degrees = DEGREES_PER_RADIAN * angle;
 
     if (file >= 0) {
-        WriteFile(file, strfmt(" \n%s %6d %10.7f %9.6f %8.3f", TimeStr().c_str(), point,
-                               position, angle, degrees));
+        WriteFile(file, strfmt(" \n%s %6d %10.7f %9.6f %8.3f", TimeStr().c_str(), point, position,
+                               angle, degrees));
     }
     cam_graph_out(bench_readings_panel(), position, point);
 

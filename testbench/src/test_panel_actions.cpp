@@ -3,8 +3,9 @@
 
 #include "app/bring_up.hpp"
 #include "app/parameters_panel.hpp"
-#include "app/shell/panel_ids.hpp"
 #include "app/shell/messages.hpp"
+#include "app/shell/panel_ids.hpp"
+#include "app/shell/run_log.hpp"
 #include "app/shell/shared_state.hpp"
 #include "bench_support.hpp"
 #include "drivers/delay.hpp"

@@ -1,11 +1,12 @@
 // Opening and closing the test panel, its bring-up in test mode and clearing its graph.
 #include "testbench/test_panel.hpp"
 
-#include "app/shell/messages.hpp"
-#include "app/shell/panel_ids.hpp"
-#include "app/shell/shared_state.hpp"
 #include "app/bring_up.hpp"
 #include "app/parameters_panel.hpp"
+#include "app/shell/messages.hpp"
+#include "app/shell/panel_ids.hpp"
+#include "app/shell/run_log.hpp"
+#include "app/shell/shared_state.hpp"
 #include "platform/panels.hpp"
 #include "testbench/bench_state.hpp"
 
@@ -15,8 +16,8 @@ namespace {
 
 // The actions that need the instruments: dimmed until a bring-up succeeds.
 constexpr std::array kInstrumentActions = {
-    TEST_RUN,      TEST_GET_POSITION, TEST_GET_ANGLE, TEST_GET_TEMP,  TEST_ZERO,
-    TEST_GO_ZERO,  TEST_GO_HOME,      TEST_SET_ANGLE, TEST_WORK_POINT,
+    TEST_RUN,     TEST_GET_POSITION, TEST_GET_ANGLE, TEST_GET_TEMP,   TEST_ZERO,
+    TEST_GO_ZERO, TEST_GO_HOME,      TEST_SET_ANGLE, TEST_WORK_POINT,
 };
 
 constexpr double kInitialXMax = 120.0;

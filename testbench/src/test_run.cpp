@@ -66,8 +66,7 @@ void repeatability_test(const instrument_addresses& address, param_structure& re
     SetCtrlVal(bench_readings_panel(), TEST_POSITION, difference);
 }
 
-void timed_series(const instrument_addresses& address, const param_structure& record,
-                  int file) {
+void timed_series(const instrument_addresses& address, const param_structure& record, int file) {
     // At least one point, also when no points were asked for.
     for (int point = 0;; ++point) {
         cam_test_out(address, record, file, point);

@@ -3,11 +3,11 @@
 
 #include "app/shell/messages.hpp"
 #include "app/shell/panel_ids.hpp"
+#include "bench_support.hpp"
 #include "numeric/fit.hpp"
 #include "platform/panels.hpp"
 #include "platform/text.hpp"
 #include "stage/geometry.hpp"
-#include "bench_support.hpp"
 #include "testbench/cam_measure.hpp"
 #include "testbench/test_run.hpp"
 
@@ -22,17 +22,16 @@ constexpr double kModelOmega = 0.0523598775;
 // One decimal more, for the plotted curve and the zero crossing.
 constexpr double kOmega = 0.05235987755;
 
-constexpr int kSamples = 20;                 // readings fitted: one revolution
-constexpr int kScanStep = 120 / kSamples;    // motor revolutions between readings
-constexpr double kFirstAmplitude = 0.00075;  // about a cam's eccentricity
+constexpr int kSamples = 20;                // readings fitted: one revolution
+constexpr int kScanStep = 120 / kSamples;   // motor revolutions between readings
+constexpr double kFirstAmplitude = 0.00075; // about a cam's eccentricity
 constexpr double kFirstPhase = 0.0;
 constexpr int kCurvePoints = 120;
 constexpr int kCurveColour = 0x000080; // dark blue
 constexpr double kHalfTurn = 60.0;     // motor revolutions
 
 // Reads the gauge and the angle (both shown), plots the reading at its motor position.
-double scan_reading(param_structure& record, const instrument_addresses& address,
-                    double position) {
+double scan_reading(param_structure& record, const instrument_addresses& address, double position) {
     const double y = cam_test_get_position(address, record.gage_channel, 1);
     cam_test_get_angle(record, address); // shown for the operator, not used
     cam_graph_out(bench_readings_panel(), y, static_cast<int>(position));
@@ -84,8 +83,8 @@ double cam_test_find_work_point(param_structure record, instrument_addresses add
     }
 
     double mse = 0.0;
-    const int status = NonLinearFit(x.data(), y.data(), z.data(), kSamples,
-                                    cam_test_model_function, coef.data(), 2, &mse);
+    const int status = NonLinearFit(x.data(), y.data(), z.data(), kSamples, cam_test_model_function,
+                                    coef.data(), 2, &mse);
     if (status != 0) {
         const std::string why = strfmt("The sine fit of the scan failed (status %d). The cam "
                                        "is not moved to a work point.",

@@ -2,9 +2,9 @@
 // only ever widen, what a refresh clears and keeps, and the plotting failures the operator
 // meets. Also the work-point model function against hand-computed values.
 #include "app/shell/panel_ids.hpp"
-#include "testbench_fixture.hpp"
 #include "testbench/test_run.hpp"
 #include "testbench/work_point.hpp"
+#include "testbench_fixture.hpp"
 
 #include <array>
 #include <cmath>
