@@ -75,26 +75,21 @@ int move_motor(int panel, int /*control*/, int event, void* /*callbackData*/, in
 }
 
 void cam_go_zero(int panel, param_structure& param, instrument_addresses addresses) {
-    std::array<double, CAM_COUNT> move{};
-    bool all_moved = true;
+    motor_move move{};
+    bool every_cam_known = true;
     for (int cam = 1; cam <= param.motors_per_move && cam <= CAM_COUNT; ++cam) {
         const double angle = cam_move_read_cam_angles(param, addresses, cam);
-        if (!std::isfinite(angle)) {
-            // A failed reading says nothing of where the cam is: turning it "back" by a
-            // made-up amount could drive it anywhere.
-            all_moved = false;
-            MessagePopup("Home", strfmt("Cam %d: its angle could not be read.\n"
-                                        "Cam %d is not moved.",
-                                        cam, cam)
-                                     .c_str());
-            continue;
-        }
+        // A failed reading gives a move that is not a number: move_cam_motor leaves that cam
+        // where it is and tells the operator which one.
+        every_cam_known = every_cam_known && std::isfinite(angle);
         move[static_cast<std::size_t>(cam - 1)] =
             MOTOR_REVS_PER_CAM_REV * (-angle) / PI_VALUE / 2.0;
     }
     move_cam_motor(panel, param, move, 1);
-    // Only a Home that moved every cam is logged as one.
-    if (all_moved)
+    // Only a Home that moved every cam is logged as one: not when a cam stayed for want of
+    // its angle, nor when the move was refused because an instrument is closed.
+    const device_ids& ids = shared_device_ids();
+    if (every_cam_known && ids.cm6k6 > 0 && ids.hp34970 > 0)
         write_to_log(motion_log_path(),
                      strfmt("%s * Cams moved to zero position\n", TimeStr().c_str()));
 }

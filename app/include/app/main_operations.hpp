@@ -19,7 +19,8 @@ int read_data(int panel, int control, int event, void* callbackData, int eventDa
               int eventData2);
 
 // Turns every cam back to potentiometer zero in one move and logs it. A cam whose angle
-// could not be read is left where it is and the operator is told which one.
+// could not be read is left where it is (the operator is told which one) and the Home is
+// not logged.
 void cam_go_zero(int panel, param_structure& param, instrument_addresses addresses);
 
 // Zeroes EV-16P gauge `gage` (opening the counter first if needed) and logs the zeroing.
