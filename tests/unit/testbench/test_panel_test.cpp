@@ -78,6 +78,7 @@ TEST_F(TestPanelTest, ACamNumberOutsideTheStageAnsweredNoWritesNothing) {
 
 TEST_F(TestPanelTest, ARunLogThatCannotBeOpenedAbortsTheRun) {
     test_panel_handle() = load(TEST_PANEL);
+    shared_device_ids() = {1, 1, 1}; // open: the run goes straight to its log
     op.answer_confirm(true);
     EXPECT_EQ(cam_test(instrument_addresses{}, test_defaults(), "C:\\missing\\Trelwick_log.001"),
               -1);
