@@ -22,6 +22,7 @@ void reset_program_state() {
 
 void BenchSimTest::SetUp() {
     SimStageTest::SetUp();
+    platform_use_clock(&polled_clock);
     reset_program_state();
     platform_set_callback_table(trelwick_callback_table());
     make_program_dir("C:\\CVI\\Trelwick\\Log");

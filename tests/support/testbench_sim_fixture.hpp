@@ -8,6 +8,24 @@
 
 #include <string>
 
+// The fixture's virtual clock, with a tick counter that moves on by a millisecond each
+// time it is read, as a real one does while a wait polls it: the event-processing wait
+// watches the tick counter and would otherwise wait for ever in virtual time.
+class PolledTickClock : public ClockBackend {
+public:
+    explicit PolledTickClock(VirtualClock& clock) : clock_(clock) {}
+    void delay(double seconds) override { clock_.delay(seconds); }
+    std::uint32_t tick_count() override {
+        clock_.advance(0.001);
+        return clock_.tick_count();
+    }
+    WallTime wall_time() override { return clock_.wall_time(); }
+    double now_seconds() override { return clock_.now_seconds(); }
+
+private:
+    VirtualClock& clock_;
+};
+
 class BenchSimTest : public SimStageTest {
 protected:
     void SetUp() override;
@@ -35,6 +53,7 @@ protected:
 
     static constexpr const char* kRunLog = "C:\\CVI\\Trelwick\\Log\\Trelwick_log.001";
 
+    PolledTickClock polled_clock{clock};
     int main = 0;
     int test = 0;
 };

@@ -38,8 +38,8 @@ std::vector<std::string> records(const std::string& appended) {
     std::size_t at = appended.find(" \n");
     while (at != std::string::npos) {
         const std::size_t next = appended.find(" \n", at + 2);
-        out.push_back(appended.substr(at + 2, next == std::string::npos ? std::string::npos
-                                                                        : next - at - 2));
+        out.push_back(
+            appended.substr(at + 2, next == std::string::npos ? std::string::npos : next - at - 2));
         at = next;
     }
     return out;
@@ -54,8 +54,7 @@ struct MeasuredLine {
 // One measured point's record: time, point, position, angle in rad and in degrees, in
 // fixed columns, and the temperature column where it is due.
 bool parse_measured(const std::string& record, MeasuredLine& line) {
-    static const std::regex pattern(
-        R"(^(\d\d:\d\d:\d\d) (.{6}) (.{10}) (.{9}) (.{8})(   0\.0)?$)");
+    static const std::regex pattern(R"(^(\d\d:\d\d:\d\d) (.{6}) (.{10}) (.{9}) (.{8})(   0\.0)?$)");
     std::smatch m;
     if (!std::regex_match(record, m, pattern))
         return false;
@@ -169,7 +168,7 @@ TEST_F(TestBenchSystemTest, StepScanDownwardCountsThePointsDown) {
     ASSERT_EQ(lines.size(), 3u);
     expect_point(lines[0], 0, -2.0, false);
     expect_point(lines[1], 2, -2.5, false);
-    expect_point(lines[2], 1, -3.0, false);
+    expect_point(lines[2], 1, -3.0, true); // the sixth line of the program
     EXPECT_EQ(moves(), 2);
     EXPECT_NEAR(cam_revs(1), -3.0, 1e-4);
 }
@@ -238,7 +237,7 @@ TEST_F(TestBenchSystemTest, RepeatabilityTestOfCamOneWatchesGaugeTwo) {
     const std::vector<std::string> lines = records(run({.random = 1.0}));
     ASSERT_EQ(lines.size(), 30u);
     for (const std::string& record : lines)
-        EXPECT_EQ(record.substr(11), " 0.0000000") << record; // cam 2 never moves
+        EXPECT_EQ(record.substr(12), " 0.0000000") << record; // cam 2 never moves
     EXPECT_NE(cam_revs(1), 0.0);
     EXPECT_EQ(op.value_double(test, TEST_POSITION), 0.0);
 }

@@ -170,6 +170,5 @@ TEST_F(WorkPointSystemTest, AngleWatchReadsTwentyTimesWhileThePanelStaysAlive) {
         shown += v.panel == test && v.control == TEST_ANGLE ? 1 : 0;
     EXPECT_EQ(shown, 20);
     EXPECT_GE(now() - before, 22.0);
-    EXPECT_EQ(op.texts(test, TEST_STATUS),
-              (std::vector<std::string>{"Measure angle", "Done"}));
+    EXPECT_EQ(op.texts(test, TEST_STATUS), (std::vector<std::string>{"Measure angle", "Done"}));
 }
