@@ -92,6 +92,15 @@ protected:
             values[i] = std::stod((*it)[1].str());
         return values;
     }
+    // The distance of the last "<axis>D<distance>" command the controller ran; NaN if none.
+    double last_distance_sent(int axis) {
+        const std::string head = std::to_string(axis) + "D";
+        const auto& history = sim.cm6k6().history();
+        for (auto it = history.rbegin(); it != history.rend(); ++it)
+            if (it->second.rfind(head, 0) == 0)
+                return std::stod(it->second.substr(head.size()));
+        return NAN;
+    }
     // The run log's last timed entry, its time replaced.
     std::string last_entry() const {
         const std::string log = without_entry_times(run_log());

