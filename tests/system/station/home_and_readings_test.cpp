@@ -167,3 +167,18 @@ TEST_F(HomeAndReadingsTest, ZeroAllGaugesWithResetOrNoZeroesNothing) {
     EXPECT_EQ(shared_device_ids().cm6k6, 0);
     EXPECT_TRUE(op.texts(main, MAIN_STATUS).empty());
 }
+
+TEST_F(HomeAndReadingsTest, AGaugeZeroingThatFailsShowsNoZeroAndLogsNothing) {
+    enable_gauges();
+    // Nothing plugged into the counter's port: the driver's "OpenCom" error, answered No.
+    serial.attach(kSimEv16pPort, nullptr);
+    const std::string log = run_log();
+    op.answer_confirm(false);
+    ASSERT_EQ(op.press(main, MAIN_ZERO_GAGE_1), 0);
+    ASSERT_EQ(op.popups().size(), 1u);
+    EXPECT_EQ(op.popups()[0].title, "ERROR");
+    EXPECT_EQ(op.popups()[0].message.rfind("Error in OpenCom. Check error code # ", 0), 0u);
+    EXPECT_TRUE(std::isnan(slot(15)));
+    EXPECT_EQ(run_log(), log);
+    EXPECT_EQ(shared_device_ids().ev16p, 0);
+}
