@@ -1,0 +1,155 @@
+// The CM6K6 device table, its send and receive over the serial link, and its reports.
+#include "cm6k6_state.hpp"
+#include "console_stop.hpp"
+#include "drivers/cm6k6.hpp"
+#include "drivers/protocol/bounded_number.hpp"
+#include "drivers/protocol/cm6k6_protocol.hpp"
+#include "platform/clock.hpp"
+#include "platform/console.hpp"
+#include "platform/panels.hpp"
+#include "platform/serial.hpp"
+#include "platform/text.hpp"
+#include "serial_link.hpp"
+
+#include <cmath>
+#include <cstdarg>
+
+namespace {
+
+Cm6k6State g_state;
+
+constexpr std::size_t kReplyBytes = 120;
+constexpr double kSettleSeconds = 0.6; // after every command
+
+} // namespace
+
+Cm6k6State& cm6k6_state() {
+    return g_state;
+}
+
+void cm6k6_forget_motion() {
+    for (int axis = 1; axis <= kCm6k6Axes; ++axis) {
+        g_state.velocity[static_cast<unsigned>(axis)] = kCm6k6DefaultVelocity;
+        g_state.acceleration[static_cast<unsigned>(axis)] = kCm6k6DefaultAcceleration;
+        g_state.commanded[static_cast<unsigned>(axis)] = 0.0;
+        g_state.travel[static_cast<unsigned>(axis)] = 0.0;
+    }
+    g_state.started_axes = 0;
+}
+
+void cm6k6_reset() {
+    g_state = Cm6k6State{};
+    cm6k6_forget_motion();
+}
+
+int cm6k6_open_dev(int address) {
+    DeviceTable& t = g_state.table;
+    if (const int slot = t.slot_with_address(address); slot != 0)
+        return slot;
+    const int slot = t.free_slot();
+    if (slot == 0) {
+        cm6k6_error("The device could not be opened");
+        return -1;
+    }
+    return t.store(slot, address, 1);
+}
+
+int cm6k6_close_dev(int dev_ID) {
+    return g_state.table.close(dev_ID);
+}
+
+int cm6k6_check_dev_open(int dev_ID) {
+    return g_state.table.is_open(dev_ID);
+}
+
+int cm6k6_out(int /*dev_ID*/, const char* text) {
+    const int port = g_state.com_port;
+    if (const int r = FlushInQ(port); r != 0)
+        ConsolePrintf("FlushInQ err = %i\n", r);
+    if (const int r = FlushOutQ(port); r != 0)
+        ConsolePrintf("FlushOutQ err = %i\n", r);
+    g_state.cmd = text != nullptr ? text : "";
+    const int n = serial_link_write(port, g_state.cmd);
+    if (n <= 0) {
+        cm6k6_error(strfmt("err = %i, problem sending RS232 command", n).c_str());
+        return -1;
+    }
+    Delay(kSettleSeconds);
+    return 0;
+}
+
+int cm6k6_outf(int dev_ID, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const std::string text = vstrfmt(format, args);
+    va_end(args);
+    return cm6k6_out(dev_ID, text.c_str());
+}
+
+int cm6k6_in(int /*dev_ID*/, std::string* reply) {
+    const int n = serial_link_read(g_state.com_port, kReplyBytes, reply);
+    if (n <= 0) {
+        cm6k6_error(strfmt("# bytes in = %i, problem receiving RS232 input", n).c_str());
+        return -1;
+    }
+    return 0;
+}
+
+double cm6k6_query_position(int dev_ID, int axis, const char* query) {
+    cm6k6_outf(dev_ID, "%d%s", axis, query);
+    if (cm6k6_in(dev_ID, &g_state.cmd) != 0)
+        return NAN;
+    const auto p = cm6k6_parse_position(g_state.cmd);
+    return p ? *p : NAN;
+}
+
+void cm6k6_note_move(int axis, double travel) {
+    if (axis >= 1 && axis <= kCm6k6Axes) {
+        g_state.travel[static_cast<unsigned>(axis)] = std::fabs(travel);
+        g_state.commanded[static_cast<unsigned>(axis)] += travel;
+    }
+}
+
+void cm6k6_note_started(unsigned axes) {
+    g_state.started_axes |= axes;
+}
+
+std::string cm6k6_not_finite_text(const char* name, double value) {
+    return strfmt("%s = %f, not a finite number", name, value);
+}
+
+void cm6k6_error(const char* text) {
+    const char* t = text != nullptr ? text : "";
+    console_stop(strfmt("\nCM6K6 ERROR: %s\n", t), "CM6K6 ERROR", t, 80, StopWait::Blocking);
+}
+
+void cm6k6_message(const char* text) {
+    ConsolePrintf("%s\n", text != nullptr ? text : "");
+}
+
+int cm6k6_error_handling(int code, const char* what) {
+    const std::string text =
+        strfmt("Error in %s. Check error code # %i. Continue?", what != nullptr ? what : "", code);
+    return ConfirmPopup("ERROR", text.c_str()) == 0 ? 1 : 0;
+}
+
+void cm6k6_axis(int axis, std::string* destination) {
+    if (const auto pattern = cm6k6_comma_pattern(axis))
+        *destination = *pattern;
+}
+
+void cm6k6_get_num_mot_steps_per_rev(int axis, int* steps) {
+    if (axis < 1 || axis > kCm6k6Axes) {
+        cm6k6_error("Unknown axis number");
+        return;
+    }
+    *steps = kCm6k6StepsPerRev;
+}
+
+void cm6k6_get_num_enc_cts_per_rev(int axis, int* counts) {
+    if (axis < 1 || axis > kCm6k6Axes) {
+        cm6k6_error("Unknown axis number");
+        return;
+    }
+    *counts = kCm6k6EncoderCountsPerRev;
+}

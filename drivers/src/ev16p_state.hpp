@@ -1,0 +1,15 @@
+// The EV-16P driver's module state.
+#pragma once
+
+#include "device_table.hpp"
+
+#include <string>
+
+struct Ev16pState {
+    DeviceTable table;
+    int com_port = 0;
+    std::string cmd; // the last command sent
+    std::string msg; // the last reply read, or the last report
+};
+
+Ev16pState& ev16p_state();
