@@ -5,6 +5,7 @@
 #include "main/callback_table.hpp"
 #include "platform/platform.hpp"
 #include "platform/qt/qt_panel_backend.hpp"
+#include "platform/system_io/system_io.hpp"
 #include "sim/simulated_mode.hpp"
 
 #include <QApplication>
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
 
     QtPanelBackend panels;
     platform_use_panels(&panels);
+    platform_use_system_io();
     platform_set_resource_directory(QCoreApplication::applicationDirPath().toStdString());
     platform_set_callback_table(trelwick_callback_table());
 
