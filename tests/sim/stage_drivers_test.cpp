@@ -288,3 +288,47 @@ TEST_F(StageDrivers, GarbledUnitRepliesAreMeasurementProblems) {
     EXPECT_EQ(errors, static_cast<std::size_t>(kHp34970MaxErrorEntries));
     EXPECT_TRUE(out.ends_with("HP34970 ERROR: The HP34970 has an error\n" + kPrompt));
 }
+
+TEST_F(StageDrivers, TemperatureOfTheRoom) {
+    const int hp = daq();
+    double celsius = NAN;
+    hp34970_get_chan_temp(hp, 111, &celsius);
+    EXPECT_NEAR(celsius, model().temperature(now()), 1e-3); // it drifts 0.35 mK/s
+    EXPECT_EQ(console.output(), "");
+}
+
+TEST_F(StageDrivers, SpoiledControllerRepliesFailTheErrorStatus) {
+    for (const ReplyFault fault : {ReplyFault::garbled, ReplyFault::truncated}) {
+        cm6k6_reset();
+        console.clear_output();
+        sim.cm6k6().faults().reply = fault;
+        console.add_line("\n");
+        int id = 0;
+        cm6k6_init(0, kSimCm6k6Port, 1, &id);
+        const std::string seen = fault == ReplyFault::garbled ? "*#O#E#R#R#" : "*NO E";
+        EXPECT_EQ(console.output(), seen + "\n\nCM6K6 ERROR: Error executing command\n" + kPrompt);
+    }
+}
+
+TEST_F(StageDrivers, SpoiledCounterRepliesAreNoAcknowledge) {
+    for (const ReplyFault fault : {ReplyFault::garbled, ReplyFault::truncated}) {
+        ev16p_reset();
+        sim.ev16p().faults().reply = fault;
+        op.answer_confirm(true);
+        EXPECT_EQ(counter(), 1);
+    }
+    EXPECT_THAT(confirms(),
+                ElementsAre(confirm_text("clear errors", 0), confirm_text("clear errors", 0)));
+}
+
+TEST_F(StageDrivers, SilentUnitFailsItsIdentity) {
+    sim.hp34970().faults().reply = ReplyFault::silent;
+    console.add_line("\n");
+    console.add_line("\n");
+    int id = 0;
+    hp34970_init(kSimGpibBoard, kSimGpibAddress, &id);
+    EXPECT_EQ(id, 0);
+    // The read waits out the unit's 30 s time-out (error and time-out bits in the status).
+    EXPECT_EQ(console.output(), "\nHP34970 ERROR: ibsta = c000, problem receiving GPIB input\n" +
+                                    kPrompt + "\nHP34970 ERROR: Problem reading ID\n" + kPrompt);
+}
