@@ -89,6 +89,17 @@ protected:
         return lamps;
     }
 
+    // From now on, notes which relays of the switch unit (201..209) are closed whenever
+    // the controller starts a motion.
+    void watch_relays_at_go() {
+        sim.cm6k6().on_command = [this](std::string_view command, double) {
+            if (command.substr(0, 2) == "GO")
+                for (int channel = 201; channel <= 209; ++channel)
+                    if (sim.model().relay_closed(channel))
+                        closed_at_go.push_back(channel);
+        };
+    }
+
     std::vector<std::string> popup_texts() const {
         std::vector<std::string> texts;
         for (const auto& p : op.popups())
@@ -97,18 +108,13 @@ protected:
     }
 
     std::string start, end;
+    std::vector<int> closed_at_go;
 };
 
 TEST_F(Move, AbsoluteTargetIsReachedAndBothEndsAreLogged) {
     bring_up();
     type_targets(kTargetG);
-    std::vector<int> closed;
-    sim.cm6k6().on_command = [&](std::string_view command, double) {
-        if (command == "GO111110")
-            for (int channel = 201; channel <= 209; ++channel)
-                if (sim.model().relay_closed(channel))
-                    closed.push_back(channel);
-    };
+    watch_relays_at_go();
     move(1);
 
     for (int k = 1; k <= 5; ++k) {
@@ -121,7 +127,7 @@ TEST_F(Move, AbsoluteTargetIsReachedAndBothEndsAreLogged) {
                   entry("Final coordinates", "X = 0.000300 Y = -0.000200 Roll = 0.000400 "
                                              "Pitch = 0.000150 Yaw = -0.000250"));
     // Every motor's relay was closed while the motors ran, and is open again.
-    EXPECT_EQ(closed, (std::vector<int>{201, 202, 203, 204, 205}));
+    EXPECT_EQ(closed_at_go, (std::vector<int>{201, 202, 203, 204, 205}));
     for (int channel = 201; channel <= 209; ++channel)
         EXPECT_FALSE(relay_closed(channel)) << channel;
     for (int k = 0; k < 5; ++k)
@@ -254,17 +260,11 @@ TEST_F(Move, SingleCamMoveTurnsTheTestAxisWithItsRelayClosed) {
     bring_up();
     param.motors_per_move = 1;
     param.test_axis = 3;
-    std::vector<int> closed;
-    sim.cm6k6().on_command = [&](std::string_view command, double) {
-        if (command.substr(0, 2) == "GO")
-            for (int channel = 201; channel <= 209; ++channel)
-                if (sim.model().relay_closed(channel))
-                    closed.push_back(channel);
-    };
+    watch_relays_at_go();
     motor_move revs{1.0, 0, 0, 0, 0};
     move_cam_motor(panel, param, revs, 0);
     EXPECT_EQ(distances(), (std::map<int, std::string>{{3, "3D1.000000"}}));
-    EXPECT_EQ(closed, std::vector<int>{203});
+    EXPECT_EQ(closed_at_go, std::vector<int>{203});
     EXPECT_FALSE(relay_closed(203));
     EXPECT_NEAR(cam_angle(3), 2.0 * M_PI / 120.0, 1e-9);
     EXPECT_TRUE(lamp_history().empty());
@@ -321,20 +321,14 @@ TEST_F(Move, MotorMoveThatIsNotANumberIsNotSent) {
     // Home computes its moves from the present angles; a failed reading gives NaN.
     bring_up();
     motor_move revs{0.5, NaN, 0, 0, 0};
-    std::vector<int> closed;
-    sim.cm6k6().on_command = [&](std::string_view command, double) {
-        if (command.substr(0, 2) == "GO")
-            for (int channel = 201; channel <= 205; ++channel)
-                if (sim.model().relay_closed(channel))
-                    closed.push_back(channel);
-    };
+    watch_relays_at_go();
     op.answer_message();
     move_cam_motor(panel, param, revs, 1);
     EXPECT_EQ(popup_texts(), std::vector<std::string>{
                                  "Cams not moved: Cam 2 is not moved: its angle is not a number."});
     EXPECT_EQ(distances().at(2), "2D0.000000");
     EXPECT_EQ(revs[1], 0.0);
-    EXPECT_EQ(closed, (std::vector<int>{201, 203, 204, 205}));
+    EXPECT_EQ(closed_at_go, (std::vector<int>{201, 203, 204, 205}));
     EXPECT_NEAR(cam_angle(1), 0.5 * 2.0 * M_PI / 120.0, 1e-9);
     EXPECT_EQ(cam_angle(2), 0.0);
 }
