@@ -16,29 +16,6 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-TEST(Cm6k6Protocol, AxisPatternsPutTheAxisInItsPlace) {
-    EXPECT_EQ(cm6k6_axis_pattern(1), "100000");
-    EXPECT_EQ(cm6k6_axis_pattern(6), "000001");
-    EXPECT_FALSE(cm6k6_axis_pattern(0));
-    EXPECT_FALSE(cm6k6_axis_pattern(7));
-    EXPECT_EQ(cm6k6_comma_pattern(2), "0,1,0,0,0,0");
-    EXPECT_EQ(cm6k6_comma_pattern_of(0b11111), "1,1,1,1,1,0");
-    EXPECT_EQ(cm6k6_pattern_axes("GO111110"), 0b11111u);
-    EXPECT_EQ(cm6k6_pattern_axes("000001"), 0b100000u);
-}
-
-TEST(Cm6k6Protocol, ZeroAndPairCommands) {
-    EXPECT_EQ(cm6k6_zero_command(1), "PSET0,,,,,");
-    EXPECT_EQ(cm6k6_zero_command(4), "PSET,,,0,,");
-    EXPECT_EQ(cm6k6_zero_command(6), "PSET,,,,,0");
-    EXPECT_EQ(cm6k6_pair_go_command(1, 2), "GO110000");
-    EXPECT_EQ(cm6k6_pair_go_command(4, 2), "GO010100");
-    EXPECT_EQ(cm6k6_pair_go_command(3, 4), "GO001100");
-    EXPECT_FALSE(cm6k6_pair_go_command(1, 5));
-    EXPECT_FALSE(cm6k6_pair_go_command(2, 2));
-    EXPECT_EQ(cm6k6_resolution_command("ERES", 4096), "ERES04096,04096,04096,04096,04096,04096");
-}
-
 TEST(Cm6k6Protocol, PositionReplyIsReadAfterFiveCharactersOrNotAtAll) {
     EXPECT_EQ(cm6k6_parse_position("*2TPC+1.5000"), 1.5);
     EXPECT_EQ(cm6k6_parse_position("*2TPC-0.25"), -0.25);
@@ -73,13 +50,6 @@ TEST(Cm6k6Protocol, TravelChecksRefuseWhatTheyCannotCompute) {
     EXPECT_FALSE(cm6k6_absolute_error(1.0, kInf));
 }
 
-TEST(Cm6k6Protocol, ClampHoldsToTheNearerBound) {
-    EXPECT_EQ(cm6k6_clamp(120.0, 0.1, 99.0).value, 99.0);
-    EXPECT_EQ(cm6k6_clamp(0.05, 0.1, 99.0).value, 0.1);
-    EXPECT_FALSE(cm6k6_clamp(99.0, 0.1, 99.0).adjusted);
-    EXPECT_DOUBLE_EQ(cm6k6_round6(1000.0 / 4096.0), 0.244141);
-}
-
 TEST(BoundedNumber, ConversionsToIntAreDefined) {
     EXPECT_EQ(truncate_to_int(-2.9), -2);
     EXPECT_EQ(truncate_to_int(2147483647.5), INT_MAX);
@@ -93,10 +63,7 @@ TEST(BoundedNumber, ConversionsToIntAreDefined) {
     EXPECT_FALSE(parse_int_field("--1"));
 }
 
-TEST(Ev16pProtocol, CommandsAndPresetField) {
-    EXPECT_EQ(ev16p_channel_command("CR", 1), "CR01");
-    EXPECT_EQ(ev16p_channel_command("GA", 3), "GA03");
-    EXPECT_EQ(ev16p_preset_command(1, -500.0), "CP01, -000500.00");
+TEST(Ev16pProtocol, PresetFieldIsPaddedOrCutToNineCharacters) {
     EXPECT_EQ(ev16p_preset_command(1, 0.0), "CP01, +0000.0000");
     EXPECT_EQ(ev16p_preset_command(1, 12500.0), "CP01, +00012500.");
     EXPECT_FALSE(ev16p_preset_command(1, kInf));
@@ -113,13 +80,6 @@ TEST(Ev16pProtocol, ReadingAndHoldState) {
     EXPECT_EQ(ev16p_parse_hold_state("CK019x"), 9);
     EXPECT_FALSE(ev16p_parse_hold_state("CK01"));
     EXPECT_FALSE(ev16p_parse_hold_state("CK01-"));
-}
-
-TEST(Hp34970Protocol, ChannelLists) {
-    const int chans[3] = {101, 102, 110};
-    EXPECT_EQ(hp34970_channel_list(chans, 3), "(@101, 102, 110)");
-    EXPECT_EQ(hp34970_single_list(209), "(@209)");
-    EXPECT_TRUE(hp34970_setup_commands('x', "(@101)").empty());
 }
 
 TEST(Hp34970Protocol, ReadingListParsesValueUnitAndChannel) {
