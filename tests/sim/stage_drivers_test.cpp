@@ -332,3 +332,32 @@ TEST_F(StageDrivers, SilentUnitFailsItsIdentity) {
     EXPECT_EQ(console.output(), "\nHP34970 ERROR: ibsta = c000, problem receiving GPIB input\n" +
                                     kPrompt + "\nHP34970 ERROR: Problem reading ID\n" + kPrompt);
 }
+
+// The general single-axis set meets a controller that knows every command it sends.
+TEST_F(StageDrivers, SingleAxisOperationsRunCleanly) {
+    int cm = 0;
+    EXPECT_EQ(cm6k6_cam_init(0, kSimCm6k6Port, 1, &cm, 1, 2.0, 20.0), 0);
+    ASSERT_EQ(cm, 1);
+    for (int k = 1; k <= 4; ++k)
+        model().set_relay(200 + k, true, now());
+    // These operations switch no drive on themselves (the bring-up leaves all off).
+    cm6k6_out(cm, "DRIVE111100");
+    EXPECT_EQ(cm6k6_rel_move(cm, 1, 20.0, 2.0, 3.0), 0);
+    EXPECT_NEAR(cam_angle(1), 3.0 * kRadPerRev, 1e-12);
+    EXPECT_EQ(cm6k6_abs_move(cm, 1, 20.0, 2.0, -1.0), 0);
+    double position = 0.0;
+    EXPECT_EQ(cm6k6_get_mot_position(cm, 1, &position), 0);
+    EXPECT_DOUBLE_EQ(position, -1.0);
+    EXPECT_EQ(cm6k6_get_enc_position(cm, 1, &position), 0);
+    EXPECT_DOUBLE_EQ(position, -1.0);
+    EXPECT_EQ(cm6k6_zero(cm, 1), 0);
+    EXPECT_EQ(cm6k6_get_mot_position(cm, 1, &position), 0);
+    EXPECT_DOUBLE_EQ(position, 0.0);
+    cm6k6_follow_move(cm, 1, 2, 20.0, 2.0, 2.0);
+    EXPECT_NEAR(cam_angle(1), 1.0 * kRadPerRev, 1e-12);
+    EXPECT_NEAR(cam_angle(2), -2.0 * kRadPerRev, 1e-12); // follows 1:1, motor sign -1
+    EXPECT_EQ(cm6k6_go_home(cm, 3, 20.0, 2.0), 0);
+    EXPECT_TRUE(op.popups().empty());
+    EXPECT_EQ(console.output(), "");
+    EXPECT_EQ(sim.cm6k6().error(), "");
+}
