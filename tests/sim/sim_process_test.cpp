@@ -101,3 +101,19 @@ TEST_F(SimProcess, DriversRunTheStageAcrossTheProcessBoundary) {
     EXPECT_TRUE(op.popups().empty());
     EXPECT_EQ(console.output(), "");
 }
+
+// The pseudo-terminals stay up while nobody holds them: the program can close its ports
+// and open them again, and the controller answers as before.
+TEST_F(SimProcess, PortsCanBeClosedAndOpenedAgain) {
+    int cm = 0;
+    cm6k6_init(0, 2, 1, &cm);
+    ASSERT_EQ(cm, 1);
+    platform_system_io_reset(); // closes the ports
+    platform_use_system_io();
+    cm6k6_reset();
+    cm = 0;
+    cm6k6_init(0, 2, 1, &cm);
+    EXPECT_EQ(cm, 1);
+    EXPECT_EQ(cm6k6_read_error_status(cm), 0);
+    EXPECT_EQ(console.output(), "");
+}

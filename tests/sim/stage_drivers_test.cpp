@@ -288,3 +288,76 @@ TEST_F(StageDrivers, GarbledUnitRepliesAreMeasurementProblems) {
     EXPECT_EQ(errors, static_cast<std::size_t>(kHp34970MaxErrorEntries));
     EXPECT_TRUE(out.ends_with("HP34970 ERROR: The HP34970 has an error\n" + kPrompt));
 }
+
+TEST_F(StageDrivers, TemperatureOfTheRoom) {
+    const int hp = daq();
+    double celsius = NAN;
+    hp34970_get_chan_temp(hp, 111, &celsius);
+    EXPECT_NEAR(celsius, model().temperature(now()), 1e-3); // it drifts 0.35 mK/s
+    EXPECT_EQ(console.output(), "");
+}
+
+TEST_F(StageDrivers, SpoiledControllerRepliesFailTheErrorStatus) {
+    for (const ReplyFault fault : {ReplyFault::garbled, ReplyFault::truncated}) {
+        cm6k6_reset();
+        console.clear_output();
+        sim.cm6k6().faults().reply = fault;
+        console.add_line("\n");
+        int id = 0;
+        cm6k6_init(0, kSimCm6k6Port, 1, &id);
+        const std::string seen = fault == ReplyFault::garbled ? "*#O#E#R#R#" : "*NO E";
+        EXPECT_EQ(console.output(), seen + "\n\nCM6K6 ERROR: Error executing command\n" + kPrompt);
+    }
+}
+
+TEST_F(StageDrivers, SpoiledCounterRepliesAreNoAcknowledge) {
+    for (const ReplyFault fault : {ReplyFault::garbled, ReplyFault::truncated}) {
+        ev16p_reset();
+        sim.ev16p().faults().reply = fault;
+        op.answer_confirm(true);
+        EXPECT_EQ(counter(), 1);
+    }
+    EXPECT_THAT(confirms(),
+                ElementsAre(confirm_text("clear errors", 0), confirm_text("clear errors", 0)));
+}
+
+TEST_F(StageDrivers, SilentUnitFailsItsIdentity) {
+    sim.hp34970().faults().reply = ReplyFault::silent;
+    console.add_line("\n");
+    console.add_line("\n");
+    int id = 0;
+    hp34970_init(kSimGpibBoard, kSimGpibAddress, &id);
+    EXPECT_EQ(id, 0);
+    // The read waits out the unit's 30 s time-out (error and time-out bits in the status).
+    EXPECT_EQ(console.output(), "\nHP34970 ERROR: ibsta = c000, problem receiving GPIB input\n" +
+                                    kPrompt + "\nHP34970 ERROR: Problem reading ID\n" + kPrompt);
+}
+
+// The general single-axis set meets a controller that knows every command it sends.
+TEST_F(StageDrivers, SingleAxisOperationsRunCleanly) {
+    int cm = 0;
+    EXPECT_EQ(cm6k6_cam_init(0, kSimCm6k6Port, 1, &cm, 1, 2.0, 20.0), 0);
+    ASSERT_EQ(cm, 1);
+    for (int k = 1; k <= 4; ++k)
+        model().set_relay(200 + k, true, now());
+    // These operations switch no drive on themselves (the bring-up leaves all off).
+    cm6k6_out(cm, "DRIVE111100");
+    EXPECT_EQ(cm6k6_rel_move(cm, 1, 20.0, 2.0, 3.0), 0);
+    EXPECT_NEAR(cam_angle(1), 3.0 * kRadPerRev, 1e-12);
+    EXPECT_EQ(cm6k6_abs_move(cm, 1, 20.0, 2.0, -1.0), 0);
+    double position = 0.0;
+    EXPECT_EQ(cm6k6_get_mot_position(cm, 1, &position), 0);
+    EXPECT_DOUBLE_EQ(position, -1.0);
+    EXPECT_EQ(cm6k6_get_enc_position(cm, 1, &position), 0);
+    EXPECT_DOUBLE_EQ(position, -1.0);
+    EXPECT_EQ(cm6k6_zero(cm, 1), 0);
+    EXPECT_EQ(cm6k6_get_mot_position(cm, 1, &position), 0);
+    EXPECT_DOUBLE_EQ(position, 0.0);
+    cm6k6_follow_move(cm, 1, 2, 20.0, 2.0, 2.0);
+    EXPECT_NEAR(cam_angle(1), 1.0 * kRadPerRev, 1e-12);
+    EXPECT_NEAR(cam_angle(2), -2.0 * kRadPerRev, 1e-12); // follows 1:1, motor sign -1
+    EXPECT_EQ(cm6k6_go_home(cm, 3, 20.0, 2.0), 0);
+    EXPECT_TRUE(op.popups().empty());
+    EXPECT_EQ(console.output(), "");
+    EXPECT_EQ(sim.cm6k6().error(), "");
+}
