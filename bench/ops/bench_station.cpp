@@ -1,0 +1,144 @@
+#include "bench_station.hpp"
+
+#include "app/bring_up.hpp"
+#include "app/main_operations.hpp"
+#include "app/shell/panel_ids.hpp"
+#include "app/shell/shared_state.hpp"
+#include "main/callback_table.hpp"
+#include "platform/platform.hpp"
+#include "process_usage.hpp"
+#include "testbench/bench_state.hpp"
+#include "testbench/test_panel.hpp"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+BenchStation::BenchStation(ClockBackend& clock, double speed, PanelBackend& panels)
+    : ledger_(clock), speed_(speed) {
+    root_ = (std::filesystem::temp_directory_path() /
+             ("trelwick-ops-bench-" + std::to_string(getpid())))
+                .string();
+    std::filesystem::remove_all(root_);
+    platform_set_drive_root(root_);
+    std::filesystem::create_directories(platform_map_path("C:\\CVI\\Trelwick\\Log"));
+
+    platform_use_clock(&ledger_);
+    ledger_.on_wait([this] { note_motion(); });
+    sim_.power_on(platform_now_seconds());
+    sim_.attach(serial_, gpib_);
+    platform_use_serial(&serial_);
+    platform_use_gpib(&gpib_);
+
+    platform_use_panels(&panels);
+    platform_set_resource_directory(TRELWICK_UI_DIR);
+    platform_set_callback_table(trelwick_callback_table());
+    main_ = LoadPanel(0, "Trelwick.uir", MAIN_PANEL);
+    main_panel_handle() = main_;
+    DisplayPanel(main_);
+}
+
+BenchStation::~BenchStation() {
+    platform_reset();
+    std::filesystem::remove_all(root_);
+}
+
+// Each GO the controller has run since the last look starts a motion; the stage knows
+// when each axis it started comes to rest.
+void BenchStation::note_motion() {
+    const auto& history = sim_.cm6k6().history();
+    for (; history_seen_ < history.size(); ++history_seen_) {
+        const auto& [time, command] = history[history_seen_];
+        if (command.rfind("GO", 0) != 0)
+            continue;
+        double end = time;
+        for (int axis = 1; axis <= kSimAxes; ++axis) {
+            const double axis_end = sim_.model().motion_end_time(axis);
+            if (std::isfinite(axis_end) && axis_end > end)
+                end = axis_end;
+        }
+        motion_ += end - time;
+    }
+}
+
+OperationCost BenchStation::run(const std::string& name, const std::function<void()>& operation) {
+    note_motion();
+    const WaitTotals before = ledger_.totals();
+    const double motion_before = motion_;
+    const double cpu_before = process_cpu_seconds();
+    const double start = machine_seconds();
+    operation();
+    const double wall = machine_seconds() - start;
+    const double cpu = process_cpu_seconds() - cpu_before;
+    sim_.advance(platform_now_seconds());
+    note_motion();
+    const WaitTotals& after = ledger_.totals();
+    OperationCost cost;
+    cost.name = name;
+    cost.wall = wall;
+    cost.asked = (after.asked_seconds - before.asked_seconds) / speed_;
+    cost.slept = after.slept_seconds - before.slept_seconds;
+    cost.motion = (motion_ - motion_before) / speed_;
+    cost.waits = after.delays - before.delays;
+    cost.event_waits = after.event_waits - before.event_waits;
+    cost.cpu = cpu;
+    return cost;
+}
+
+void BenchStation::bring_up() {
+    device_init(main_, MAIN_INIT, EVENT_COMMIT, nullptr, 0, 0);
+}
+
+void BenchStation::move_relative(double x, double y) {
+    SetCtrlVal(main_, MAIN_MOVE_MODE, 0);
+    SetCtrlVal(main_, MAIN_TARGET_X, x);
+    SetCtrlVal(main_, MAIN_TARGET_Y, y);
+    move_motor(main_, MAIN_MOVE, EVENT_COMMIT, nullptr, 0, 0);
+}
+
+void BenchStation::home() {
+    go_home(main_, MAIN_HOME, EVENT_COMMIT, nullptr, 0, 0);
+}
+
+void BenchStation::open_test_panel(int points, double interval) {
+    if (test_ == 0) {
+        do_cam_test(main_, MAIN_TEST, EVENT_COMMIT, nullptr, 0, 0);
+        test_ = test_panel_handle();
+    }
+    SetCtrlVal(test_, TEST_CAM, 1);
+    SetCtrlVal(test_, TEST_GAGE_CHANNEL, 1);
+    SetCtrlVal(test_, TEST_POINTS, points);
+    SetCtrlVal(test_, TEST_STEP, 1.0);
+    SetCtrlVal(test_, TEST_INTERVAL, interval);
+    SetCtrlVal(test_, TEST_RANDOM, 0.0);
+    test_device_init(test_, TEST_INIT, EVENT_COMMIT, nullptr, 0, 0);
+}
+
+void BenchStation::find_work_point() {
+    ::find_work_point(test_, TEST_WORK_POINT, EVENT_COMMIT, nullptr, 0, 0);
+}
+
+void BenchStation::run_test() {
+    test_distance_move(test_, TEST_RUN, EVENT_COMMIT, nullptr, 0, 0);
+}
+
+void BenchStation::watch_angle() {
+    test_set_angle(test_, TEST_SET_ANGLE, EVENT_COMMIT, nullptr, 0, 0);
+}
+
+void print_cost_header() {
+    std::printf("%-22s %9s %9s %6s %8s %9s %9s %7s %9s %7s %7s\n", "operation", "wall s", "waits s",
+                "waits", "events", "motion s", "added s", "added%", "late s", "cpu s", "cpu%");
+}
+
+void print_cost(const OperationCost& c) {
+    const double added = c.wall - c.asked;
+    std::printf("%-22s %9.3f %9.3f %6lld %8lld %9.3f %9.4f %6.2f%% %9.4f %7.3f %6.2f%%\n",
+                c.name.c_str(), c.wall, c.asked, c.waits, c.event_waits, c.motion, added,
+                c.wall > 0.0 ? 100.0 * added / c.wall : 0.0, c.slept - c.asked, c.cpu,
+                c.wall > 0.0 ? 100.0 * c.cpu / c.wall : 0.0);
+    std::fflush(stdout);
+}

@@ -1,0 +1,70 @@
+// The operator station as the bench runs it: a panel backend (the Qt one, offscreen or on
+// a real display as QT_QPA_PLATFORM says, or the scripted operator), the simulated stage on the
+// in-process links, a private drive root, and the clock of choice wrapped in a LedgerClock that
+// keeps the books on every wait. Operations are run by calling their callbacks, as a button press
+// does.
+#pragma once
+
+#include "platform/link/link_backends.hpp"
+#include "platform/panels.hpp"
+#include "sim/sim_stage.hpp"
+#include "wait_ledger.hpp"
+
+#include <functional>
+#include <string>
+
+// The figures of one operation, in machine seconds.
+struct OperationCost {
+    std::string name;
+    double wall = 0.0;
+    double asked = 0.0;  // blocking waits asked for
+    double slept = 0.0;  // what those waits really took
+    double motion = 0.0; // cams in motion, as the simulated stage reports it
+    long long waits = 0;
+    long long event_waits = 0;
+    double cpu = 0.0;
+};
+
+class BenchStation {
+public:
+    // `clock` is the time base (a ScaledClock for real time, a VirtualClock); `speed` turns
+    // its seconds into machine seconds (1 for a virtual clock, whose seconds cost none).
+    BenchStation(ClockBackend& clock, double speed, PanelBackend& panels);
+    ~BenchStation();
+    BenchStation(const BenchStation&) = delete;
+    BenchStation& operator=(const BenchStation&) = delete;
+
+    int main_panel() const { return main_; }
+    int test_panel() const { return test_; }
+    SimStage& sim() { return sim_; }
+
+    OperationCost run(const std::string& name, const std::function<void()>& operation);
+
+    // The operations, as the operator starts them.
+    void bring_up();
+    void move_relative(double x, double y);
+    void home();
+    // Opens the test panel on cam 1, gauge channel 1, with these run settings, and runs
+    // its bring-up.
+    void open_test_panel(int points, double interval);
+    void find_work_point();
+    void run_test();
+    void watch_angle();
+
+private:
+    void note_motion();
+
+    LedgerClock ledger_;
+    double speed_;
+    std::string root_;
+    SimStage sim_;
+    LinkSerialBackend serial_;
+    LinkGpibBackend gpib_;
+    int main_ = 0;
+    int test_ = 0;
+    std::size_t history_seen_ = 0;
+    double motion_ = 0.0; // simulated stage seconds
+};
+
+void print_cost_header();
+void print_cost(const OperationCost& cost);
