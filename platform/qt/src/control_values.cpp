@@ -96,6 +96,7 @@ int write_control(Control& control, const CtrlValue& value) {
     if (widget == nullptr)
         return UIECtrlNotFound;
     const QSignalBlocker quiet(widget);
+    const CtrlValue shown = read_control(control);
     double real = 0.0;
     long long integer = 0;
     switch (control.kind) {
@@ -147,8 +148,10 @@ int write_control(Control& control, const CtrlValue& value) {
         return UIEAttributeNotValid; // these controls hold no value
     }
     control.committed = read_control(control);
-    // Shown at once, also while an operation keeps the event loop from running.
-    if (widget->isVisible())
+    // Shown at once, also while an operation keeps the event loop from running. The
+    // program writes every coordinate after each step whether it changed or not; a value
+    // that stays as it was needs no drawing (a repaint costs far more than the write).
+    if (widget->isVisible() && !same_value(shown, control.committed))
         widget->repaint();
     return 0;
 }

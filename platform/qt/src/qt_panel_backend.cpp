@@ -94,12 +94,17 @@ int QtPanelBackend::display_panel(int panel) {
     if (p == nullptr)
         return UIEHandleInvalid;
     QWidget* window = p->window;
+    const bool shown_before = window->isVisible();
     window->show();
     window->raise();
     // Drawn now: the operation that called this may keep the event loop blocked for a
-    // long while. Operator input waits; layout and paint requests are handled.
+    // long while. Operator input waits; layout and paint requests are handled, which
+    // paints whatever changed since the last time. A panel on screen already is not
+    // drawn whole again: the program calls this after every step of an operation, and a
+    // whole repaint of the main panel costs milliseconds each time.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    window->repaint();
+    if (!shown_before)
+        window->repaint();
     return 0;
 }
 
