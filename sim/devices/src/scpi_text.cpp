@@ -2,68 +2,102 @@
 
 #include "platform/text.hpp"
 
+#include <array>
 #include <cctype>
 
 namespace {
 
+// Headers are matched without copying: the unit is asked for a reading many times in every
+// operation, and each command is tried against a chain of patterns. A header or pattern of
+// more nodes than this cannot name any of the unit's commands.
+constexpr std::size_t kMaxNodes = 16;
+
 struct Node {
-    std::string short_form;
-    std::string long_form;
+    std::string_view text; // as written in the pattern, brackets and colons taken off
     bool optional = false;
 };
 
-std::vector<Node> pattern_nodes(std::string_view pattern) {
-    std::vector<Node> nodes;
-    Node node;
+struct Nodes {
+    std::array<Node, kMaxNodes> items{};
+    std::size_t count = 0;
+    bool overflow = false;
+    void add(std::string_view text, bool optional) {
+        if (text.empty())
+            return;
+        if (count == kMaxNodes) {
+            overflow = true;
+            return;
+        }
+        items[count++] = Node{text, optional};
+    }
+};
+
+Nodes pattern_nodes(std::string_view pattern) {
+    Nodes nodes;
     bool in_brackets = false;
-    auto flush = [&] {
-        if (!node.long_form.empty()) {
-            node.optional = node.optional || in_brackets;
-            nodes.push_back(node);
-        }
-        node = Node{};
-    };
-    for (const char c : pattern) {
-        if (c == '[') {
-            flush();
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= pattern.size(); ++i) {
+        const char c = i < pattern.size() ? pattern[i] : ':';
+        if (c != '[' && c != ']' && c != ':')
+            continue;
+        nodes.add(pattern.substr(start, i - start), in_brackets);
+        if (c == '[')
             in_brackets = true;
-        } else if (c == ']') {
-            flush();
+        else if (c == ']')
             in_brackets = false;
-        } else if (c == ':') {
-            flush();
-        } else {
-            node.long_form += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            if (!std::islower(static_cast<unsigned char>(c)))
-                node.short_form += c;
-        }
+        start = i + 1;
     }
-    flush();
     return nodes;
 }
 
-std::vector<std::string> header_nodes(std::string_view header) {
-    std::vector<std::string> nodes;
-    std::string node;
-    for (const char c : header) {
-        if (c == ':') {
-            nodes.push_back(node);
-            node.clear();
-        } else {
-            node += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        }
+Nodes header_nodes(std::string_view header) {
+    Nodes nodes;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= header.size(); ++i) {
+        if (i < header.size() && header[i] != ':')
+            continue;
+        const std::string_view node = header.substr(start, i - start);
+        // An empty node ("A::B") matches nothing, yet still counts as a node.
+        if (nodes.count == kMaxNodes)
+            nodes.overflow = true;
+        else
+            nodes.items[nodes.count++] = Node{node, false};
+        start = i + 1;
     }
-    nodes.push_back(node);
     return nodes;
 }
 
-bool match_from(const std::vector<std::string>& h, std::size_t hi, const std::vector<Node>& p,
-                std::size_t pi) {
-    if (pi == p.size())
-        return hi == h.size();
-    if (p[pi].optional && match_from(h, hi, p, pi + 1))
+char upper(char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
+
+// The header node in any case against the pattern node's long form (all of it) or its
+// short form (the pattern's letters that are not lower case).
+bool node_matches(std::string_view header, std::string_view pattern) {
+    if (header.size() == pattern.size()) {
+        bool same = true;
+        for (std::size_t i = 0; same && i < header.size(); ++i)
+            same = upper(header[i]) == upper(pattern[i]);
+        if (same)
+            return true;
+    }
+    std::size_t h = 0;
+    for (const char c : pattern) {
+        if (std::islower(static_cast<unsigned char>(c)))
+            continue;
+        if (h == header.size() || upper(header[h]) != c)
+            return false;
+        ++h;
+    }
+    return h == header.size();
+}
+
+bool match_from(const Nodes& h, std::size_t hi, const Nodes& p, std::size_t pi) {
+    if (pi == p.count)
+        return hi == h.count;
+    if (p.items[pi].optional && match_from(h, hi, p, pi + 1))
         return true;
-    if (hi < h.size() && (h[hi] == p[pi].short_form || h[hi] == p[pi].long_form))
+    if (hi < h.count && node_matches(h.items[hi].text, p.items[pi].text))
         return match_from(h, hi + 1, p, pi + 1);
     return false;
 }
@@ -92,7 +126,11 @@ bool scpi_header_matches(std::string_view header, std::string_view pattern) {
     }
     if (header.empty())
         return false;
-    return match_from(header_nodes(header), 0, pattern_nodes(pattern), 0);
+    const Nodes h = header_nodes(header);
+    const Nodes p = pattern_nodes(pattern);
+    if (h.overflow || p.overflow)
+        return false;
+    return match_from(h, 0, p, 0);
 }
 
 ScpiCommand scpi_split(std::string_view command) {
