@@ -7,6 +7,7 @@
 #include "platform/qt/qt_panel_backend.hpp"
 #include "platform/system_io/system_io.hpp"
 #include "sim/simulated_mode.hpp"
+#include "startup_report.hpp"
 
 #include <QApplication>
 #include <cstdio>
@@ -14,6 +15,7 @@
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("Trelwick");
+    report_startup_when_shown(application);
 
     QtPanelBackend panels;
     platform_use_panels(&panels);
