@@ -361,3 +361,20 @@ TEST_F(StageDrivers, SingleAxisOperationsRunCleanly) {
     EXPECT_EQ(console.output(), "");
     EXPECT_EQ(sim.cm6k6().error(), "");
 }
+
+// Zero and preset act on channel 1 and hold while the cam turns under the gauge.
+TEST_F(StageDrivers, CounterZeroAndPresetHoldAsTheCamTurns) {
+    const int ev = counter();
+    const int cm = controller();
+    EXPECT_EQ(ev16p_zero(ev, 1), 2);
+    EXPECT_NEAR(ev16p_read(ev, 1), 0.0, 1e-12);
+    const double values[1] = {0.5};
+    EXPECT_EQ(ev16p_preset(ev, 1, values), 2);
+    EXPECT_NEAR(ev16p_read(ev, 1), 500.0, 1e-12);
+    model().set_relay(201, true, now());
+    EXPECT_EQ(cm6k6_cam_move(0, 0, cm, 1, 6.0, 0), 0);
+    const double turned = 6.0 * kRadPerRev;
+    const double expected = 500.0 + 0.741 * (std::sin(turned + 0.35) - std::sin(0.35));
+    EXPECT_NEAR(ev16p_read(ev, 1), expected, 0.5e-4); // the counter shows 0.0001 steps
+    EXPECT_TRUE(op.popups().empty());
+}

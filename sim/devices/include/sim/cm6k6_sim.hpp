@@ -8,6 +8,8 @@
 // it). A command it does not know, or a value it cannot use, sets its error status, which
 // TCMDER reports (the offending command after '*') and clears; "*NO ERRORS" otherwise.
 //
+// Kill (K) and stop (S) end the named axes' motion at once and empty the buffer.
+//
 // Positions: TPC and TPE report where each motor is (the controller follows its motors),
 // in distance units (after SCALE1: SCLD steps) and in encoder counts.
 #pragma once
