@@ -321,16 +321,25 @@ TEST_F(StageDrivers, SpoiledCounterRepliesAreNoAcknowledge) {
                 ElementsAre(confirm_text("clear errors", 0), confirm_text("clear errors", 0)));
 }
 
-TEST_F(StageDrivers, SilentUnitFailsItsIdentity) {
-    sim.hp34970().faults().reply = ReplyFault::silent;
-    console.add_line("\n");
-    console.add_line("\n");
-    int id = 0;
-    hp34970_init(kSimGpibBoard, kSimGpibAddress, &id);
-    EXPECT_EQ(id, 0);
-    // The read waits out the unit's 30 s time-out (error and time-out bits in the status).
-    EXPECT_EQ(console.output(), "\nHP34970 ERROR: ibsta = c000, problem receiving GPIB input\n" +
-                                    kPrompt + "\nHP34970 ERROR: Problem reading ID\n" + kPrompt);
+// A silent unit, or one whose identity stops before its line feed: the read waits out the
+// unit's 30 s time-out (error and time-out bits in the status) and the bring-up ends.
+TEST_F(StageDrivers, UnitWithoutAWholeReplyFailsItsIdentity) {
+    for (const ReplyFault fault : {ReplyFault::silent, ReplyFault::truncated}) {
+        hp34970_reset();
+        console.clear_output();
+        sim.hp34970().power_on(now());
+        sim.hp34970().faults().reply = fault;
+        console.add_line("\n");
+        console.add_line("\n");
+        const double start = now();
+        int id = 0;
+        hp34970_init(kSimGpibBoard, kSimGpibAddress, &id);
+        EXPECT_EQ(id, 0);
+        EXPECT_GE(now() - start, 30.0);
+        EXPECT_EQ(console.output(),
+                  "\nHP34970 ERROR: ibsta = c000, problem receiving GPIB input\n" + kPrompt +
+                      "\nHP34970 ERROR: Problem reading ID\n" + kPrompt);
+    }
 }
 
 // The general single-axis set meets a controller that knows every command it sends.
