@@ -153,6 +153,7 @@ TEST_F(StageDrivers, PotentiometerReadingGivesTheCamAngleBack) {
     for (int k = 1; k <= 5; ++k)
         EXPECT_NEAR(read_angle(hp, k), config.start_angle[k - 1], 1e-5) << k;
     EXPECT_FALSE(other.model().relay_closed(209));
+    EXPECT_EQ(console.output(), ""); // every setting of the scans understood
 }
 
 // The motor's switch channel stays open: the controller runs its profile, the motor
@@ -287,6 +288,16 @@ TEST_F(StageDrivers, GarbledUnitRepliesAreMeasurementProblems) {
         ++errors;
     EXPECT_EQ(errors, static_cast<std::size_t>(kHp34970MaxErrorEntries));
     EXPECT_TRUE(out.ends_with("HP34970 ERROR: The HP34970 has an error\n" + kPrompt));
+}
+
+TEST_F(StageDrivers, ResistanceOfThePotentiometerTracks) {
+    const int hp = daq();
+    double two_wire = NAN, four_wire = NAN;
+    hp34970_get_chan_res(hp, 103, &two_wire);
+    hp34970_get_chan_4wire_res(hp, 104, &four_wire);
+    EXPECT_NEAR(two_wire, 1.0e4, 1e-5);
+    EXPECT_NEAR(four_wire, 1.0e4, 1e-5);
+    EXPECT_EQ(console.output(), "");
 }
 
 TEST_F(StageDrivers, TemperatureOfTheRoom) {
