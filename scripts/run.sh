@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the program (Release, in build-run) if needed and starts it on the simulated
 # stage; with --instruments first, on the real instruments instead. Installs the Debian
-# build needs first when some are missing.
+# packages the build needs first when some are missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
