@@ -26,3 +26,6 @@ cmake -S . -B build-test-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTRELWICK_WERRO
       -DTRELWICK_SANITIZE=ON -DTRELWICK_BENCHMARKS=OFF -DCMAKE_CXX_COMPILER=clang++
 cmake --build build-test-asan -j "$jobs"
 ctest --test-dir build-test-asan -j "$jobs" --timeout 600
+
+echo "== Fuzz the instruments' reply parsers, 10 s each =="
+scripts/fuzz.sh 10

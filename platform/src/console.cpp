@@ -2,6 +2,7 @@
 #include "platform/console.hpp"
 
 #include "group_resets.hpp"
+#include "platform/panels.hpp"
 #include "platform/text.hpp"
 
 #include <cstdarg>
@@ -77,10 +78,18 @@ void ProgramExit(int status) {
 }
 
 bool ConsoleAnswerGoOn(const char* title, std::string_view text, std::size_t max_chars) {
-    (void)title;
-    (void)text;
     std::string line;
-    if (!ConsoleReadLine(&line, max_chars))
-        return false; // TODO(platform): ask in a pop-up when no line comes at all
-    return line.front() == '\n';
+    if (ConsoleReadLine(&line, max_chars))
+        return line.front() == '\n';
+    // No line at all: nobody at a console (a program started from the desktop has its
+    // input at end). The operator answers the same question in a pop-up; Enter and Escape
+    // both continue, as a bare Enter does at the console, so that ending the program is
+    // always a deliberate click. Without any panel backend nobody can answer: the program
+    // ends, as it would at the console.
+    const std::string message(text);
+    const int answer =
+        GenericMessagePopup(title != nullptr ? title : "", message.c_str(), kConsolePopupGoOn,
+                            kConsolePopupEnd, "", nullptr, 0, VAL_CENTER_BUTTONS,
+                            VAL_GENERIC_POPUP_BTN1, VAL_GENERIC_POPUP_BTN1, VAL_GENERIC_POPUP_BTN1);
+    return answer == VAL_GENERIC_POPUP_BTN1;
 }

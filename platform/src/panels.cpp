@@ -4,8 +4,14 @@
 
 #include "group_resets.hpp"
 
+#include "platform/clock.hpp"
+#include "platform/text.hpp"
+
+#include <chrono>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -14,18 +20,6 @@ PanelBackend* g_panels = nullptr;
 std::vector<CallbackBinding> g_callbacks;
 std::string g_resource_dir = ".";
 
-long long to_integer(const CtrlValue& value) {
-    if (const auto* i = std::get_if<long long>(&value))
-        return *i;
-    const double d = std::get<double>(value);
-    // Rounded as the run-time converts a real value for an integer variable; values
-    // outside the range of long long (or not a number) give 0 rather than undefined
-    // behaviour.
-    if (!std::isfinite(d) || std::fabs(d) >= 9.2e18)
-        return 0;
-    return std::llround(d);
-}
-
 // Reads a control's value as the backend holds it.
 int read_value(int panel, int control, CtrlValue& value) {
     if (g_panels == nullptr)
@@ -33,16 +27,38 @@ int read_value(int panel, int control, CtrlValue& value) {
     return g_panels->get_value(panel, control, value);
 }
 
+// A real rounded to the nearest integer (halves away from zero, as the run-time converts a
+// real for an integer variable), or nothing when it is not finite or does not fit `Int`.
+template <typename Int> std::optional<Int> rounded_to(double real) {
+    if (!std::isfinite(real))
+        return std::nullopt;
+    const double rounded = std::round(real);
+    // Both limits of every Int used here (at most 32 bits) are exact doubles.
+    if (rounded < static_cast<double>(std::numeric_limits<Int>::min()) ||
+        rounded > static_cast<double>(std::numeric_limits<Int>::max()))
+        return std::nullopt;
+    return static_cast<Int>(rounded);
+}
+
 template <typename Int> int get_integer(int panel, int control, Int* out) {
+    static_assert(sizeof(Int) <= 4, "the limits of Int must be exact doubles");
     CtrlValue value;
     if (const int status = read_value(panel, control, value); status < 0)
         return status;
-    if (std::holds_alternative<std::string>(value))
-        return UIEValueTypeMismatch;
-    // Narrow integers keep their low bits, as when a control's value is read straight into
-    // a 16-bit field.
-    *out = static_cast<Int>(static_cast<unsigned long long>(to_integer(value)));
-    return 0;
+    if (const auto* integer = std::get_if<long long>(&value)) {
+        // Narrow integers keep their low bits, as when a control's value is read straight
+        // into a 16-bit field (the conversion is modular, hence defined, for every value).
+        *out = static_cast<Int>(static_cast<unsigned long long>(*integer));
+        return 0;
+    }
+    if (const auto* real = std::get_if<double>(&value)) {
+        const std::optional<Int> converted = rounded_to<Int>(*real);
+        if (!converted)
+            return UIEValueNotRepresentable;
+        *out = *converted;
+        return 0;
+    }
+    return UIEValueTypeMismatch;
 }
 
 int set(int panel, int control, const CtrlValue& value) {
@@ -128,8 +144,13 @@ int QuitUserInterface(int code) {
     return g_panels != nullptr ? g_panels->quit_user_interface(code) : UIENotAvailable;
 }
 int ProcessSystemEvents() {
-    if (g_panels != nullptr)
-        g_panels->process_system_events();
+    if (g_panels != nullptr) {
+        g_panels->process_system_events(kEventWaitSeconds);
+    } else if (&platform_clock() == &platform_system_clock()) {
+        // No events to wait for: the slice passes idle rather than in a busy loop.
+        std::this_thread::sleep_for(std::chrono::duration<double>(kEventWaitSeconds));
+    }
+    platform_clock().pass_event_wait(kEventWaitSeconds);
     return 0;
 }
 // There is no network event source in this program; the call exists for the wait loop.
@@ -201,9 +222,11 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
 int SetCtrlAttribute(int panel, int control, int attribute, double value) {
     if (attribute == ATTR_CTRL_VAL)
         return SetCtrlVal(panel, control, value);
-    if (!std::isfinite(value))
-        return UIEAttributeNotValid;
-    return SetCtrlAttribute(panel, control, attribute, static_cast<int>(value));
+    // The other attributes are integers (flags): a real that has no integer is refused.
+    const std::optional<int> integer = rounded_to<int>(value);
+    if (!integer)
+        return UIEValueNotRepresentable;
+    return SetCtrlAttribute(panel, control, attribute, *integer);
 }
 
 int MessagePopup(const char* title, const char* message) {
@@ -279,6 +302,14 @@ int SetAxisRange(int panel, int control, int x_mode, double x_min, double x_max,
     if (g_panels == nullptr)
         return UIENotAvailable;
     return g_panels->set_axis_range(panel, control, x_mode, x_min, x_max, y_mode, y_min, y_max);
+}
+
+std::string numeric_field_text(double value, int decimals) {
+    if (std::isnan(value))
+        return "NaN";
+    if (std::isinf(value))
+        return value > 0 ? "inf" : "-inf";
+    return strfmt("%.*f", decimals < 0 ? 0 : decimals > 17 ? 17 : decimals, value);
 }
 
 void Beep() {

@@ -15,6 +15,9 @@
 #include <QSpinBox>
 #include <QTest>
 
+#include <cmath>
+#include <limits>
+
 namespace {
 
 // Writes a value as the program does and reads back what the field then holds.
@@ -27,20 +30,72 @@ template <typename Read, typename Write> Read written(int panel, int control, Wr
 
 } // namespace
 
-TEST_F(QtPanelTest, NumbersKeepTheDecimalsOfTheirField) {
+TEST_F(QtPanelTest, RealFieldsReadBackExactlyAndShowTheirDecimals) {
     const int panel = load(MAIN_PANEL);
-    double value = 0.0;
-    // Targets and present coordinates hold 7 decimals, cam angles 4, gauges 6.
-    ASSERT_EQ(SetCtrlVal(panel, MAIN_TARGET_X, 0.123456789), 0);
-    GetCtrlVal(panel, MAIN_TARGET_X, &value);
-    EXPECT_DOUBLE_EQ(value, 0.1234568);
-    EXPECT_DOUBLE_EQ(written<double>(panel, MAIN_CAM_ANGLE_3, -57.295779513), -57.2958);
-    EXPECT_DOUBLE_EQ(written<double>(panel, MAIN_GAGE_2, 0.0015004), 0.0015);
-    // Large values are held; beyond the range the nearest limit.
-    EXPECT_DOUBLE_EQ(written<double>(panel, MAIN_PRESENT_Y, 123456789.25), 123456789.25);
-    EXPECT_DOUBLE_EQ(written<double>(panel, MAIN_PRESENT_Y, -5e9), -1e9);
+    // Targets and present coordinates show 7 decimals, cam angles 4, gauges 6.
+    const struct {
+        int id;
+        double value;
+        const char* shown;
+    } cases[] = {
+        {MAIN_TARGET_X, 0.00012345, "0.0001234"},
+        {MAIN_TARGET_X, 0.123456789, "0.1234568"},
+        {MAIN_CAM_ANGLE_3, -57.295779513, "-57.2958"},
+        {MAIN_GAGE_2, 0.0015004, "0.001500"},
+        {MAIN_PRESENT_Y, 123456789.25, "123456789.2500000"},
+        // Beyond the field's range (1e9) the value is held and shown all the same.
+        {MAIN_PRESENT_Y, -5e9, "-5000000000.0000000"},
+    };
+    for (const auto& c : cases) {
+        auto* box = widget<QDoubleSpinBox>(panel, c.id);
+        ASSERT_NE(box, nullptr);
+        box->setLocale(QLocale::c());
+        ASSERT_EQ(SetCtrlVal(panel, c.id, c.value), 0) << c.shown;
+        double back = 0.0;
+        ASSERT_EQ(GetCtrlVal(panel, c.id, &back), 0);
+        EXPECT_EQ(back, c.value) << c.shown;
+        EXPECT_EQ(box->text().toStdString(), c.shown);
+    }
     // An integer written to a real field is its value.
-    EXPECT_DOUBLE_EQ(written<double>(panel, MAIN_TARGET_Y, 3), 3.0);
+    EXPECT_EQ(written<double>(panel, MAIN_TARGET_Y, 3), 3.0);
+}
+
+TEST_F(QtPanelTest, RealFieldShowsAValueThatIsNotFinite) {
+    const int panel = load(MAIN_PANEL);
+    DisplayPanel(panel);
+    auto* box = widget<QDoubleSpinBox>(panel, MAIN_PRESENT_ROLL);
+    ASSERT_NE(box, nullptr);
+    box->setLocale(QLocale::c());
+    SetCtrlVal(panel, MAIN_PRESENT_ROLL, 0.5);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        double value;
+        const char* shown;
+    } cases[] = {{nan, "NaN"}, {inf, "inf"}, {-inf, "-inf"}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(SetCtrlVal(panel, MAIN_PRESENT_ROLL, c.value), 0) << c.shown;
+        EXPECT_EQ(box->text().toStdString(), c.shown);
+        double back = 0.0;
+        ASSERT_EQ(GetCtrlVal(panel, MAIN_PRESENT_ROLL, &back), 0);
+        if (std::isnan(c.value))
+            EXPECT_TRUE(std::isnan(back));
+        else
+            EXPECT_EQ(back, c.value);
+    }
+    // A number again replaces it.
+    SetCtrlVal(panel, MAIN_PRESENT_ROLL, 0.25);
+    EXPECT_EQ(box->text().toStdString(), "0.2500000");
+    EXPECT_EQ(written<double>(panel, MAIN_PRESENT_ROLL, 0.25), 0.25);
+
+    // An integer field has no text for it: refused, the old value kept.
+    const int param = load(PARAM_PANEL, panel);
+    SetCtrlVal(param, PARAM_HP_ADDR, 9);
+    EXPECT_EQ(SetCtrlVal(param, PARAM_HP_ADDR, nan), UIEValueNotRepresentable);
+    EXPECT_EQ(SetCtrlVal(param, PARAM_HP_ADDR, 1e19), UIEValueNotRepresentable);
+    int address = 0;
+    GetCtrlVal(param, PARAM_HP_ADDR, &address);
+    EXPECT_EQ(address, 9);
 }
 
 TEST_F(QtPanelTest, IntegerAndSixteenBitFields) {
@@ -293,4 +348,49 @@ TEST_F(CommitTest, FieldWithoutCallbackIsQuiet) {
     int value = 0;
     GetCtrlVal(panel, 4, &value);
     EXPECT_EQ(value, 12);
+}
+
+TEST_F(CommitTest, ProgramValueIsHeldUntilTheOperatorTypes) {
+    real->setLocale(QLocale::c());
+    SetCtrlVal(panel, 1, 1.23456);
+    EXPECT_EQ(real->text(), "1.235");
+    double value = 0.0;
+    // Leaving the field without typing is no commit and keeps the value.
+    focus_out(real);
+    EXPECT_TRUE(recorded_calls().empty());
+    GetCtrlVal(panel, 1, &value);
+    EXPECT_EQ(value, 1.23456);
+    // Enter commits, and the value stays what the program wrote.
+    QTest::keyClick(real, Qt::Key_Return);
+    EXPECT_EQ(recorded_calls().size(), 1u);
+    GetCtrlVal(panel, 1, &value);
+    EXPECT_EQ(value, 1.23456);
+    // Typed: the operator's number.
+    real->selectAll();
+    QTest::keyClicks(real, "2.5");
+    QTest::keyClick(real, Qt::Key_Return);
+    EXPECT_EQ(recorded_calls().size(), 2u);
+    GetCtrlVal(panel, 1, &value);
+    EXPECT_EQ(value, 2.5);
+}
+
+TEST_F(CommitTest, SteppingTheFieldIsAnEdit) {
+    SetCtrlVal(panel, 1, 1.23456);
+    QTest::keyClick(real, Qt::Key_Up);
+    double value = 0.0;
+    GetCtrlVal(panel, 1, &value);
+    EXPECT_DOUBLE_EQ(value, 2.235); // one step up from the shown 1.235
+}
+
+TEST_F(CommitTest, FieldShowingNaNIsNoChangeWhenLeft) {
+    SetCtrlVal(panel, 1, std::numeric_limits<double>::quiet_NaN());
+    focus_out(real);
+    EXPECT_TRUE(recorded_calls().empty());
+    EXPECT_EQ(real->text(), "NaN");
+    QTest::keyClick(real, Qt::Key_Return);
+    EXPECT_EQ(recorded_calls().size(), 1u);
+    EXPECT_EQ(real->text(), "NaN");
+    double value = 0.0;
+    GetCtrlVal(panel, 1, &value);
+    EXPECT_TRUE(std::isnan(value));
 }

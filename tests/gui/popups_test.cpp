@@ -2,10 +2,12 @@
 #include "qt_fixture.hpp"
 
 #include "app/shell/messages.hpp"
+#include "platform/scripted/scripted_console.hpp"
 
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -194,4 +196,30 @@ TEST_F(FileSelectTest, ExistingNewOrCancelled) {
     path = "kept";
     EXPECT_EQ(select([](QFileDialog* d) { d->reject(); }, &path), VAL_NO_FILE_SELECTED);
     EXPECT_EQ(path, "kept");
+}
+
+TEST_F(QtPanelTest, ConsolePromptWithoutAConsoleIsAPopUp) {
+    ScriptedConsole no_lines; // input at its end from the start
+    platform_use_console(&no_lines);
+    QString title, message, first, second;
+    when_modal([&](QWidget* dialog) {
+        title = dialog->windowTitle();
+        message = dialog->findChild<QLabel*>()->text();
+        first = dialog->findChild<QPushButton*>("genericPopupButton1")->text();
+        second = dialog->findChild<QPushButton*>("genericPopupButton2")->text();
+        EXPECT_EQ(dialog->findChild<QPushButton*>("genericPopupButton3"), nullptr);
+        click(dialog, "genericPopupButton2");
+    });
+    EXPECT_FALSE(ConsoleAnswerGoOn("CM6K6 ERROR", "axis = 7, out of range", 80));
+    EXPECT_EQ(title, "CM6K6 ERROR");
+    EXPECT_EQ(message, "axis = 7, out of range");
+    EXPECT_EQ(first, "Continue");
+    EXPECT_EQ(second, "End program");
+    // Enter and Escape both go on; ending is a deliberate click.
+    when_modal([](QWidget* dialog) { press(dialog, Qt::Key_Return); });
+    EXPECT_TRUE(ConsoleAnswerGoOn("CM6K6 ERROR", "axis = 7, out of range", 80));
+    when_modal([](QWidget* dialog) { press(dialog, Qt::Key_Escape); });
+    EXPECT_TRUE(ConsoleAnswerGoOn("CM6K6 ERROR", "axis = 7, out of range", 80));
+    EXPECT_EQ(no_lines.lines_read(), 3);
+    platform_use_console(nullptr);
 }

@@ -1,5 +1,6 @@
 // The program as the operator starts it: with its resource file missing it reports on the
-// console; "x" then Enter ends it with status 0, Enter alone goes on into the event loop.
+// console; "x" then Enter ends it with status 0, Enter alone goes on into the event loop,
+// and with no line at all it asks in a pop-up instead.
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -74,6 +75,17 @@ TEST_F(LoneExecutable, EnterAloneGoesOnIntoTheEventLoop) {
     process.closeWriteChannel();
     EXPECT_EQ(read_until("terminate program.\n"), kConsoleError);
     // Without a panel the program can only be ended from outside: it is still running.
+    EXPECT_FALSE(process.waitForFinished(2000));
+    EXPECT_EQ(process.state(), QProcess::Running);
+}
+
+TEST_F(LoneExecutable, NoLineAtTheConsoleAsksInAPopUpInstead) {
+    // Started from a desktop, the program's input is at its end: no line comes, and the
+    // operator is asked in a pop-up (continue or end the program), which waits for them.
+    process.start();
+    ASSERT_TRUE(process.waitForStarted(30000));
+    process.closeWriteChannel();
+    EXPECT_EQ(read_until("terminate program.\n"), kConsoleError);
     EXPECT_FALSE(process.waitForFinished(2000));
     EXPECT_EQ(process.state(), QProcess::Running);
 }

@@ -40,11 +40,9 @@ void cam_move_ui_error(const char* text) {
     ConsolePrintf("\nTRELWICK_UI_ERROR!!!: %s\n", text != nullptr ? text : "");
     beep_twice();
     ConsoleWrite("Press ENTER to continue.\nPress any key then ENTER to terminate program.\n");
-    std::string line;
-    ConsoleReadLine(&line, kConsoleLineChars);
-    if (!line.empty() && line.front() == '\n')
+    // Without a console to answer on, the same question comes as a pop-up.
+    if (ConsoleAnswerGoOn("TRELWICK_UI_ERROR!!!", text != nullptr ? text : "", kConsoleLineChars))
         return;
-    // Anything else, end of input included, ends the program.
     cam_move_exit();
     ProgramExit(0);
 }

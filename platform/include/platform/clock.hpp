@@ -20,6 +20,11 @@ public:
     // Monotonic seconds since an arbitrary origin, at the clock's full resolution: the
     // time base of the in-process links and the simulated stage.
     virtual double now_seconds() = 0;
+    // The event processing (ProcessSystemEvents) has let up to `seconds` go by while it
+    // waited for events. The machine's clock has moved on by itself and ignores this; a
+    // virtual clock moves on by `seconds` (not counted as a Delay), so that a wait that
+    // watches the tick counter while processing events ends in virtual time too.
+    virtual void pass_event_wait(double seconds) { (void)seconds; }
 };
 
 // Installs the clock used by every call below; nullptr restores the machine's clock.

@@ -27,14 +27,16 @@ enum : int {
 // Failure statuses of the panel operations.
 enum : int {
     UIENoError = 0,
-    UIEHandleInvalid = -4,      // no such panel
-    UIECtrlNotFound = -13,      // no such control on the panel
-    UIEAttributeNotValid = -20, // attribute unknown or not offered by this control
-    UIEValueTypeMismatch = -24, // a text written to a numeric control or the reverse
-    UIEFileNotFound = -31,      // the resource file is missing
-    UIEBadFileFormat = -32,     // the resource file cannot be read as panels
-    UIEPanelNotFound = -33,     // the file holds no panel with this resource number
-    UIENotAvailable = -60,      // no panel backend installed, or it lacks the operation
+    UIEHandleInvalid = -4,          // no such panel
+    UIECtrlNotFound = -13,          // no such control on the panel
+    UIEAttributeNotValid = -20,     // attribute unknown or not offered by this control
+    UIEValueTypeMismatch = -24,     // a text written to a numeric control or the reverse
+    UIEValueNotRepresentable = -25, // a real that is not finite, or does not fit the
+                                    // integer it is read into or written to
+    UIEFileNotFound = -31,          // the resource file is missing
+    UIEBadFileFormat = -32,         // the resource file cannot be read as panels
+    UIEPanelNotFound = -33,         // the file holds no panel with this resource number
+    UIENotAvailable = -60,          // no panel backend installed, or it lacks the operation
 };
 
 // Attributes the program reads and sets.
@@ -122,7 +124,10 @@ public:
     virtual int set_active_ctrl(int panel, int control) = 0;
     virtual int run_user_interface() = 0;
     virtual int quit_user_interface(int code) = 0;
-    virtual void process_system_events() = 0;
+    // Runs the events that are pending. When none is, waits for the next one for at most
+    // `wait_seconds` (the real backend) or lets the operator act once (a test backend), so
+    // that a loop around this call neither spins a core nor waits for ever.
+    virtual void process_system_events(double wait_seconds) = 0;
 
     virtual int get_value(int panel, int control, CtrlValue& out) = 0;
     virtual int set_value(int panel, int control, const CtrlValue& value) = 0;
@@ -171,11 +176,23 @@ int SetActivePanel(int panel);
 int SetActiveCtrl(int panel, int control);
 int RunUserInterface();
 int QuitUserInterface(int code);
+// Lets pending events run; when there are none, waits up to kEventWaitSeconds for one.
+// The installed clock is told of the slice (ClockBackend::pass_event_wait), so a loop that
+// processes events until a tick count is reached ends on a virtual clock as well.
 int ProcessSystemEvents();
 int ProcessTCPEvents();
+inline constexpr double kEventWaitSeconds = 0.005;
 
-// Control values. A value is converted to the control's own type as the run-time does;
-// integers read into 16-bit fields keep their low 16 bits.
+// The text a numeric field shows for a value: fixed point with the field's decimals, and
+// "NaN", "inf" or "-inf" for a value that is not finite.
+std::string numeric_field_text(double value, int decimals);
+
+// Control values. A value is converted to the control's own type as the run-time does:
+// an integer read into a narrower variable keeps its low bits (a 16-bit field keeps the
+// low 16 bits); a real read into an integer is rounded, and refused with
+// UIEValueNotRepresentable when it is not finite or the rounded value does not fit. A
+// real written to a real control is held exactly (not finite included) and reads back
+// as written; the field shows it rounded to its decimals.
 int GetCtrlVal(int panel, int control, double* value);
 int GetCtrlVal(int panel, int control, int* value);
 int GetCtrlVal(int panel, int control, unsigned short* value);
@@ -186,7 +203,9 @@ int SetCtrlVal(int panel, int control, int value);
 int SetCtrlVal(int panel, int control, const char* value);
 int SetCtrlVal(int panel, int control, const std::string& value);
 
-// ATTR_DIMMED and ATTR_VISIBLE take 0 or 1; ATTR_CTRL_VAL sets the value.
+// ATTR_DIMMED and ATTR_VISIBLE take 0 or 1; ATTR_CTRL_VAL sets the value. A flag given as a
+// real is rounded; one without an int (not finite, too large) is refused with
+// UIEValueNotRepresentable.
 int GetCtrlAttribute(int panel, int control, int attribute, int* value);
 int SetCtrlAttribute(int panel, int control, int attribute, int value);
 int SetCtrlAttribute(int panel, int control, int attribute, double value);

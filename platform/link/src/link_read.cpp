@@ -23,7 +23,11 @@ LinkReadResult link_read(LinkPeer& peer, std::string& pending, std::size_t count
                          double timeout) {
     LinkReadResult result;
     const double start = platform_now_seconds();
-    const double deadline = start + (std::isfinite(timeout) && timeout > 0.0 ? timeout : 0.0);
+    // An infinite time-out (a GPIB unit opened without one) waits for as long as the peer
+    // has something coming; a peer with nothing coming ends the read, since no one else
+    // in this process could ever make it answer.
+    const bool forever = timeout == kLinkNever;
+    const double deadline = forever ? kLinkNever : start + (timeout > 0.0 ? timeout : 0.0);
     for (;;) {
         const double now = platform_now_seconds();
         pending += peer.take_output(now, count + 1);
@@ -36,7 +40,7 @@ LinkReadResult link_read(LinkPeer& peer, std::string& pending, std::size_t count
             return result;
         }
         const double due = peer.output_ready_at(now);
-        if (now >= deadline) {
+        if (now >= deadline || (forever && !(due < kLinkNever))) {
             result.timed_out = true;
             break;
         }

@@ -1,5 +1,6 @@
 // Reading and writing a control's value by its kind. Writes come from the program and
 // never count as the operator's commit.
+#include "exact_spin_box.hpp"
 #include "panel_model.hpp"
 
 #include <QCheckBox>
@@ -15,8 +16,8 @@
 
 namespace {
 
-// A number for a numeric control: integers as they are, reals as they are. Text is a
-// type mismatch, as is a real that is not a number (it has no display).
+// A number for a real control: integers as they are, reals as they are, not finite
+// included. Text is a type mismatch.
 bool as_double(const CtrlValue& value, double& out) {
     if (const auto* i = std::get_if<long long>(&value)) {
         out = static_cast<double>(*i);
@@ -24,24 +25,25 @@ bool as_double(const CtrlValue& value, double& out) {
     }
     if (const auto* d = std::get_if<double>(&value)) {
         out = *d;
-        return std::isfinite(*d);
+        return true;
     }
     return false;
 }
 
-// An integer for an integer control: a real is rounded, as the run-time converts it.
-bool as_integer(const CtrlValue& value, long long& out) {
+// An integer for an integer control: a real is rounded, as the run-time converts it. A
+// real without an integer (not finite, too large) is refused.
+int as_integer(const CtrlValue& value, long long& out) {
     if (const auto* i = std::get_if<long long>(&value)) {
         out = *i;
-        return true;
+        return 0;
     }
     if (const auto* d = std::get_if<double>(&value)) {
-        if (!std::isfinite(*d) || std::fabs(*d) >= 9.2e18)
-            return false;
+        if (!std::isfinite(*d) || std::fabs(*d) >= 9e18)
+            return UIEValueNotRepresentable;
         out = std::llround(*d);
-        return true;
+        return 0;
     }
-    return false;
+    return UIEValueTypeMismatch;
 }
 
 int clamp_to_int(long long value) {
@@ -60,6 +62,8 @@ CtrlValue read_control(const Control& control) {
         return 0LL;
     switch (control.kind) {
     case CtrlKind::numeric_double:
+        if (const auto* exact = dynamic_cast<const ExactSpinBox*>(widget))
+            return exact->exact_value();
         return static_cast<QDoubleSpinBox*>(widget)->value();
     case CtrlKind::numeric_int:
     case CtrlKind::numeric_u16:
@@ -79,6 +83,14 @@ CtrlValue read_control(const Control& control) {
     return 0LL;
 }
 
+bool same_value(const CtrlValue& a, const CtrlValue& b) {
+    const auto* x = std::get_if<double>(&a);
+    const auto* y = std::get_if<double>(&b);
+    if (x != nullptr && y != nullptr && std::isnan(*x) && std::isnan(*y))
+        return true;
+    return a == b;
+}
+
 int write_control(Control& control, const CtrlValue& value) {
     QWidget* widget = control.widget;
     if (widget == nullptr)
@@ -90,13 +102,19 @@ int write_control(Control& control, const CtrlValue& value) {
     case CtrlKind::numeric_double:
         if (!as_double(value, real))
             return UIEValueTypeMismatch;
-        // Beyond the control's range the value is held at the nearest limit.
-        static_cast<QDoubleSpinBox*>(widget)->setValue(real);
+        if (auto* exact = dynamic_cast<ExactSpinBox*>(widget)) {
+            exact->hold(real);
+        } else {
+            // A plain spin box (not built by the panel loader) holds what it can show.
+            if (!std::isfinite(real))
+                return UIEValueNotRepresentable;
+            static_cast<QDoubleSpinBox*>(widget)->setValue(real);
+        }
         break;
     case CtrlKind::numeric_int:
     case CtrlKind::numeric_u16:
-        if (!as_integer(value, integer))
-            return UIEValueTypeMismatch;
+        if (const int status = as_integer(value, integer); status < 0)
+            return status;
         static_cast<QSpinBox*>(widget)->setValue(clamp_to_int(integer));
         break;
     case CtrlKind::string:
@@ -106,8 +124,8 @@ int write_control(Control& control, const CtrlValue& value) {
             return UIEValueTypeMismatch;
         break;
     case CtrlKind::ring: {
-        if (!as_integer(value, integer))
-            return UIEValueTypeMismatch;
+        if (const int status = as_integer(value, integer); status < 0)
+            return status;
         auto* ring = static_cast<QComboBox*>(widget);
         if (integer < 0 || integer >= ring->count())
             return UIEAttributeNotValid; // no item holds this value
@@ -115,13 +133,13 @@ int write_control(Control& control, const CtrlValue& value) {
         break;
     }
     case CtrlKind::switch_:
-        if (!as_integer(value, integer))
-            return UIEValueTypeMismatch;
+        if (const int status = as_integer(value, integer); status < 0)
+            return status;
         static_cast<QCheckBox*>(widget)->setChecked(integer != 0);
         break;
     case CtrlKind::led:
-        if (!as_integer(value, integer))
-            return UIEValueTypeMismatch;
+        if (const int status = as_integer(value, integer); status < 0)
+            return status;
         static_cast<QRadioButton*>(widget)->setChecked(integer != 0);
         break;
     case CtrlKind::command:

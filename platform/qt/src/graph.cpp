@@ -97,6 +97,8 @@ void make_graph(QWidget* placeholder, Graph& graph) {
     view->setMinimumSize(placeholder->minimumSize());
     view->setSizePolicy(placeholder->sizePolicy());
     view->setToolTip(placeholder->toolTip());
+    view->setAccessibleName(placeholder->accessibleName());
+    view->setAccessibleDescription(placeholder->accessibleDescription());
     for (const QByteArray& name : placeholder->dynamicPropertyNames())
         view->setProperty(name.constData(), placeholder->property(name.constData()));
     if (parent != nullptr && parent->layout() != nullptr) {

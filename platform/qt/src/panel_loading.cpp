@@ -1,6 +1,7 @@
 // Loading one panel from the Qt Designer resource file: the page with the wanted panelId
 // is taken out of the file's tab widget and becomes a window of its own; every widget
 // that carries a ctrlId becomes a control, bound to its callback by name.
+#include "exact_spin_box.hpp"
 #include "panel_model.hpp"
 
 #include <QChartView>
@@ -63,6 +64,20 @@ bool class_fits(CtrlKind kind, QWidget* widget) {
     return false;
 }
 
+// Builds the file's real-valued fields as fields that keep the program's values exactly.
+class PanelLoader : public QUiLoader {
+public:
+    QWidget* createWidget(const QString& class_name, QWidget* parent,
+                          const QString& name) override {
+        if (class_name == QLatin1String("QDoubleSpinBox")) {
+            auto* field = new ExactSpinBox(parent); // owned by its parent widget
+            field->setObjectName(name);
+            return field;
+        }
+        return QUiLoader::createWidget(class_name, parent, name);
+    }
+};
+
 // Panels close only through the program's own buttons (Quit, Exit), which also take the
 // instruments down; the window's close button is refused.
 class CloseGuard : public QObject {
@@ -106,7 +121,7 @@ void edit_finished(QtPanelBackend::Impl& impl, int handle, int id) {
     if (impl.control(handle, id, control) != 0)
         return;
     const CtrlValue now = read_control(*control);
-    const bool changed = now != control->committed;
+    const bool changed = !same_value(now, control->committed);
     const bool enter = std::exchange(control->enter_pressed, false);
     control->committed = now;
     if (changed || enter)
@@ -189,7 +204,7 @@ int build_panel(QtPanelBackend::Impl& impl, int handle, int parent, const std::s
     QFile file(QString::fromStdString(ui_file));
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return UIEFileNotFound;
-    QUiLoader loader;
+    PanelLoader loader;
     std::unique_ptr<QWidget> root(loader.load(&file));
     if (root == nullptr)
         return UIEBadFileFormat;

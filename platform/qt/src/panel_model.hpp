@@ -87,6 +87,8 @@ int build_panel(QtPanelBackend::Impl& impl, int handle, int parent, const std::s
 
 // Values (control_values.cpp).
 CtrlValue read_control(const Control& control);
+// Equal values; two values that are not a number count as the same.
+bool same_value(const CtrlValue& a, const CtrlValue& b);
 int write_control(Control& control, const CtrlValue& value);
 
 // Graph (graph.cpp): replaces the placeholder widget by a chart view.

@@ -4,6 +4,11 @@
 #include <QApplication>
 #include <QChartView>
 #include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
 
 // --- Lookup and commit ------------------------------------------------------------------
 
@@ -157,8 +162,17 @@ int QtPanelBackend::quit_user_interface(int code) {
     return 0;
 }
 
-void QtPanelBackend::process_system_events() {
-    QCoreApplication::processEvents();
+void QtPanelBackend::process_system_events(double wait_seconds) {
+    // Pending events run at once. With none pending, the thread sleeps in the event
+    // dispatcher until the next event or the end of the slice, whichever comes first: a
+    // wait loop around this call then stays responsive without keeping a core busy.
+    const double slice_ms =
+        std::isfinite(wait_seconds) ? std::clamp(wait_seconds, 0.0, 1.0) * 1e3 : 0.0;
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    wake.start(static_cast<int>(std::lround(slice_ms)));
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 // --- Values and attributes --------------------------------------------------------------
@@ -195,6 +209,9 @@ int QtPanelBackend::get_attribute(int panel, int control, int attribute, int& ou
     case ATTR_CTRL_VAL: {
         const CtrlValue value = read_control(*c);
         if (const auto* i = std::get_if<long long>(&value)) {
+            // Integer controls hold ints; anything wider has no int to give.
+            if (*i < std::numeric_limits<int>::min() || *i > std::numeric_limits<int>::max())
+                return UIEValueNotRepresentable;
             out = static_cast<int>(*i);
             return 0;
         }

@@ -2,6 +2,8 @@
 
 #include "ui_file_reader.hpp"
 
+#include "platform/clock.hpp"
+
 #include <cmath>
 
 const char* popup_kind_name(PopupKind kind) {
@@ -38,6 +40,14 @@ void ScriptedOperator::answer_generic_escape() {
 
 void ScriptedOperator::queue_action(std::function<void()> action) {
     actions_.push_back(std::move(action));
+}
+
+void ScriptedOperator::during_wait(std::function<void()> action, double at_seconds) {
+    wait_actions_.push_back({std::move(action), at_seconds});
+}
+
+void ScriptedOperator::press_during_wait(int panel, int control, double at_seconds) {
+    during_wait([this, panel, control] { press(panel, control); }, at_seconds);
 }
 
 void ScriptedOperator::note_unexpected(std::string what) {
@@ -166,7 +176,8 @@ long long ScriptedOperator::value_int(int panel, int control) const {
     if (const auto* i = std::get_if<long long>(&c->value))
         return *i;
     if (const auto* d = std::get_if<double>(&c->value))
-        return std::llround(*d);
+        if (std::isfinite(*d) && std::fabs(*d) < 9e18)
+            return std::llround(*d);
     return -999999;
 }
 
@@ -177,6 +188,17 @@ std::string ScriptedOperator::value_string(int panel, int control) const {
     if (const auto* s = std::get_if<std::string>(&c->value))
         return *s;
     return {};
+}
+
+std::string ScriptedOperator::shown_text(int panel, int control) const {
+    const ScriptedControl* c = find(panel, control);
+    if (c == nullptr)
+        return {};
+    if (const auto* s = std::get_if<std::string>(&c->value))
+        return *s;
+    if (const auto* d = std::get_if<double>(&c->value))
+        return numeric_field_text(*d, c->decimals);
+    return std::to_string(std::get<long long>(c->value));
 }
 
 bool ScriptedOperator::dimmed(int panel, int control) const {
@@ -260,7 +282,16 @@ int ScriptedOperator::quit_user_interface(int code) {
     return 0;
 }
 
-void ScriptedOperator::process_system_events() {}
+void ScriptedOperator::process_system_events(double /*wait_seconds*/) {
+    // The slice of time itself passes on the platform clock (ProcessSystemEvents).
+    ++events_processed_;
+    if (wait_actions_.empty() || platform_now_seconds() < wait_actions_.front().at_seconds)
+        return;
+    // Taken off the queue first: the action may wait with event processing itself.
+    const std::function<void()> action = std::move(wait_actions_.front().action);
+    wait_actions_.pop_front();
+    action();
+}
 
 int ScriptedOperator::get_value(int panel, int control, CtrlValue& out) {
     if (panels_.find(panel) == panels_.end())
@@ -286,15 +317,22 @@ int ScriptedOperator::set_value(int panel, int control, const CtrlValue& value) 
     } else if (c->kind == "graph" || text) {
         return UIEValueTypeMismatch;
     } else if (c->kind == "numeric_double") {
+        // Held exactly, not finite included: the field shows what it was given.
         c->value = std::holds_alternative<double>(value)
                        ? std::get<double>(value)
                        : static_cast<double>(std::get<long long>(value));
     } else {
         long long v = 0;
-        if (const auto* i = std::get_if<long long>(&value))
+        if (const auto* i = std::get_if<long long>(&value)) {
             v = *i;
-        else if (const double d = std::get<double>(value); std::isfinite(d) && std::fabs(d) < 9e18)
+        } else {
+            // An integer field has no text for a real that is not finite or too large for
+            // any integer: refused, as by the Qt fields.
+            const double d = std::get<double>(value);
+            if (!std::isfinite(d) || std::fabs(d) >= 9e18)
+                return UIEValueNotRepresentable;
             v = std::llround(d);
+        }
         if (c->kind == "numeric_u16")
             v = static_cast<long long>(static_cast<unsigned short>(v));
         c->value = v;

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <vector>
@@ -151,6 +152,10 @@ int read_ui_panel(const std::string& ui_file, int resource_id, ScriptedPanel& pa
         control.name = w.name;
         control.kind = text_of(w.props, "ctrlKind");
         control.callback = text_of(w.props, "callback");
+        control.accessible_name = text_of(w.props, "accessibleName");
+        // Qt's default when the file names none.
+        control.decimals =
+            static_cast<int>(std::clamp(as_integer(w.props, "decimals").value_or(2), 0LL, 17LL));
         control.value = initial_value(w, control.kind);
         control.dimmed = is_false(w.props, "enabled");
         control.visible = !is_true(w.props, "startHidden");

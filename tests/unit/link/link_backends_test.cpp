@@ -135,3 +135,19 @@ TEST_F(LinkTest, GpibReadsEndAtTheLineFeedAndTimeOutAfterTheUnitTimeOut) {
     EXPECT_DOUBLE_EQ(gpib_timeout_seconds(11), 1.0);
     EXPECT_EQ(gpib_timeout_seconds(0), kLinkNever);
 }
+
+TEST_F(LinkTest, GpibUnitWithoutTimeOutWaitsForTheReplyButNotForSilence) {
+    LinkGpibBackend gpib;
+    EchoPeer peer("late\n", 120.0);
+    gpib.attach(0, 9, &peer);
+    platform_use_gpib(&gpib);
+    const int ud = ibdev(0, 9, 0, 0, 0, 0x140A); // time-out code 0: none
+    ASSERT_GT(ud, 0);
+    std::string buffer(300, '\0');
+    ibwrt(ud, "SLOW?\n", 6);
+    const double t = clock.elapsed_seconds();
+    EXPECT_EQ(ibrd(ud, buffer.data(), 300) & (ERR | END), END);
+    EXPECT_DOUBLE_EQ(clock.elapsed_seconds() - t, 120.0);
+    // Nothing is coming: the read ends instead of hanging the program.
+    EXPECT_NE(ibrd(ud, buffer.data(), 300) & ERR, 0);
+}

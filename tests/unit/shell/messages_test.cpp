@@ -67,10 +67,9 @@ TEST_F(MessagesTest, ConsoleErrorWithEnterReturnsToTheCaller) {
 }
 
 TEST_F(MessagesTest, ConsoleErrorWithAnyOtherAnswerClosesAndExitsWithZero) {
-    for (const char* answer : {"x\n", " \n", "q", ""}) {
+    for (const char* answer : {"x\n", " \n", "q"}) {
         open_all();
-        if (*answer != '\0')
-            console.add_line(answer);
+        console.add_line(answer);
         try {
             cam_move_ui_error("text");
             ADD_FAILURE() << "returned after \"" << answer << "\"";
@@ -79,6 +78,33 @@ TEST_F(MessagesTest, ConsoleErrorWithAnyOtherAnswerClosesAndExitsWithZero) {
         }
         EXPECT_TRUE(all_closed()) << "answer \"" << answer << "\"";
     }
+    EXPECT_TRUE(op.popups().empty());
+}
+
+TEST_F(MessagesTest, ConsoleErrorWithoutAConsoleAsksInAPopUp) {
+    // No line at all (input at its end): the operator answers in a pop-up. Continue
+    // returns to the caller with the instruments as they were.
+    open_all();
+    op.answer_generic(1);
+    cam_move_ui_error(" Can not load UI Panel!!!");
+    EXPECT_EQ(console.output(),
+              std::string("\nTRELWICK_UI_ERROR!!!:  Can not load UI Panel!!!\n") + kPrompt);
+    ASSERT_EQ(op.popups().size(), 1u);
+    EXPECT_EQ(op.popups()[0].title, "TRELWICK_UI_ERROR!!!");
+    EXPECT_EQ(op.popups()[0].message, " Can not load UI Panel!!!");
+    EXPECT_EQ(op.popups()[0].buttons, (std::vector<std::string>{"Continue", "End program"}));
+    EXPECT_EQ(shared_device_ids().cm6k6, 1);
+
+    // End program closes the instruments and ends with status 0.
+    op.answer_generic(2);
+    try {
+        cam_move_ui_error("text");
+        ADD_FAILURE() << "returned after End program";
+    } catch (const ProgramExitRequest& exit) {
+        EXPECT_EQ(exit.status, 0);
+    }
+    EXPECT_TRUE(all_closed());
+    EXPECT_EQ(op.popups().size(), 2u);
 }
 
 TEST_F(MessagesTest, DangerConfirmationOutcomes) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "platform/gpib.hpp"
+#include "platform/gpib_timeout.hpp"
 #include "platform/link.hpp"
 #include "platform/serial.hpp"
 
@@ -39,10 +40,6 @@ private:
     std::map<int, Port> ports_;
     int write_failure_ = 0;
 };
-
-// A GPIB time-out code (NI-488.2: 1 = 10 us ... 14 = 30 s ... 17 = 1000 s) in seconds;
-// 0 (no time-out) gives kLinkNever, an unknown code 0.
-double gpib_timeout_seconds(int code);
 
 class LinkGpibBackend : public GpibBackend {
 public:

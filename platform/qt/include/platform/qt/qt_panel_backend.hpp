@@ -27,7 +27,7 @@ public:
     int set_active_ctrl(int panel, int control) override;
     int run_user_interface() override;
     int quit_user_interface(int code) override;
-    void process_system_events() override;
+    void process_system_events(double wait_seconds) override;
 
     int get_value(int panel, int control, CtrlValue& out) override;
     int set_value(int panel, int control, const CtrlValue& value) override;

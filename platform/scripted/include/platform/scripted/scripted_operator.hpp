@@ -5,6 +5,10 @@
 // pop-ups from a script, and presses controls by calling their callbacks with the commit
 // event. A pop-up the script did not expect is answered safely (No, Reset, Cancel) and
 // listed in unexpected(), which a test fixture turns into a failure.
+//
+// While the program waits with event processing (ProcessSystemEvents), the operator may
+// act: each call runs the oldest action queued with during_wait() once the platform clock
+// has reached its time, at most one per call.
 #pragma once
 
 #include "platform/panels.hpp"
@@ -64,11 +68,13 @@ struct AxisRecord {
 // One control as the resource file describes it.
 struct ScriptedControl {
     int id = 0;
-    std::string name;     // objectName in the resource file
-    std::string kind;     // ctrlKind: numeric_double, numeric_int, numeric_u16, string,
-                          // command, ring, switch, led, graph
-    std::string callback; // empty when the control has none
+    std::string name;            // objectName in the resource file
+    std::string accessible_name; // what a screen reader calls it
+    std::string kind;            // ctrlKind: numeric_double, numeric_int, numeric_u16, string,
+                                 // command, ring, switch, led, graph
+    std::string callback;        // empty when the control has none
     CtrlValue value = 0LL;
+    int decimals = 2; // digits a real field shows after the point
     bool dimmed = false;
     bool visible = true;
     // Graph state.
@@ -107,6 +113,15 @@ public:
     // to stop or none is left.
     void queue_action(std::function<void()> action);
 
+    // Work for the event processing: `action` runs inside a ProcessSystemEvents call made
+    // at or after `at_seconds` on the platform clock (platform_now_seconds), as an operator
+    // acting while the program waits. Actions run in the order queued, one per call.
+    void during_wait(std::function<void()> action, double at_seconds = 0.0);
+    // The operator presses a control during such a wait (see press()).
+    void press_during_wait(int panel, int control, double at_seconds = 0.0);
+    std::size_t pending_wait_actions() const { return wait_actions_.size(); }
+    int events_processed() const { return events_processed_; }
+
     // --- Acting as the operator ------------------------------------------------------
     // Calls the control's callback with EVENT_COMMIT (or `event`) and returns its result.
     // A missing, dimmed or hidden control, or one without a callback, is listed as
@@ -141,6 +156,9 @@ public:
     double value_double(int panel, int control) const;
     long long value_int(int panel, int control) const;
     std::string value_string(int panel, int control) const;
+    // What the field shows: a real with the field's decimals ("NaN", "inf", "-inf" when not
+    // finite), an integer in decimal, a text as it is.
+    std::string shown_text(int panel, int control) const;
     bool dimmed(int panel, int control) const;
     bool visible(int panel, int control) const;
     int active_panel() const { return active_panel_; }
@@ -158,7 +176,7 @@ public:
     int set_active_ctrl(int panel, int control) override;
     int run_user_interface() override;
     int quit_user_interface(int code) override;
-    void process_system_events() override;
+    void process_system_events(double wait_seconds) override;
     int get_value(int panel, int control, CtrlValue& out) override;
     int set_value(int panel, int control, const CtrlValue& value) override;
     int get_attribute(int panel, int control, int attribute, int& out) override;
@@ -195,6 +213,12 @@ private:
     int fail_graph_ = 0;
     std::deque<Answer> answers_;
     std::deque<std::function<void()>> actions_;
+    struct WaitAction {
+        std::function<void()> action;
+        double at_seconds;
+    };
+    std::deque<WaitAction> wait_actions_;
+    int events_processed_ = 0;
     bool quit_requested_ = false;
     int quit_code_ = 0;
     int loop_runs_ = 0;

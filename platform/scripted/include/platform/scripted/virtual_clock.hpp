@@ -1,5 +1,7 @@
 // A virtual clock for tests and the simulated stage: Delay advances time at once, and the
-// tick counter and the wall clock follow it.
+// tick counter and the wall clock follow it. Each event processing call moves it on by its
+// wait slice too (pass_event_wait), without counting as a Delay: delay_calls() and
+// delayed_seconds() count the program's blocking waits only.
 #pragma once
 
 #include "platform/clock.hpp"
@@ -21,11 +23,14 @@ public:
     std::uint32_t tick_count() override;
     WallTime wall_time() override;
     double now_seconds() override { return elapsed_seconds(); }
+    void pass_event_wait(double seconds) override;
+    int event_waits() const { return event_waits_; }
 
 private:
     std::uint32_t start_ticks_;
     long long elapsed_us_ = 0;  // since construction
     long long wall_base_s_ = 0; // wall time in seconds since 0000-03-01 at elapsed 0
     int delays_ = 0;
+    int event_waits_ = 0;
     double delayed_s_ = 0.0;
 };

@@ -1,0 +1,246 @@
+#ifndef _WIN32
+
+#include "platform/system_io/termios_serial.hpp"
+
+#include "fd_io.hpp"
+#include "platform/system_io/com_port_mapping.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+std::optional<speed_t> speed_of(long baud) {
+    switch (baud) {
+    case 110:
+        return B110;
+    case 300:
+        return B300;
+    case 600:
+        return B600;
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    case 230400:
+        return B230400;
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<tcflag_t> size_of(int data_bits) {
+    switch (data_bits) {
+    case 5:
+        return CS5;
+    case 6:
+        return CS6;
+    case 7:
+        return CS7;
+    case 8:
+        return CS8;
+    default:
+        return std::nullopt;
+    }
+}
+
+// Parity numbered as the run-time numbers it: 0 none, 1 odd, 2 even, 3 mark, 4 space.
+std::optional<tcflag_t> parity_of(int parity) {
+    switch (parity) {
+    case 0:
+        return tcflag_t{0};
+    case 1:
+        return tcflag_t{PARENB | PARODD};
+    case 2:
+        return tcflag_t{PARENB};
+    case 3:
+        return tcflag_t{PARENB | PARODD | CMSPAR};
+    case 4:
+        return tcflag_t{PARENB | CMSPAR};
+    default:
+        return std::nullopt;
+    }
+}
+
+int status_of(IoStatus status) {
+    switch (status) {
+    case IoStatus::TimedOut:
+        return kRS232Timeout;
+    case IoStatus::PeerGone:
+        return kRS232PeerGone;
+    default:
+        return kRS232SystemError;
+    }
+}
+
+} // namespace
+
+int serial_line_settings(termios& t, long baud, int parity, int data_bits, int stop_bits) {
+    const std::optional<speed_t> speed = speed_of(baud);
+    if (!speed)
+        return kRS232BadBaud;
+    const std::optional<tcflag_t> size = size_of(data_bits);
+    if (!size)
+        return kRS232BadDataBits;
+    const std::optional<tcflag_t> parity_flags = parity_of(parity);
+    if (!parity_flags)
+        return kRS232BadParity;
+    if (stop_bits != 1 && stop_bits != 2)
+        return kRS232BadStopBits;
+    cfmakeraw(&t);
+    t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | ISTRIP);
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    t.c_cflag |= CREAD | CLOCAL | *size | *parity_flags;
+    if (stop_bits == 2)
+        t.c_cflag |= CSTOPB;
+    // A read with nothing to give fails with EAGAIN (VMIN 1 on a non-blocking
+    // descriptor), so that a read of 0 bytes means the device hung up.
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    cfsetispeed(&t, *speed);
+    cfsetospeed(&t, *speed);
+    return 0;
+}
+
+TermiosSerialBackend::TermiosSerialBackend() : lookup_(com_port_device_here) {}
+
+TermiosSerialBackend::TermiosSerialBackend(DeviceLookup lookup) : lookup_(std::move(lookup)) {}
+
+TermiosSerialBackend::~TermiosSerialBackend() {
+    close_all();
+}
+
+void TermiosSerialBackend::close_all() {
+    for (auto& [number, p] : ports_)
+        close_port(p);
+    ports_.clear();
+}
+
+void TermiosSerialBackend::close_port(Port& p) {
+    if (p.fd >= 0) {
+        ::ioctl(p.fd, TIOCNXCL);
+        ::close(p.fd);
+    }
+    p.fd = -1;
+    p.queue.clear();
+}
+
+TermiosSerialBackend::Port* TermiosSerialBackend::open_port(int port) {
+    const auto it = ports_.find(port);
+    return it != ports_.end() && it->second.fd >= 0 ? &it->second : nullptr;
+}
+
+int TermiosSerialBackend::open_com_config(int port, const std::string& device_name, long baud,
+                                          int parity, int data_bits, int stop_bits,
+                                          int /*input_queue*/, int /*output_queue*/) {
+    if (port < 1 || port > 255)
+        return kRS232InvalidPort;
+    termios wanted{};
+    if (const int refused = serial_line_settings(wanted, baud, parity, data_bits, stop_bits))
+        return refused;
+    const std::string device = device_name.empty() ? lookup_(port) : device_name;
+    if (device.empty())
+        return kRS232InvalidPort;
+
+    if (const auto it = ports_.find(port); it != ports_.end())
+        close_port(it->second);
+
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return kRS232CannotOpen;
+    // Start from the device's own settings so that flags this program does not know
+    // keep the values the driver gave them.
+    termios t{};
+    bool ok = ::ioctl(fd, TIOCEXCL) == 0 && ::tcgetattr(fd, &t) == 0;
+    if (ok) {
+        serial_line_settings(t, baud, parity, data_bits, stop_bits);
+        ok = ::tcsetattr(fd, TCSANOW, &t) == 0;
+    }
+    // tcsetattr succeeds when any one setting took: read the speed back so a device that
+    // refused it is not used at the wrong one. (Framing is not read back: a
+    // pseudo-terminal always reports 8 bits without parity, whatever it was given.)
+    termios applied{};
+    if (ok)
+        ok = ::tcgetattr(fd, &applied) == 0 && cfgetospeed(&applied) == cfgetospeed(&wanted);
+    if (!ok) {
+        ::ioctl(fd, TIOCNXCL);
+        ::close(fd);
+        return kRS232CannotOpen;
+    }
+    Port& p = ports_[port];
+    p.fd = fd;
+    p.queue.clear();
+    const int bits = 1 + data_bits + (parity != 0 ? 1 : 0) + stop_bits;
+    p.seconds_per_byte = static_cast<double>(bits) / static_cast<double>(baud);
+    return 0;
+}
+
+int TermiosSerialBackend::flush_in_q(int port) {
+    Port* p = open_port(port);
+    if (p == nullptr)
+        return kRS232PortNotOpen;
+    p->queue.clear();
+    if (::tcflush(p->fd, TCIFLUSH) != 0)
+        return status_of(io_status_of_errno(errno));
+    // Bytes still on their way into the line discipline when the flush ran would
+    // otherwise turn up as the next reply.
+    const IoStatus drained = fd_drain(p->fd);
+    return drained == IoStatus::Done ? 0 : status_of(drained);
+}
+
+int TermiosSerialBackend::flush_out_q(int port) {
+    Port* p = open_port(port);
+    if (p == nullptr)
+        return kRS232PortNotOpen;
+    return ::tcflush(p->fd, TCOFLUSH) == 0 ? 0 : status_of(io_status_of_errno(errno));
+}
+
+int TermiosSerialBackend::com_wrt(int port, const char* buffer, int count) {
+    Port* p = open_port(port);
+    if (p == nullptr)
+        return kRS232PortNotOpen;
+    if (count <= 0)
+        return 0;
+    const double on_the_line = p->seconds_per_byte * static_cast<double>(count);
+    const FdWriteResult r =
+        fd_write_all(p->fd, buffer, static_cast<std::size_t>(count),
+                     io_deadline(kSerialReadTimeoutSeconds + on_the_line), false);
+    // Part of a command is no command: anything short of all bytes is a failure.
+    return r.status == IoStatus::Done ? count : status_of(r.status);
+}
+
+int TermiosSerialBackend::com_rd_term(int port, char* buffer, int count, int termination_byte) {
+    Port* p = open_port(port);
+    if (p == nullptr)
+        return kRS232PortNotOpen;
+    if (count <= 0)
+        return 0;
+    ReplyEnd end;
+    end.byte = termination_byte >= 0 && termination_byte <= 0xFF ? termination_byte : -1;
+    const FdReadResult r = fd_read_reply(p->fd, p->queue, static_cast<std::size_t>(count), end,
+                                         io_deadline(kSerialReadTimeoutSeconds));
+    const std::size_t n = r.bytes.size() - (r.terminated ? 1 : 0);
+    std::memcpy(buffer, r.bytes.data(), n);
+    if (r.status == IoStatus::Done || n > 0)
+        return static_cast<int>(n); // text cut short by a time-out or hang-up is still text
+    return status_of(r.status);
+}
+
+#endif

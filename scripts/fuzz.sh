@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds the reply-parser fuzz targets with clang++ and libFuzzer (in build-fuzz at the top
+# of the repository) and runs each for the given number of seconds (default 10).
+# The corpus each run grows is kept in build-fuzz/corpus/<target>, so later runs go on
+# from it; a crash leaves its input in build-fuzz/crashes/.
+set -euo pipefail
+
+seconds=${1:-10}
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build-fuzz"
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_COMPILER=clang++ -DTRELWICK_FUZZ=ON -DTRELWICK_BENCHMARKS=OFF >/dev/null
+cmake --build "$build" --target fuzz_targets
+
+mkdir -p "$build/crashes"
+for seeds in "$root"/fuzz/seeds/*/; do
+  target=$(basename "$seeds")
+  corpus="$build/corpus/$target"
+  mkdir -p "$corpus"
+  echo "== $target: $seconds s"
+  "$build/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 \
+    -artifact_prefix="$build/crashes/$target-" "$corpus" "$seeds"
+done
