@@ -129,16 +129,22 @@ void BenchStation::watch_angle() {
     test_set_angle(test_, TEST_SET_ANGLE, EVENT_COMMIT, nullptr, 0, 0);
 }
 
+// Columns: wall time; the waits asked for (seconds, count) and event slices; the motion
+// the stage reports; added = wall - waits; late = how much longer the waits took than
+// asked (the kernel waking the process late); own = added - late, the program's own work;
+// process CPU.
 void print_cost_header() {
-    std::printf("%-22s %9s %9s %6s %8s %9s %9s %7s %9s %7s %7s\n", "operation", "wall s", "waits s",
-                "waits", "events", "motion s", "added s", "added%", "late s", "cpu s", "cpu%");
+    std::printf("%-22s %9s %9s %6s %8s %9s %9s %7s %9s %8s %7s %7s\n", "operation", "wall s",
+                "waits s", "waits", "events", "motion s", "added s", "added%", "late s", "own s",
+                "cpu s", "cpu%");
 }
 
 void print_cost(const OperationCost& c) {
     const double added = c.wall - c.asked;
-    std::printf("%-22s %9.3f %9.3f %6lld %8lld %9.3f %9.4f %6.2f%% %9.4f %7.3f %6.2f%%\n",
+    const double late = c.slept - c.asked;
+    std::printf("%-22s %9.3f %9.3f %6lld %8lld %9.3f %9.4f %6.2f%% %9.4f %8.4f %7.3f %6.2f%%\n",
                 c.name.c_str(), c.wall, c.asked, c.waits, c.event_waits, c.motion, added,
-                c.wall > 0.0 ? 100.0 * added / c.wall : 0.0, c.slept - c.asked, c.cpu,
+                c.wall > 0.0 ? 100.0 * added / c.wall : 0.0, late, added - late, c.cpu,
                 c.wall > 0.0 ? 100.0 * c.cpu / c.wall : 0.0);
     std::fflush(stdout);
 }
