@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QWindow>
 
+#include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -40,6 +41,17 @@ double seconds_since_process_start() {
     return now - static_cast<double>(ticks) / static_cast<double>(per_second);
 }
 
+// CPU seconds the process has used so far, all threads, user and system.
+double cpu_seconds() {
+    rusage usage{};
+    if (getrusage(RUSAGE_SELF, &usage) != 0)
+        return -1.0;
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 class ExposeWatch : public QObject {
 public:
     using QObject::QObject;
@@ -52,9 +64,10 @@ protected:
                 timespec wall{};
                 clock_gettime(CLOCK_REALTIME, &wall);
                 std::fprintf(stderr,
-                             "trelwick: first window shown %.3f s after start, at %lld.%09ld\n",
-                             seconds_since_process_start(), static_cast<long long>(wall.tv_sec),
-                             wall.tv_nsec);
+                             "trelwick: first window shown %.3f s after start (%.3f s of CPU), "
+                             "at %lld.%09ld\n",
+                             seconds_since_process_start(), cpu_seconds(),
+                             static_cast<long long>(wall.tv_sec), wall.tv_nsec);
                 QCoreApplication::instance()->removeEventFilter(this);
             }
         }

@@ -30,8 +30,8 @@ if [ "${1:-}" = "--startup-runs" ]; then
     kill "$pid"
     wait "$pid" 2>/dev/null || true
     shown=$(sed -n 's/.* at \([0-9.]*\)$/\1/p' "$err")
-    kernel=$(sed -n 's/.*shown \([0-9.]*\) s after.*/\1/p' "$err")
-    python3 -c "print('launch to main panel shown: %.3f s (kernel: %s s after process start); resident then: %s KiB' % ($shown - $start, '$kernel', '$rss'))"
+    kernel=$(sed -n 's/.*shown \([0-9.]*\) s after start (\([0-9.]*\) s of CPU).*/\1 s after process start, \2 s of CPU/p' "$err")
+    python3 -c "print('launch to main panel shown: %.3f s (kernel: %s); resident then: %s KiB' % ($shown - $start, '$kernel', '$rss'))"
   done
   rm -rf "$drives"
   exit 0
