@@ -3,6 +3,8 @@
 #include "platform/text.hpp"
 
 #include <cctype>
+#include <functional>
+#include <unordered_map>
 
 namespace {
 
@@ -40,6 +42,25 @@ std::vector<Node> pattern_nodes(std::string_view pattern) {
     }
     flush();
     return nodes;
+}
+
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+        return std::hash<std::string_view>{}(text);
+    }
+};
+
+// The patterns are the command table's literals, a few dozen: each is parsed once per
+// thread and kept, since every command is matched against most of them and parsing them
+// afresh was nearly all of a simulated instrument's time.
+const std::vector<Node>& parsed_pattern(std::string_view pattern) {
+    thread_local std::unordered_map<std::string, std::vector<Node>, TextHash, std::equal_to<>>
+        cache;
+    auto it = cache.find(pattern);
+    if (it == cache.end())
+        it = cache.emplace(std::string(pattern), pattern_nodes(pattern)).first;
+    return it->second;
 }
 
 std::vector<std::string> header_nodes(std::string_view header) {
@@ -92,7 +113,14 @@ bool scpi_header_matches(std::string_view header, std::string_view pattern) {
     }
     if (header.empty())
         return false;
-    return match_from(header_nodes(header), 0, pattern_nodes(pattern), 0);
+    // A command is matched against one pattern after another: its header is split once.
+    thread_local std::string last_header;
+    thread_local std::vector<std::string> last_nodes;
+    if (last_nodes.empty() || header != last_header) {
+        last_header.assign(header);
+        last_nodes = header_nodes(header);
+    }
+    return match_from(last_nodes, 0, parsed_pattern(pattern), 0);
 }
 
 ScpiCommand scpi_split(std::string_view command) {
