@@ -6,8 +6,10 @@ the window, Quit, and check the run log the program wrote.
 
 Run by run_real_window.sh inside a private D-Bus session. Exit 0 passed, 1 failed."""
 
+import atexit
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -31,10 +33,16 @@ def fail(text):
     sys.exit(1)
 
 
+# The program under test, once started: a wait ends at once when it has ended.
+PROGRAM = None
+
+
 def wait_for(what, probe):
     """Polls probe() until it gives something other than None or False."""
     end = time.monotonic() + STEP_LIMIT_S
     while time.monotonic() < end:
+        if PROGRAM is not None and PROGRAM.poll() is not None:
+            fail("the program ended (status %d) while waiting for %s" % (PROGRAM.returncode, what))
         try:
             result = probe()
         except Exception:  # the program is busy inside a callback: ask again
@@ -45,10 +53,21 @@ def wait_for(what, probe):
     fail("gave up waiting for " + what)
 
 
+def free_display():
+    """A display number no other X server on this machine holds (its lock file or its
+    socket), so that parallel runs do not meet."""
+    for number in range(90, 400):
+        if not (os.path.exists("/tmp/.X%d-lock" % number)
+                or os.path.exists("/tmp/.X11-unix/X%d" % number)):
+            return number
+    fail("no free X display number")
+
+
 def start_x_server():
     read_end, write_end = os.pipe()
     server = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1600x1200x24", "-nolisten", "tcp"],
+        ["Xvfb", ":%d" % free_display(), "-displayfd", str(write_end), "-screen", "0",
+         "1600x1200x24", "-nolisten", "tcp"],
         pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_end)
     with os.fdopen(read_end) as pipe:
@@ -101,22 +120,27 @@ def value_of(node):
 
 
 def main():
+    global PROGRAM
     exe = sys.argv[1]
     work = tempfile.mkdtemp(prefix="trelwick-window-")
-    drives = os.path.join(work, "trelwick", "drives")
+    atexit.register(shutil.rmtree, work, True)
+    # The simulated mode keeps its drives under TRELWICK_SIM_ROOT and makes the log and
+    # exchange folders there.
+    drives = os.path.join(work, "drives")
     log_dir = os.path.join(drives, "c", "CVI", "Trelwick", "Log")
-    os.makedirs(log_dir)
-    os.makedirs(os.path.join(drives, "c", "qel", "Exchange"))
 
     server, display = start_x_server()
-    env = dict(os.environ, DISPLAY=display, XDG_DATA_HOME=work, QT_QPA_PLATFORM="xcb",
+    env = dict(os.environ, DISPLAY=display, TRELWICK_SIM_ROOT=drives, QT_QPA_PLATFORM="xcb",
                QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
                NO_AT_BRIDGE="0")
     bus = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
                            env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     program = None
     try:
-        program = subprocess.Popen([exe, "--simulate"], env=env, stdin=subprocess.DEVNULL)
+        # The simulated stage runs 20 times as fast as the bench; nothing depends on it.
+        program = subprocess.Popen([exe, "--simulate", "--speed", "20"], env=env,
+                                   stdin=subprocess.DEVNULL)
+        PROGRAM = program
         app = wait_for("the program's window", lambda: find_application("trelwick"))
 
         press(app, "Initialise devices")
@@ -157,15 +181,17 @@ def main():
 
 def check_run_log(text):
     number = r"-?\d+\.\d{6}"
-    coords = r"X = {0} Y = {0} Roll = {0} Pitch = {0} Yaw = {0}".format(number)
-    entry = r" \n (\d\d:\d\d:\d\d) \* {} \* " + coords + r"\n \n "
+    coords = " ".join(name + " = " + number for name in ("X", "Y", "Roll", "Pitch", "Yaw"))
+
+    def entry(title):
+        return r" \n \d\d:\d\d:\d\d \* " + title + r" \* " + coords + r"\n \n "
     pattern = (r"Trelwick system started  \d\d-\d\d-\d{4} at: \d\d:\d\d:\d\d\n"
                r"\*{73}\n"
                r" \n METER: HP34970 \t MOTOR DRIVER:  CM6K6 \t GAGE: EV16P \t Initialized OK \n "
-               + entry.format("Initial device coordinates")
-               + entry.format("Initial position coordinates")
-               + entry.format("Final coordinates")
-               + entry.format("Final device coordinates"))
+               + entry("Initial device coordinates")
+               + entry("Initial position coordinates")
+               + entry("Final coordinates")
+               + entry("Final device coordinates"))
     match = re.fullmatch(pattern, text)
     if match is None:
         fail("the run log does not read as designed:\n" + text)
