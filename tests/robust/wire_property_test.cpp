@@ -3,7 +3,8 @@
 // simulated motion controller, with every pop-up answered at random. Whatever is typed
 // and answered, every distance the controller receives is a finite number; one beyond the
 // revolution threshold only after the operator said Yes to that warning; none at all in a
-// Move where the operator refused a "Continue?".
+// Move whose last "Angle > 90" or revolutions question was refused (the last answer of
+// those decides the Move), nor where a typed value was refused.
 //
 // TRELWICK_WIRE_TARGETS sets the count of Moves (100000 by default), shared among four
 // seeds.
@@ -28,7 +29,7 @@ namespace {
 
 constexpr const char* kTooManyRevolutions = " Too many motor revolutions. Continue?";
 constexpr const char* kBeyondRight = "Angle > 90. Continue?";
-constexpr const char* kUnreachable = "Unreachable position. Continue?";
+constexpr const char* kValueOutOfRange = "Value out of Range\nInput a new one.";
 
 int wire_targets() {
     if (const char* text = std::getenv("TRELWICK_WIRE_TARGETS"); text != nullptr && *text != '\0')
@@ -167,17 +168,18 @@ TEST_P(WirePropertyTest, NoDistanceReachesTheControllerThatTheOperatorDidNotMean
         cam_move_go(main, shared_addresses(), shared_param(), coord_ctrls, "", absolute);
 
         bool revolutions_accepted = false;
-        bool refused = false;
+        bool refused = false; // the last deciding question was refused, or a typed value
         for (const auto& a : rop.asked) {
             const bool yes = a.answer == VAL_GENERIC_POPUP_BTN1;
             if (a.message == kTooManyRevolutions)
                 revolutions_accepted = revolutions_accepted || yes;
-            // The questions that decide the Move; the solutions' own "Continue?" pop-ups
-            // are warnings whose answer the computation does not use (a No ends the
-            // program by itself, closing the instruments).
-            if (a.danger && (a.message == kTooManyRevolutions || a.message == kBeyondRight ||
-                             a.message == kUnreachable))
-                refused = refused || !yes;
+            // The questions whose last answer decides the Move. The solutions' own
+            // "Continue?" pop-ups decide only which cams have a target (an unreachable one
+            // refused keeps that cam and the later ones where they are).
+            if (a.danger && (a.message == kTooManyRevolutions || a.message == kBeyondRight))
+                refused = !yes;
+            if (a.message == kValueOutOfRange)
+                refused = true;
         }
         std::string dialogue;
         for (const auto& a : rop.asked)
