@@ -4,6 +4,7 @@
 #include "app/shell/panel_ids.hpp"
 #include "app/shell/shared_state.hpp"
 #include "stage/motion.hpp"
+#include "testbench/cam_positioning.hpp"
 #include "testbench_sim_fixture.hpp"
 
 #include <cmath>
@@ -171,4 +172,43 @@ TEST_F(WorkPointSystemTest, AngleWatchReadsTwentyTimesWhileThePanelStaysAlive) {
     EXPECT_EQ(shown, 20);
     EXPECT_GE(now() - before, 22.0);
     EXPECT_EQ(op.texts(test, TEST_STATUS), (std::vector<std::string>{"Measure angle", "Done"}));
+}
+
+TEST_F(WorkPointSystemTest, RandomMoveTurnsToTheArcsineTargetOrRefusesWhenThereIsNone) {
+    bring_up({});
+    // At angle 0 a step of 0.00005 asks for arcsin(0.00005 / 0.000741) = 0.0675277 rad.
+    double step = 0.00005;
+    cam_test_rel_move(shared_addresses(), shared_param(), step);
+    EXPECT_NEAR(sim.model().cam_angle(1, now()), 0.0675277, 1e-5);
+
+    // A quarter turn on, (-0.00005 - 0.000741 sin(pi/2)) / 0.000741 is below -1: there is
+    // no target angle, the operator is told and nothing reaches the controller.
+    turn(30.0 - 0.0675277 / kTurn);
+    sim.cm6k6().clear_history();
+    const double before = sim.model().cam_angle(1, now());
+    step = -0.00005;
+    op.answer_confirm(true);
+    cam_test_rel_move(shared_addresses(), shared_param(), step);
+    ASSERT_EQ(op.popups().size(), 1u);
+    EXPECT_EQ(op.popups()[0].message,
+              "Error in Cam angle > 90 Deg.. Check error code # 1. Continue?");
+    EXPECT_EQ(moves(), 0);
+    EXPECT_EQ(sim.model().cam_angle(1, now()), before);
+}
+
+TEST_F(WorkPointSystemTest, ZeroingOpensTheBenchGaugeCounterWhateverTheAddressRecordSays) {
+    bring_up({});
+    turn(10.0); // gauge 1 off zero
+    EXPECT_EQ(shared_device_ids().ev16p, 0);
+    shared_addresses().ev_com_port = 9; // nothing listens there
+    shared_addresses().ev_dev_addr = 3;
+    op.clear_records();
+    op.press(test, TEST_ZERO);
+    EXPECT_GT(shared_device_ids().ev16p, 0);
+    EXPECT_TRUE(op.popups().empty());
+    EXPECT_EQ(op.texts(test, TEST_STATUS),
+              (std::vector<std::string>{"Setting Position to zero", "Done"}));
+    // Gauge 1 now reads zero where the cam stands.
+    op.press(test, TEST_GET_POSITION);
+    EXPECT_EQ(op.value_double(test, TEST_POSITION), 0.0);
 }
