@@ -6,7 +6,7 @@
 // Move whose last "Angle > 90" or revolutions question was refused (the last answer of
 // those decides the Move), nor where a typed value was refused.
 //
-// TRELWICK_WIRE_TARGETS sets the count of Moves (100000 by default), shared among four
+// TRELWICK_WIRE_TARGETS sets the count of Moves (100000 by default), shared among eight
 // seeds.
 #include "app/shell/messages.hpp"
 #include "app/shell/panel_ids.hpp"
@@ -129,8 +129,8 @@ protected:
     QuickSwitchUnit unit{sim};
 };
 
-// The Moves are shared among four runs of their own seeds, each bounded on its own.
-constexpr int kShards = 4;
+// The Moves are shared among eight runs of their own seeds, each bounded on its own.
+constexpr int kShards = 8;
 
 TEST_P(WirePropertyTest, NoDistanceReachesTheControllerThatTheOperatorDidNotMean) {
     rop.press(main, MAIN_INIT);
