@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the reply-parser fuzz targets with clang++ and libFuzzer (in build-fuzz at the top
-# of the repository) and runs each for the given number of seconds (default 10).
+# Builds the fuzz targets (the instruments' reply parsers and the motion data file reader)
+# with clang++ and libFuzzer (in build-fuzz at the top of the repository) and runs each for
+# the given number of seconds (default 10).
 # The corpus each run grows is kept in build-fuzz/corpus/<target>, so later runs go on
 # from it; a crash leaves its input in build-fuzz/crashes/.
 set -euo pipefail

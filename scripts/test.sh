@@ -27,5 +27,5 @@ cmake -S . -B build-test-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTRELWICK_WERRO
 cmake --build build-test-asan -j "$jobs"
 ctest --test-dir build-test-asan -j "$jobs" --timeout 600
 
-echo "== Fuzz the instruments' reply parsers, 10 s each =="
+echo "== Fuzz the reply parsers and the motion data file reader, 10 s each =="
 scripts/fuzz.sh 10

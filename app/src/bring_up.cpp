@@ -40,10 +40,12 @@ bool same_file(const std::string& a, const std::string& b) {
     return !ec && same;
 }
 
+// The header goes out in one write: a program stopped half-way would otherwise leave a
+// start line without its line of asterisks.
 void write_run_log_header(int file) {
     WriteFile(file, strfmt("%s %s %s %s\n", "Trelwick system started ", DateStr().c_str(),
-                           "at:", TimeStr().c_str()));
-    WriteFile(file, std::string(kAsteriskLineLength, '*') + "\n");
+                           "at:", TimeStr().c_str()) +
+                        std::string(kAsteriskLineLength, '*') + "\n");
 }
 
 } // namespace

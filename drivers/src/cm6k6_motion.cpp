@@ -61,11 +61,17 @@ int cm6k6_ifmove_delay(int dev_ID, int /*axis*/) {
     double asked_from = platform_now_seconds();
     double limit = motion_limit_seconds();
     const double start = asked_from;
+    // Every poll's WRITE is held behind the WAIT, so a long motion ends with one YES per
+    // poll still owed; all but the first are read off below, or the next query would take
+    // a YES for its reply.
+    int owed = 0;
     for (;;) {
         cm6k6_out(dev_ID, "WRITE\"YES\"");
+        ++owed;
         Delay(kPollSeconds);
         // A read that gets nothing leaves the command text in the buffer: not a YES.
-        serial_link_read(s.com_port, 120, &s.cmd);
+        if (serial_link_read(s.com_port, 120, &s.cmd) > 0)
+            --owed;
         status = s.cmd.substr(0, 3);
         if (const int r = FlushOutQ(s.com_port); r != 0)
             ConsolePrintf("FlushOutQ err = %i\n", r);
@@ -80,6 +86,17 @@ int cm6k6_ifmove_delay(int dev_ID, int /*axis*/) {
             asked_from = now;
             limit = motion_limit_seconds();
         }
+    }
+    // The controller ran the held WRITEs together with the first: their replies are due now.
+    // A reply that straddled a read's time-out leaves its bare carriage return behind, an
+    // empty line that is no reply of its own; the reads stay bounded all the same.
+    std::string late;
+    for (int reads = 2 * owed + 1; owed > 0 && reads > 0; --reads) {
+        const int n = serial_link_read(s.com_port, 120, &late);
+        if (n < 0)
+            break;
+        if (n > 0)
+            --owed;
     }
     s.started_axes = 0;
     return 0;

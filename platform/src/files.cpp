@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -136,9 +137,22 @@ long WriteFile(int handle, std::string_view bytes) {
     std::FILE* file = stream(handle);
     if (file == nullptr)
         return -1;
-    const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file);
-    if (written != bytes.size() || std::fflush(file) != 0)
+    // The bytes go out in one write call straight to the descriptor, not through the
+    // stream's buffer, which would split anything longer than the buffer into several: a
+    // program killed between them would leave half a run-log entry on disk. The stream is
+    // flushed first so nothing it still holds lands after these bytes.
+    if (std::fflush(file) != 0)
         return -1;
+    const int fd = fileno(file);
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return -1;
+        written += static_cast<std::size_t>(n);
+    }
     return static_cast<long>(written);
 }
 

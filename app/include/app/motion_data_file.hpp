@@ -3,6 +3,7 @@
 // thousandths of the stage's unit and with the opposite sign.
 #pragma once
 
+#include "app/motion_data_words.hpp"
 #include "stage/coordinate_exchange.hpp"
 #include "stage/records.hpp"
 
@@ -11,9 +12,6 @@
 // Folder and name of the file; it is read only, never written or deleted.
 inline constexpr const char* kExchangeDirectory = "c:\\qel\\Exchange";
 inline constexpr const char* kMotionDataFileName = "mech.dat";
-
-// Longest word taken as a number; a longer one is reported as not a number.
-inline constexpr std::size_t kMotionDataWordChars = 299;
 
 // Reads the file into the record's targets (value / -1000), shows them in target slots
 // 0-4 of `ctrls` and logs the path and the targets. Nothing moves. A missing target keeps

@@ -51,7 +51,9 @@ TEST_F(Cm6k6Moves, OneCamMovesPollsForTheEndAndChecksItsTravel) {
         .expect("DRIVE010000")
         .expect("2D-1.500000\rGO010000")
         .expect("WAIT(MOV=b000000)")
-        .expect("WRITE\"YES\"") // still moving: no answer
+        // Still moving: the controller holds this WRITE behind the WAIT and answers it at
+        // the motion's end, with the next one; the driver reads both answers.
+        .expect("WRITE\"YES\"", "YES", 1.75)
         .expect("WRITE\"YES\"", "YES")
         .expect("DRIVE000000")
         .expect("2TPC", "*2TPC+1.7500");
