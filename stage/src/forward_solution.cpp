@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 
 namespace {
 
@@ -72,10 +73,16 @@ bool v_vertex(const v_cams& cams, double face_angle, double normal_angle, double
     return true;
 }
 
-} // namespace
+// How far a solution got: the roll passes made, and whether each end's vertex was
+// computed (a division message stops the solution where it is).
+struct vertex_solution {
+    int passes;
+    bool end1_done;
+    bool end2_done;
+};
 
-int cam_move_vertex_coord_bounded(param_structure& param, const cam_angles& angles,
-                                  vertex_coords& vertex, double& roll, int max_passes) {
+vertex_solution solve_vertices(param_structure& param, const cam_angles& angles,
+                               vertex_coords& vertex, double& roll, int max_passes) {
     warn_angles_out_of_range(param, angles);
     const auto& e = param.cam_eccentricity;
 
@@ -98,14 +105,14 @@ int cam_move_vertex_coord_bounded(param_structure& param, const cam_angles& angl
         // The end-1 faces rise at 45 degrees, so their normals lie at 45 degrees too.
         point v1{};
         if (!v_vertex(end1, V1_FACE_ANGLE, V1_FACE_ANGLE, t, v1))
-            return passes;
+            return {passes, false, false};
         vertex[0] = v1.x;
         vertex[1] = v1.y;
 
         const double den = vertex[0] - cam3.x;
         if (unusable_divisor(den)) {
             danger_operation_message(COORD_DIFFERENCE_MESSAGE);
-            return passes;
+            return {passes, false, false};
         }
         // The slope from the roll cam to the lowered vertex stands for the roll angle.
         const double t_new = (vertex[1] - END1_LIFT + END1_OFFSET_Y - cam3.y) / den;
@@ -121,10 +128,17 @@ int cam_move_vertex_coord_bounded(param_structure& param, const cam_angles& angl
         v_cam_centres(V2_HALF_SPAN, V2_FACE_ANGLE, e[4], angles[4], e[3], angles[3]);
     point v2{};
     if (!v_vertex(end2, V2_FACE_ANGLE, V2_NORMAL_ANGLE, t, v2))
-        return passes;
+        return {passes, true, false};
     vertex[2] = v2.x;
     vertex[3] = v2.y;
-    return passes;
+    return {passes, true, true};
+}
+
+} // namespace
+
+int cam_move_vertex_coord_bounded(param_structure& param, const cam_angles& angles,
+                                  vertex_coords& vertex, double& roll, int max_passes) {
+    return solve_vertices(param, angles, vertex, roll, max_passes).passes;
 }
 
 void cam_move_vertex_coord(param_structure& param, const cam_angles& angles, vertex_coords& vertex,
@@ -135,11 +149,22 @@ void cam_move_vertex_coord(param_structure& param, const cam_angles& angles, ver
 void cam_move_angles_to_coord(param_structure& param, const cam_angles& angles) {
     warn_angles_out_of_range(param, angles);
     double a = 0.0;
-    // After a division message the vertex is only partly computed; what was not reached
-    // stays 0.0, so the coordinates below come from defined values (and show NaN wherever
-    // a NaN caused the message).
     vertex_coords vertex{};
-    cam_move_vertex_coord(param, angles, vertex, a);
+    const vertex_solution solved = solve_vertices(param, angles, vertex, a, ROLL_MAX_PASSES);
+    // After a division message the solution is incomplete: a coordinate it could not reach
+    // is not a number, so that it is never shown or logged as where the stage is. The roll
+    // is known once the end-1 iteration has finished; every other coordinate needs both
+    // ends.
+    constexpr double not_a_number = std::numeric_limits<double>::quiet_NaN();
+    if (!solved.end1_done) {
+        param.coord.fill(not_a_number);
+        return;
+    }
+    if (!solved.end2_done) {
+        param.coord.fill(not_a_number);
+        param.coord[COORD_ROLL] = a;
+        return;
+    }
 
     // The two reference points, turned back by the roll about their vertices.
     const double x1 =

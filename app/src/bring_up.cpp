@@ -1,0 +1,189 @@
+#include "app/bring_up.hpp"
+
+#include "app/shell/coordinate_box.hpp"
+#include "app/shell/messages.hpp"
+#include "app/shell/panel_ids.hpp"
+#include "app/shell/run_log.hpp"
+#include "app/shell/shared_state.hpp"
+#include "drivers/cm6k6.hpp"
+#include "drivers/hp34970.hpp"
+#include "platform/platform.hpp"
+#include "stage/coordinate_exchange.hpp"
+
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+constexpr int kLastRunLogNumber = 999;
+constexpr int kAsteriskLineLength = 73;
+
+// Controls that need instruments; bring-up enables them once the instruments are open.
+constexpr int kOperationControls[] = {
+    MAIN_READ_POT_5, MAIN_READ_POT_4, MAIN_READ_POT_3, MAIN_READ_POT_2, MAIN_MOVE,
+    MAIN_HOME,       MAIN_READ_DATA,  MAIN_PARAM,      MAIN_TEST,
+};
+// Gauges 1 to 4 and Zero all gauges; gauge 5's buttons stay as the panel has them.
+constexpr int kGaugeControls[] = {
+    MAIN_READ_GAGE_1, MAIN_READ_GAGE_2, MAIN_READ_GAGE_3, MAIN_READ_GAGE_4, MAIN_ZERO_GAGE_1,
+    MAIN_ZERO_GAGE_2, MAIN_ZERO_GAGE_3, MAIN_ZERO_GAGE_4, MAIN_ZERO_ALL,
+};
+
+std::string run_log_name(int n) {
+    return strfmt("Trelwick_log.%03d", n);
+}
+
+// True when both program paths name the same file on disk.
+bool same_file(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    const bool same = std::filesystem::equivalent(platform_map_path(a), platform_map_path(b), ec);
+    return !ec && same;
+}
+
+void write_run_log_header(int file) {
+    WriteFile(file, strfmt("%s %s %s %s\n", "Trelwick system started ", DateStr().c_str(),
+                           "at:", TimeStr().c_str()));
+    WriteFile(file, std::string(kAsteriskLineLength, '*') + "\n");
+}
+
+} // namespace
+
+int choose_run_log_name(std::string* path) {
+    for (int n = 1; n <= kLastRunLogNumber; ++n) {
+        if (MakePathname(kRunLogDirectory, run_log_name(n), path) < 0)
+            cam_move_error_handling(1, "Unable to create data file");
+        // A name whose check fails is passed over like a taken one.
+        if (GetFileInfo(*path, nullptr) == 0)
+            return 0;
+    }
+    return -1;
+}
+
+int file_open(std::string* path, int* handle, int mode) {
+    std::string chosen;
+    const int selected = FileSelectPopup(kRunLogDirectory, "*.dat", "*.txt", "Input file name",
+                                         VAL_OK_BUTTON, 0, 0, 1, 1, &chosen);
+    if (selected < 0) {
+        cam_move_error_handling(1, "Problem reading file name");
+        return -1;
+    }
+    // A cancelled pop-up chooses no file: nothing is opened, so nothing is truncated.
+    if (selected == VAL_NO_FILE_SELECTED)
+        return 0;
+    // Truncating the run log itself would wipe the program's only record.
+    if (!log_path().empty() && same_file(chosen, log_path())) {
+        cam_move_error_handling(1, "Problem open the file");
+        *handle = -1;
+        return -1;
+    }
+    *path = chosen;
+    const int file = OpenFile(chosen, mode, VAL_TRUNCATE, VAL_ASCII);
+    *handle = file;
+    if (file < 0) {
+        cam_move_error_handling(1, "Problem open the file");
+        return -1;
+    }
+    std::string comment;
+    if (PromptPopup("Input file header", "Type comments to the data", &comment, 1000) <= 0) {
+        cam_move_error_handling(1, "Problem reading file header");
+        CloseFile(file);
+        return -1;
+    }
+    const std::string header = strfmt("%s %s", DateStr().c_str(), comment.c_str());
+    if (WriteFile(file, header) != static_cast<long>(header.size())) {
+        cam_move_error_handling(1, "Problem writing file header");
+        CloseFile(file);
+        return -1;
+    }
+    CloseFile(file);
+    return 1;
+}
+
+int cam_move_device_init(const std::string& run_log, int panel, int status_control,
+                         instrument_addresses addresses, param_structure /*param*/) {
+    if (platform_panels() == nullptr)
+        return -1;
+    motion_log_path() = run_log;
+    device_ids& ids = shared_device_ids();
+    if (ids.hp34970 <= 0) {
+        update_status_line(panel, status_control, "Initialization HP34970...");
+        hp34970_init(addresses.hp_gpib_board_addr, addresses.hp_gpib_dev_addr, &ids.hp34970);
+        if (ids.hp34970 <= 0) {
+            write_to_log(motion_log_path(), "PROBLEM: HP34970 is not initialized");
+            return -1;
+        }
+        hp34970_out(ids.hp34970, "SYST:CPON ALL");
+    }
+    if (ids.cm6k6 <= 0) {
+        update_status_line(panel, status_control, "Initialization CM6K6...");
+        cm6k6_init(panel, addresses.cm_com_port, addresses.cm_dev_addr, &ids.cm6k6);
+        if (ids.cm6k6 <= 0) {
+            write_to_log(motion_log_path(), "PROBLEM: CM6K6 is not initialized");
+            return -1;
+        }
+        update_status_line(panel, status_control, "Initialization CM6K6 OK...");
+    }
+    DisplayPanel(panel);
+    write_to_log(motion_log_path(),
+                 "METER: HP34970 \t MOTOR DRIVER:  CM6K6 \t GAGE: EV16P \t Initialized OK");
+    Delay(2.0);
+    return 0;
+}
+
+int device_init(int panel, int /*control*/, int event, void* /*callbackData*/, int /*eventData1*/,
+                int /*eventData2*/) {
+    if (event != EVENT_COMMIT)
+        return 0;
+    std::string path;
+    if (choose_run_log_name(&path) != 0) {
+        MessagePopup("Init Error", "All run log names up to Trelwick_log.999 are taken.\n"
+                                   "Move the old run logs out of C:\\CVI\\Trelwick\\Log.");
+        return -1;
+    }
+    const int file = OpenFile(path, VAL_WRITE_ONLY, VAL_TRUNCATE, VAL_ASCII);
+    if (file < 0)
+        return -1;
+    write_run_log_header(file);
+    CloseFile(file);
+    log_path() = path;
+
+    param_structure& param = shared_param();
+    instrument_addresses& addresses = shared_addresses();
+    fill_param_structure(param, addresses, 0);
+    const int status = cam_move_device_init(log_path(), panel, MAIN_STATUS, addresses, param);
+    cam_move_log_motion_data("Initial device coordinates", param);
+    for (int i = 0; i < 5; ++i)
+        cam_move_GUI_out(panel, coord_ctrls[static_cast<std::size_t>(i)],
+                         param.coord[static_cast<std::size_t>(i)]);
+    if (status != 0) {
+        MessagePopup("Init Error", "Error in device init");
+        return 0;
+    }
+
+    int mode = 0;
+    GetCtrlVal(panel, MAIN_ENTRY_MODE, &mode);
+    GetCtrlVal(panel, MAIN_LOG_TO_FILE, &param.log_to_file);
+    if (param.log_to_file == 1) {
+        MessagePopup("File name", "Please, input file name to log the data");
+        int handle = -1;
+        const int chosen = file_open(&log_path(), &handle, VAL_READ_WRITE);
+        if (chosen == 0)
+            param.log_to_file = 0; // no file chosen: the moves go to the run log only
+        else if (handle == -1)
+            cam_move_error_handling(-1, "Can not create the file");
+    }
+    set_coordinate_box(mode);
+
+    update_status_line(panel, MAIN_STATUS, "Reading initial position");
+    cam_move_get_coordinates(panel, param, addresses, coord_ctrls);
+    cam_move_set_coordinates(panel, coord_ctrls, param);
+
+    SetCtrlAttribute(panel, MAIN_INIT, ATTR_DIMMED, 1);
+    for (const int control : kOperationControls)
+        SetCtrlAttribute(panel, control, ATTR_DIMMED, 0);
+    if (param.gage_count != 0)
+        for (const int control : kGaugeControls)
+            SetCtrlAttribute(panel, control, ATTR_DIMMED, 0);
+    update_status_line(panel, MAIN_STATUS, "Devices are ready");
+    return 0;
+}

@@ -1,0 +1,129 @@
+// The simulated CM6K6 six-axis motion controller on its RS-232 line (9600 baud, 8N1).
+//
+// Commands end at a carriage return, line feed or colon. Buffered commands run one after
+// the other; WAIT(MOV=b......) and a GO under COMEXC0 hold every later buffered command
+// until the axes named have stopped, while immediate commands (leading '!') run as they
+// arrive. Replies end with a carriage return. "!RESET" leaves the controller deaf for
+// kCm6k6ResetBusySeconds and turns the echo of received characters back on (ECHO0 ends
+// it). A command it does not know, or a value it cannot use, sets its error status, which
+// TCMDER reports (the offending command after '*') and clears; "*NO ERRORS" otherwise.
+//
+// Positions: TPC and TPE report where each motor is (the controller follows its motors),
+// in distance units (after SCALE1: SCLD steps) and in encoder counts.
+#pragma once
+
+#include "platform/link.hpp"
+#include "sim/stage_model.hpp"
+#include "sim/timed_output.hpp"
+
+#include <array>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+constexpr double kCm6k6ResetBusySeconds = 2.5;
+constexpr double kCm6k6DefaultVelocity = 1.0;     // revolutions per second after a reset
+constexpr double kCm6k6DefaultAcceleration = 2.0; // revolutions per second squared
+constexpr std::size_t kCm6k6CommandBuffer = 256;  // buffered commands before overflow
+
+struct Cm6k6Faults {
+    ReplyFault reply = ReplyFault::none;
+    // TCMDER reports this error for as long as it is set.
+    bool error_status = false;
+    std::string error_text = "DRIVE FAULT";
+};
+
+class Cm6k6Sim : public LinkPeer {
+public:
+    explicit Cm6k6Sim(StageModel& model);
+
+    // Power-on state at `now`: the controller as after "!RESET", not busy.
+    void power_on(double now);
+    Cm6k6Faults& faults() { return faults_; }
+
+    // Runs everything that is due by `now` (the stage calls it to keep instruments in step).
+    void advance(double now);
+    // Called before any work at `now` instead of advance(now) alone, so the stage can bring
+    // all its instruments up to date first.
+    void set_sync(std::function<void(double)> sync) { sync_ = std::move(sync); }
+    // Called after each command the controller runs, with its text and time (tests watch
+    // the controller with it).
+    std::function<void(std::string_view command, double time)> on_command;
+
+    // What the controller has run, oldest first, with the time each ran.
+    const std::vector<std::pair<double, std::string>>& history() const { return history_; }
+    void clear_history() { history_.clear(); }
+    bool echo() const { return echo_; }
+    bool busy(double now) const { return now < busy_until_; }
+    const std::string& error() const { return error_; }
+    // Position counter of an axis, distance units.
+    double position_units(int axis, double now) const;
+
+    void configure(const LinkSettings& settings, double now) override;
+    void receive(std::string_view bytes, double now) override;
+    double output_ready_at(double now) override;
+    std::string take_output(double now, std::size_t max) override;
+
+private:
+    struct AxisSettings {
+        double distance = 0.0; // D, distance units
+        double velocity = kCm6k6DefaultVelocity;
+        double acceleration = kCm6k6DefaultAcceleration;
+        double deceleration = 0.0; // 0: as the acceleration
+        double s_accel = 0.0;      // AA, ADA: stored; the profile stays a trapezoid
+        double s_decel = 0.0;
+        bool absolute = false;   // MA1
+        bool continuous = false; // MC1
+        long drive_res = 25000;  // DRES, steps per revolution
+        long encoder_res = 4000; // ERES, counts per revolution
+        double scale_distance = 1.0, scale_velocity = 1.0, scale_accel = 1.0, scale_master = 1.0;
+        double follow_num = 1.0, follow_den = 1.0;
+        int master = 0; // FOLMAS: master axis, 0 none
+        int master_sign = 1;
+        bool following = false; // FOLEN1
+        double offset = 0.0;    // position counter minus motor revolutions
+    };
+    struct Queued {
+        double time;
+        std::string command;
+    };
+
+    void sync(double now);
+    double next_event(double now) const;
+    double hold_release() const;
+    void take_byte(double time, char byte);
+    void run(const std::string& command, double time);
+    void reply(double time, const std::string& text);
+    void fail(std::string_view command);
+    void reset(double time);
+    double revs_per_unit(int axis) const;
+
+    // Command handlers (cm6k6_commands.cpp).
+    bool execute(std::string_view command, double time);
+    bool go(const std::array<bool, kSimAxes>& axes, double time);
+    void kill(const std::array<bool, kSimAxes>& axes, double time);
+    std::string position_text(int axis, double time, bool encoder) const;
+
+    StageModel& model_;
+    Cm6k6Faults faults_;
+    std::function<void(double)> sync_;
+    std::array<AxisSettings, kSimAxes> axes_{};
+    bool echo_ = true;
+    bool scaling_ = false;
+    bool continue_while_moving_ = false; // COMEXC1
+    std::string error_;
+    double busy_until_ = 0.0;
+    bool line_ok_ = true;
+    double per_byte_;
+    double input_free_at_ = 0.0; // when the last received byte has fully arrived
+    std::deque<std::pair<double, char>> input_;
+    std::string line_;
+    std::deque<Queued> queue_;
+    std::optional<std::array<char, kSimAxes>> hold_; // WAIT(MOV=...) pattern
+    TimedOutput out_;
+    std::vector<std::pair<double, std::string>> history_;
+};

@@ -1,0 +1,44 @@
+// What a simulated instrument has said but the program has not yet taken: bytes that
+// leave one after the other at the line's byte time, and the faults that spoil a reply on
+// its way out (silence, garbling, truncation).
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <string>
+#include <string_view>
+
+enum class ReplyFault {
+    none,
+    silent,    // the instrument says nothing
+    garbled,   // every other character of the text is replaced by '#'
+    truncated, // only the first half of the text comes, without its terminator
+};
+
+// The bytes an instrument sends for `text` ended by `terminator`, spoiled by `fault`.
+std::string reply_with_fault(std::string_view text, std::string_view terminator, ReplyFault fault);
+
+// Seconds one character takes on a serial line (start bit, data bits, stop bits).
+double serial_seconds_per_byte(long baud, int data_bits, int stop_bits);
+
+class TimedOutput {
+public:
+    explicit TimedOutput(double seconds_per_byte = 0.0) : per_byte_(seconds_per_byte) {}
+
+    // `bytes` start to leave at `from`, or when what is queued before them has left.
+    void push(double from, std::string bytes);
+    // When the first byte not yet taken is (or was) ready; infinity when none is queued.
+    double next_ready() const;
+    std::string take(double now, std::size_t max);
+    void clear() { chunks_.clear(); }
+    bool empty() const { return chunks_.empty(); }
+
+private:
+    struct Chunk {
+        double start; // the first byte is ready one byte time after this
+        std::string bytes;
+        std::size_t taken = 0;
+    };
+    double per_byte_;
+    std::deque<Chunk> chunks_;
+};

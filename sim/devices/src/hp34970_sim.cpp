@@ -1,0 +1,194 @@
+// The unit's side of the bus: commands in arrival order, each taking its time, replies
+// and the error queue.
+#include "sim/hp34970_sim.hpp"
+
+#include "platform/text.hpp"
+#include "scpi_text.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kCommandSeconds = 0.001;
+constexpr double kChannelDelay = 0.002; // automatic channel delay of a scan
+constexpr double kLineHertz = 50.0;
+constexpr std::size_t kLineLimit = 4096;
+
+} // namespace
+
+Hp34970Sim::Hp34970Sim(StageModel& model) : model_(model), out_(0.0) {
+    power_on(0.0);
+}
+
+void Hp34970Sim::power_on(double now) {
+    reset_settings(now);
+    errors_.clear();
+    line_.clear();
+    queue_.clear();
+    out_.clear();
+    free_at_ = now;
+    history_.clear();
+}
+
+void Hp34970Sim::reset_settings(double time) {
+    channels_.clear();
+    for (int c = 101; c <= 120; ++c)
+        channels_[c] = Channel{};
+    closed_.clear();
+    scan_.clear();
+    format_alarm_ = format_channel_ = format_time_ = false;
+    format_unit_ = true;
+    trigger_count_ = 1;
+    for (int c = 201; c <= 220; ++c)
+        model_.set_relay(c, false, time);
+}
+
+void Hp34970Sim::push_error(int code, std::string_view text) {
+    if (errors_.size() >= kHp34970ErrorQueue) {
+        errors_.back() = {-350, "Queue overflow"};
+        return;
+    }
+    errors_.emplace_back(code, std::string(text));
+}
+
+void Hp34970Sim::sync(double now) {
+    if (sync_)
+        sync_(now);
+    else
+        advance(now);
+}
+
+void Hp34970Sim::configure(const LinkSettings& /*settings*/, double now) {
+    sync(now);
+}
+
+void Hp34970Sim::receive(std::string_view bytes, double now) {
+    sync(now);
+    for (const char c : bytes) {
+        if (c != '\n') {
+            if (line_.size() < kLineLimit)
+                line_ += c;
+            continue;
+        }
+        for (auto& command : scpi_commands(line_))
+            if (command.find_first_not_of(" \t\r") != std::string::npos)
+                queue_.push_back({now, std::move(command)});
+        line_.clear();
+    }
+    sync(now);
+}
+
+double Hp34970Sim::output_ready_at(double now) {
+    sync(now);
+    if (!out_.empty())
+        return out_.next_ready();
+    return queue_.empty() ? kLinkNever : std::max(queue_.front().time, free_at_);
+}
+
+std::string Hp34970Sim::take_output(double now, std::size_t max) {
+    sync(now);
+    return out_.take(now, max);
+}
+
+void Hp34970Sim::device_clear(double now) {
+    sync(now);
+    line_.clear();
+    queue_.clear();
+    out_.clear();
+    free_at_ = now;
+}
+
+int Hp34970Sim::serial_poll(double now) {
+    sync(now);
+    int status = 0;
+    if (!errors_.empty())
+        status |= 0x04; // error queue not empty
+    if (!out_.empty() && out_.next_ready() <= now)
+        status |= 0x10; // message available
+    return status;
+}
+
+void Hp34970Sim::advance(double now) {
+    while (!queue_.empty()) {
+        const double start = std::max(queue_.front().time, free_at_);
+        if (start > now)
+            break;
+        const std::string command = std::move(queue_.front().command);
+        queue_.pop_front();
+        run(command, start);
+    }
+}
+
+void Hp34970Sim::run(const std::string& command, double time) {
+    history_.emplace_back(time, command);
+    if (!out_.empty()) {
+        out_.clear();
+        push_error(-410, "Query INTERRUPTED");
+    }
+    free_at_ = time + execute(command, time);
+}
+
+void Hp34970Sim::reply(double time, const std::string& text) {
+    out_.push(time, reply_with_fault(text, "\n", faults_.reply));
+}
+
+std::string Hp34970Sim::reading_text(int channel, double time) {
+    const Channel& ch = channels_[channel];
+    double value = 0.0;
+    std::string unit;
+    switch (ch.function) {
+    case 'v':
+        value = model_.channel_volts(channel, time);
+        unit = "VDC";
+        break;
+    case 'r':
+    case '4':
+        // The pots are 10 kOhm tracks; nothing else is wired for resistance.
+        value = channel >= 101 && channel <= 105 ? model_.read_volts(1.0e4) : 9.9e37;
+        unit = "OHM";
+        break;
+    default: {
+        double celsius = channel == kSimTemperatureChannel ? model_.temperature(time)
+                                                           : model_.config().temperature_mean;
+        value = ch.temp_unit == 'F'   ? celsius * 9.0 / 5.0 + 32.0
+                : ch.temp_unit == 'K' ? celsius + 273.15
+                                      : celsius;
+        unit = std::string(1, ch.temp_unit);
+        break;
+    }
+    }
+    std::string text = strfmt("%+.8E", value);
+    if (format_unit_)
+        text += " " + unit;
+    if (format_time_)
+        text += strfmt(",%+.3E", 0.0);
+    if (format_channel_)
+        text += strfmt(",%d", channel);
+    if (format_alarm_)
+        text += ",0";
+    return text;
+}
+
+double Hp34970Sim::read_scan(double time) {
+    if (scan_.empty()) {
+        push_error(-221, "Settings conflict");
+        return kCommandSeconds;
+    }
+    // The unit scans its list in ascending channel order, whatever order it was given.
+    std::vector<int> order = scan_;
+    std::sort(order.begin(), order.end());
+    double t = time;
+    std::string text;
+    for (int sweep = 0; sweep < trigger_count_; ++sweep) {
+        for (const int channel : order) {
+            const Channel& ch = channels_[channel];
+            t += kChannelDelay + ch.nplc / kLineHertz * (ch.autozero ? 2.0 : 1.0);
+            if (!text.empty())
+                text += ",";
+            text += reading_text(channel, t);
+        }
+    }
+    reply(t, text);
+    return t - time;
+}

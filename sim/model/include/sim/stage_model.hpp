@@ -1,0 +1,118 @@
+// The physical stage behind the simulated instruments: five cams turned by motors through a
+// 120:1 reduction, potentiometers on the cams, linear gauges on the eccentric cams, the
+// relays of the switch unit and a room temperature.
+//
+// State is computed from the time a caller passes (the platform clock's seconds) when it is
+// asked, in closed form: a motor follows its trapezoid profile only while its drive is
+// enabled and its switch channel (200 + axis) is closed; otherwise the controller's
+// commanded profile runs on while the motor stands. The potentiometers read only while
+// channel 209 is closed. Faults switched on here act on the physics; the instruments keep
+// their own (reply) faults.
+#pragma once
+
+#include "sim/motion_profile.hpp"
+
+#include <array>
+#include <cstdint>
+#include <map>
+
+constexpr int kSimAxes = 6; // controller axes; 1..5 drive the cams
+constexpr int kSimCams = 5;
+constexpr int kSimGauges = 6; // counter channels; channel n follows cam n, 6 is free
+constexpr int kSimPotPowerRelay = 209;
+constexpr int kSimReferenceChannel = 110;
+constexpr int kSimTemperatureChannel = 111;
+constexpr double kSimMotorRevsPerCamRev = 120.0;
+
+struct StageModelConfig {
+    std::array<double, kSimCams> start_angle{}; // cam angles at reset, radians
+    std::array<int, kSimCams> motor_sign{};
+    std::array<int, kSimCams> pot_sign{};
+    std::array<double, kSimCams> pot_scale{};  // radians per unit of V / Vref
+    std::array<double, kSimCams> pot_offset{}; // radians
+    std::array<double, kSimCams> eccentricity{};
+    std::array<double, kSimGauges> gauge_phase{}; // radians, gauge channel n at n - 1
+    double reference_volts = 10.0;
+    double noise_volts = 3e-6;      // uniform, +/- this, on every voltage reading
+    double volts_resolution = 1e-6; // readings are whole multiples of this
+    std::uint64_t seed = 20261208;
+    double temperature_mean = 21.0;     // deg C
+    double temperature_swing = 0.4;     // deg C, a slow sine
+    double temperature_period = 7200.0; // seconds
+};
+
+// The bench as the program's built-in defaults describe it (signs, scales, offsets,
+// eccentricities), all cams at angle 0.
+StageModelConfig stage_model_bench_config();
+
+struct StageModelFaults {
+    // Revolutions by which each axis (1..6 at 0..5) stops short of every move.
+    std::array<double, kSimAxes> shortfall_revs{};
+    // The axis never reports the end of its motion.
+    std::array<bool, kSimAxes> motion_never_ends{};
+    // Relays (channel -> state held: true closed) that ignore every command.
+    std::map<int, bool> stuck_relays;
+    // The potentiometer reference reads 0 V.
+    bool reference_lost = false;
+};
+
+class StageModel {
+public:
+    explicit StageModel(StageModelConfig config = stage_model_bench_config());
+
+    // Everything back to the configuration at `now`: motors at rest at the start angles,
+    // drives off, relays open, faults cleared.
+    void reset(double now);
+    const StageModelConfig& config() const { return config_; }
+    StageModelFaults& faults() { return faults_; }
+    // Re-applies stuck relays after the faults changed (their held state takes effect).
+    void apply_faults(double now);
+
+    // Motors, axis 1..6, positions in motor revolutions.
+    void start_motion(int axis, const MotionProfile& profile, double now);
+    void stop_motion(int axis, double now); // the commanded profile stops where it is
+    double commanded_revs(int axis, double now) const;
+    double motor_revs(int axis, double now) const; // where the motor really is
+    bool moving(int axis, double now) const;
+    double motion_end_time(int axis) const; // kSimNever when the motion does not end
+    void set_drive(int axis, bool enabled, double now);
+    bool drive_enabled(int axis) const;
+    bool powered(int axis) const;
+
+    // Relays of the switch unit's second slot (201..220).
+    void set_relay(int channel, bool closed, double now);
+    bool relay_closed(int channel) const;
+
+    // Cam k (1..5) angle in radians.
+    double cam_angle(int cam, double now) const;
+    // Exact, noise-free potentiometer wiper voltage of cam k while powered, else 0.
+    double pot_volts_exact(int cam, double now) const;
+    double reference_volts_exact() const;
+    // A reading of a voltage as the meter gives it: with the noise and resolution.
+    double read_volts(double exact);
+    // The DC voltage a meter channel (1xx) reads: the pots on 101..105, the reference on
+    // 110 (exactly 0 when it is lost), nothing but noise on the others.
+    double channel_volts(int channel, double now);
+    double temperature(double now) const;
+    // Gauge channel n (1..6) in counter units (lengths times 1000), before any zero.
+    double gauge_raw(int channel, double now) const;
+
+private:
+    struct Axis {
+        MotionProfile profile;
+        double move_origin = 0.0;      // commanded position where the present move began
+        double move_limit = kSimNever; // the most the motor follows of this move
+        double anchor_commanded = 0.0;
+        double anchor_motor = 0.0;
+        bool drive = false;
+        bool powered = false;
+    };
+    double followed(const Axis& a, double now) const; // commanded, cut at the limit
+    void repower(int axis, double now);
+
+    StageModelConfig config_;
+    StageModelFaults faults_;
+    std::array<Axis, kSimAxes> axes_;
+    std::map<int, bool> relays_; // closed channels
+    std::uint64_t readings_ = 0; // draws of the noise sequence
+};

@@ -1,0 +1,219 @@
+#include "sim/stage_model.hpp"
+
+#include "stage/records.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+bool valid_axis(int axis) {
+    return axis >= 1 && axis <= kSimAxes;
+}
+
+// splitmix64: a small, fixed and well-mixed sequence, so a seeded run repeats exactly.
+std::uint64_t mix(std::uint64_t x) {
+    x += 0x9E3779B97F4A7C15ULL;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+    return x ^ (x >> 31);
+}
+
+} // namespace
+
+StageModelConfig stage_model_bench_config() {
+    param_structure param{};
+    instrument_addresses addresses{};
+    fill_param_structure(param, addresses, 0);
+    StageModelConfig c;
+    for (int k = 0; k < kSimCams; ++k) {
+        c.motor_sign[k] = param.motor_sign[k];
+        c.pot_sign[k] = param.pot_sign[k];
+        c.pot_scale[k] = param.pot_scale[k];
+        c.pot_offset[k] = param.pot_offset[k];
+        c.eccentricity[k] = param.cam_eccentricity[k];
+    }
+    // Each gauge touches its cam at its own place around the circle.
+    c.gauge_phase = {0.35, -0.6, 1.1, -0.25, 0.8, 0.0};
+    return c;
+}
+
+StageModel::StageModel(StageModelConfig config) : config_(config) {
+    reset(0.0);
+}
+
+void StageModel::reset(double now) {
+    faults_ = StageModelFaults{};
+    relays_.clear();
+    readings_ = 0;
+    for (Axis& a : axes_) {
+        a = Axis{};
+        a.profile = MotionProfile::at_rest(now, 0.0);
+    }
+}
+
+void StageModel::apply_faults(double now) {
+    for (const auto& [channel, closed] : faults_.stuck_relays) {
+        relays_[channel] = closed;
+        const int axis = channel - 200;
+        if (valid_axis(axis))
+            repower(axis, now);
+    }
+}
+
+double StageModel::followed(const Axis& a, double now) const {
+    const double progress = a.profile.position(now) - a.move_origin;
+    const double limited = std::min(std::fabs(progress), a.move_limit);
+    return a.move_origin + (progress < 0.0 ? -limited : limited);
+}
+
+double StageModel::motor_revs(int axis, double now) const {
+    if (!valid_axis(axis))
+        return 0.0;
+    const Axis& a = axes_[axis - 1];
+    if (!a.powered)
+        return a.anchor_motor;
+    return a.anchor_motor + followed(a, now) - a.anchor_commanded;
+}
+
+double StageModel::commanded_revs(int axis, double now) const {
+    return valid_axis(axis) ? axes_[axis - 1].profile.position(now) : 0.0;
+}
+
+void StageModel::start_motion(int axis, const MotionProfile& profile, double now) {
+    if (!valid_axis(axis))
+        return;
+    Axis& a = axes_[axis - 1];
+    const double motor = motor_revs(axis, now);
+    a.profile = profile;
+    a.move_origin = profile.start_position;
+    const double shortfall = faults_.shortfall_revs[axis - 1];
+    a.move_limit = (profile.continuous == 0 && shortfall > 0.0)
+                       ? std::max(std::fabs(profile.distance) - shortfall, 0.0)
+                       : kSimNever;
+    a.anchor_motor = motor;
+    a.anchor_commanded = a.move_origin;
+}
+
+void StageModel::stop_motion(int axis, double now) {
+    if (!valid_axis(axis))
+        return;
+    Axis& a = axes_[axis - 1];
+    const double motor = motor_revs(axis, now);
+    const double at = a.profile.position(now);
+    a.profile = MotionProfile::at_rest(now, at);
+    a.move_origin = at;
+    a.move_limit = kSimNever;
+    a.anchor_motor = motor;
+    a.anchor_commanded = at;
+}
+
+bool StageModel::moving(int axis, double now) const {
+    if (!valid_axis(axis))
+        return false;
+    return now < motion_end_time(axis);
+}
+
+double StageModel::motion_end_time(int axis) const {
+    if (!valid_axis(axis))
+        return 0.0;
+    if (faults_.motion_never_ends[axis - 1])
+        return kSimNever;
+    return axes_[axis - 1].profile.end_time();
+}
+
+void StageModel::repower(int axis, double now) {
+    Axis& a = axes_[axis - 1];
+    const bool relay = axis > kSimCams || relay_closed(200 + axis);
+    const bool powered = a.drive && relay;
+    if (powered == a.powered)
+        return;
+    a.anchor_motor = motor_revs(axis, now);
+    a.anchor_commanded = followed(a, now);
+    a.powered = powered;
+}
+
+void StageModel::set_drive(int axis, bool enabled, double now) {
+    if (!valid_axis(axis))
+        return;
+    axes_[axis - 1].drive = enabled;
+    repower(axis, now);
+}
+
+bool StageModel::drive_enabled(int axis) const {
+    return valid_axis(axis) && axes_[axis - 1].drive;
+}
+
+bool StageModel::powered(int axis) const {
+    return valid_axis(axis) && axes_[axis - 1].powered;
+}
+
+void StageModel::set_relay(int channel, bool closed, double now) {
+    if (faults_.stuck_relays.count(channel) != 0)
+        return;
+    relays_[channel] = closed;
+    const int axis = channel - 200;
+    if (valid_axis(axis))
+        repower(axis, now);
+}
+
+bool StageModel::relay_closed(int channel) const {
+    const auto it = relays_.find(channel);
+    return it != relays_.end() && it->second;
+}
+
+double StageModel::cam_angle(int cam, double now) const {
+    if (cam < 1 || cam > kSimCams)
+        return 0.0;
+    const double turn = 2.0 * std::numbers::pi / kSimMotorRevsPerCamRev;
+    return config_.start_angle[cam - 1] + config_.motor_sign[cam - 1] * motor_revs(cam, now) * turn;
+}
+
+double StageModel::pot_volts_exact(int cam, double now) const {
+    if (cam < 1 || cam > kSimCams || !relay_closed(kSimPotPowerRelay))
+        return 0.0;
+    const int k = cam - 1;
+    // One turn of the pot: the angle as the calibration sees it, inside (-pi, pi]; beyond
+    // the scale's ends the wiper rests on the track's ends.
+    const double angle = std::remainder(cam_angle(cam, now), 2.0 * std::numbers::pi);
+    const double ratio =
+        0.5 + config_.pot_sign[k] * (angle + config_.pot_offset[k]) / config_.pot_scale[k];
+    return std::clamp(ratio, 0.0, 1.0) * reference_volts_exact();
+}
+
+double StageModel::reference_volts_exact() const {
+    return faults_.reference_lost ? 0.0 : config_.reference_volts;
+}
+
+double StageModel::channel_volts(int channel, double now) {
+    if (channel == kSimReferenceChannel && faults_.reference_lost)
+        return 0.0; // the meter's input shorted: no noise to speak of
+    double exact = 0.0;
+    if (channel >= 101 && channel < 101 + kSimCams)
+        exact = pot_volts_exact(channel - 100, now);
+    else if (channel == kSimReferenceChannel)
+        exact = reference_volts_exact();
+    return read_volts(exact);
+}
+
+double StageModel::read_volts(double exact) {
+    const std::uint64_t draw = mix(config_.seed ^ mix(++readings_));
+    const double unit = static_cast<double>(draw >> 11) / 9007199254740992.0; // [0, 1)
+    const double noisy = exact + (2.0 * unit - 1.0) * config_.noise_volts;
+    return std::round(noisy / config_.volts_resolution) * config_.volts_resolution;
+}
+
+double StageModel::temperature(double now) const {
+    return config_.temperature_mean +
+           config_.temperature_swing *
+               std::sin(2.0 * std::numbers::pi * now / config_.temperature_period);
+}
+
+double StageModel::gauge_raw(int channel, double now) const {
+    if (channel < 1 || channel > kSimCams)
+        return 0.0;
+    const int k = channel - 1;
+    return config_.eccentricity[k] * std::sin(cam_angle(channel, now) + config_.gauge_phase[k]) *
+           1000.0;
+}

@@ -1,0 +1,120 @@
+// The test panel's single readings and moves, test runs and the work-point search.
+#include "testbench/test_panel.hpp"
+
+#include "app/bring_up.hpp"
+#include "app/parameters_panel.hpp"
+#include "app/shell/messages.hpp"
+#include "app/shell/panel_ids.hpp"
+#include "app/shell/run_log.hpp"
+#include "app/shell/shared_state.hpp"
+#include "bench_support.hpp"
+#include "drivers/delay.hpp"
+#include "platform/panels.hpp"
+#include "testbench/bench_state.hpp"
+#include "testbench/cam_measure.hpp"
+#include "testbench/cam_positioning.hpp"
+#include "testbench/test_run.hpp"
+#include "testbench/work_point.hpp"
+
+#include <cmath>
+
+namespace {
+
+constexpr int kAngleWatchReadings = 20;
+constexpr double kAngleWatchPause = 0.1; // seconds, on top of each reading's own second
+constexpr double kHomePause = 0.5;
+
+} // namespace
+
+int test_distance_move(int panel, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT)
+        return 0;
+    test_read_move_param(panel, shared_param());
+    update_status_line(panel, TEST_STATUS, "Motion in Progress");
+    cam_test(shared_addresses(), shared_param(), log_path());
+    update_status_line(panel, TEST_STATUS, "Done");
+    return 0;
+}
+
+int test_zero_data(int panel, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT)
+        return 0;
+    update_status_line(panel, TEST_STATUS, "Setting Position to zero");
+    SetCtrlVal(panel, TEST_POSITION, 0.0);
+    cam_test_zero_readings();
+    update_status_line(panel, TEST_STATUS, "Done");
+    return 0;
+}
+
+int test_get_temp(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT)
+        return 0;
+    double temperature = 0.0;
+    cam_test_get_temp(&temperature, shared_addresses());
+    return 0;
+}
+
+int test_get_position(int panel, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT)
+        return 0;
+    test_read_move_param(panel, shared_param());
+    cam_test_get_position(shared_addresses(), shared_param().gage_channel, 1);
+    return 0;
+}
+
+int test_get_angle(int panel, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT)
+        return 0;
+    test_read_move_param(panel, shared_param());
+    cam_test_get_angle(shared_param(), shared_addresses());
+    return 0;
+}
+
+int test_go_zero(int panel, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT)
+        return 0;
+    update_status_line(panel, TEST_STATUS, "Go to Pot zero position");
+    test_read_move_param(panel, shared_param());
+    cam_test_go_zero(panel, shared_param(), shared_addresses());
+    cam_test_get_angle(shared_param(), shared_addresses());
+    update_status_line(panel, TEST_STATUS, "Pot zero Done");
+    return 0;
+}
+
+int test_go_home(int panel, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT)
+        return 0;
+    update_status_line(panel, TEST_STATUS, "Go to Pot home position");
+    test_read_move_param(panel, shared_param());
+    cam_test_go_zero(panel, shared_param(), shared_addresses());
+    delay(kHomePause);
+    cam_test_go_home(shared_param(), shared_addresses());
+    update_status_line(panel, TEST_STATUS, "Homing Done");
+    return 0;
+}
+
+int test_set_angle(int panel, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT)
+        return 0;
+    update_status_line(panel, TEST_STATUS, "Measure angle");
+    for (int i = 0; i < kAngleWatchReadings; ++i) {
+        cam_test_get_angle(shared_param(), shared_addresses());
+        delay(kAngleWatchPause); // the panel stays alive between readings
+    }
+    update_status_line(panel, TEST_STATUS, "Done");
+    return 0;
+}
+
+int find_work_point(int panel, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT)
+        return 0;
+    // The record is used as the last callback left it: the panel is not read here.
+    param_structure& record = shared_param();
+    const double work_point = cam_test_find_work_point(record, shared_addresses());
+    if (!std::isfinite(work_point))
+        return 0; // the operator has been told; the cam stays where the scan left it
+    record.test_step = work_point;
+    move_bench_cam(panel, record, record.test_step);
+    update_status_line(panel, TEST_STATUS, "Done");
+    return 0;
+}

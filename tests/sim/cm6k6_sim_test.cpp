@@ -1,0 +1,184 @@
+// The simulated motion controller byte for byte on the in-process serial link.
+#include "sim_stage_fixture.hpp"
+#include "sim_wire.hpp"
+
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+constexpr int kPort = 2;
+constexpr double kByte = 10.0 / 9600.0; // one character at 9600 baud, 8N1
+
+class Cm6k6SimTest : public SimStageTest {
+protected:
+    void SetUp() override {
+        SimStageTest::SetUp();
+        ASSERT_EQ(open_port(kPort, 8, 1), 0);
+    }
+    // A controller set up as the program's bring-up leaves it: reset, no echo, one
+    // distance unit per revolution, drives off, positions 0.
+    void bring_up() {
+        send(kPort, "!RESET\r\n");
+        Delay(3.0);
+        for (const char* c :
+             {"ECHO0", "SCALE1", "DRES25000,25000,25000,25000,25000,25000",
+              "SCLD25000,25000,25000,25000,25000,25000", "SCLV25000,25000,25000,25000,25000,25000",
+              "SCLA25000,25000,25000,25000,25000,25000", "ERES04096,04096,04096,04096,04096,04096",
+              "PSET000000", "COMEXC1"}) {
+            send(kPort, std::string(c) + "\r\n");
+            Delay(0.1);
+        }
+        FlushInQ(kPort);
+    }
+    std::string query(const std::string& command) {
+        FlushInQ(kPort);
+        send(kPort, command + "\r\n");
+        return read_line(kPort);
+    }
+    // Closes the axis's switch channel, as the program does around a move.
+    void close_switch(int axis) { model().set_relay(200 + axis, true, now()); }
+};
+
+} // namespace
+
+TEST_F(Cm6k6SimTest, EchoesUntilEchoIsTurnedOff) {
+    send(kPort, "PORT1\r\n");
+    EXPECT_EQ(drain(kPort, 0.1), "PORT1\r\n");
+    send(kPort, "ECHO0\r\n");
+    EXPECT_EQ(drain(kPort, 0.1), "ECHO0\r"); // it runs at its carriage return
+    send(kPort, "E1\r\nTCMDER\r\n");
+    EXPECT_EQ(drain(kPort, 0.1), "*NO ERRORS\r");
+}
+
+// Deaf for 2.5 s after the reset (the program waits 5 s), then echoing again.
+TEST_F(Cm6k6SimTest, ResetLeavesTheControllerBusyForAWhile) {
+    send(kPort, "ECHO0\r\n");
+    Delay(0.1);
+    send(kPort, "!RESET\r\n");
+    Delay(1.0);
+    FlushInQ(kPort);
+    send(kPort, "TCMDER\r\n");
+    EXPECT_EQ(drain(kPort, 0.5), "");
+    EXPECT_TRUE(sim.cm6k6().busy(now()));
+    Delay(1.5);
+    EXPECT_FALSE(sim.cm6k6().busy(now()));
+    send(kPort, "ECHO0\r\n");
+    EXPECT_EQ(drain(kPort, 0.1), "ECHO0\r");
+    EXPECT_EQ(query("TCMDER"), "*NO ERRORS");
+}
+
+TEST_F(Cm6k6SimTest, UnknownCommandSetsTheErrorStatusOnce) {
+    bring_up();
+    send(kPort, "FROB12\r\n");
+    Delay(0.1);
+    EXPECT_EQ(query("TCMDER"), "*FROB12");
+    EXPECT_EQ(query("TCMDER"), "*NO ERRORS");
+    // Values it cannot use are errors too.
+    for (const char* bad :
+         {"1Dx", "7TPC", "DRIVE12", "WAIT(MOV=b0000)", "1V-1", "WRITE\"YES", "DRES0,1"}) {
+        send(kPort, std::string(bad) + "\r\n");
+        Delay(0.1);
+        EXPECT_EQ(query("TCMDER"), "*" + std::string(bad)) << bad;
+    }
+}
+
+TEST_F(Cm6k6SimTest, PositionRepliesCarryTheNumberAfterFiveCharacters) {
+    bring_up();
+    EXPECT_EQ(query("2TPC"), "*2TPC+0.00000");
+    EXPECT_EQ(query("PSET,,,2.5,,"), "");
+    EXPECT_EQ(query("4TPC"), "*4TPC+2.50000");
+    EXPECT_EQ(query("4TPE"), "*4TPE+10240");
+    EXPECT_EQ(query("TPC"), "*TPC+0.00000,+0.00000,+0.00000,+2.50000,+0.00000,+0.00000");
+}
+
+// 10 revolutions at 1 rev/s and 2 rev/s^2 take 10.5 s; the WAIT holds WRITE"YES" until
+// then, and the cam has turned 10 / 120 of a turn in the motor's direction.
+TEST_F(Cm6k6SimTest, MoveRunsItsProfileAndWaitHoldsLaterCommands) {
+    bring_up();
+    close_switch(2);
+    send(kPort, "2D10.000000\r\n");
+    Delay(0.6);
+    send(kPort, "DRIVE010000\r\n");
+    Delay(0.6);
+    const std::string go = "GO010000\r\n";
+    const double go_at = now() + (go.size() - 1) * kByte; // the carriage return starts it
+    send(kPort, go);
+    Delay(0.6);
+    send(kPort, "WAIT(MOV=b000000)\r\nWRITE\"YES\"\r\n");
+    EXPECT_EQ(read_line(kPort), ""); // nothing within the read's second
+    EXPECT_TRUE(model().moving(2, now()));
+    // Read on until the reply comes; it is due one latency and four characters after the
+    // motion's end.
+    std::string reply;
+    while (reply.empty() && now() < go_at + 20.0)
+        reply = read_line(kPort);
+    EXPECT_EQ(reply, "YES");
+    const double end = go_at + 10.5;
+    EXPECT_NEAR(model().motion_end_time(2), end, 1e-9);
+    EXPECT_GE(now(), end + 0.001 + 4 * kByte - 1e-6);
+    EXPECT_NEAR(cam_angle(2), -10.0 / 120.0 * 2.0 * std::numbers::pi, 1e-12);
+    EXPECT_EQ(query("2TPC"), "*2TPC+10.00000");
+}
+
+TEST_F(Cm6k6SimTest, AxisWithoutPowerStandsWhileItsCommandRunsOn) {
+    bring_up();
+    send(kPort, "1D5\r\nDRIVE100000\r\nGO100000\r\n"); // switch channel 201 open
+    Delay(10.0);
+    EXPECT_EQ(query("1TPC"), "*1TPC+0.00000");
+    EXPECT_DOUBLE_EQ(model().commanded_revs(1, now()), 5.0);
+    close_switch(3);
+    send(kPort, "3D1\r\nGO001000\r\n"); // switch closed but drive 3 off
+    Delay(5.0);
+    EXPECT_EQ(query("3TPC"), "*3TPC+0.00000");
+    EXPECT_EQ(cam_angle(1), 0.0);
+    EXPECT_EQ(cam_angle(3), 0.0);
+}
+
+TEST_F(Cm6k6SimTest, ImmediateKillStopsTheMoveAndTheBuffer) {
+    bring_up();
+    close_switch(1);
+    send(kPort, "DRIVE100000\r\n1D20\r\nGO100000\r\nWAIT(MOV=b000000)\r\nWRITE\"LATE\"\r\n");
+    Delay(5.0);
+    send(kPort, "!K1,0,0,0,0,0\r\n");
+    Delay(0.1);
+    EXPECT_FALSE(model().moving(1, now()));
+    EXPECT_EQ(drain(kPort, 0.1), ""); // the held WRITE is gone
+    const double at = model().motor_revs(1, now());
+    EXPECT_GT(at, 4.0);
+    EXPECT_LT(at, 5.0);
+}
+
+TEST_F(Cm6k6SimTest, AbsoluteAndFollowingMoves) {
+    bring_up();
+    for (int axis : {1, 2})
+        close_switch(axis);
+    send(kPort, "DRIVE110000\r\nPSET1,,,,,\r\n1MA1\r\n1D3\r\nGO100000\r\n");
+    Delay(10.0);
+    EXPECT_EQ(query("1TPC"), "*1TPC+3.00000"); // two revolutions from 1 to 3
+    send(kPort, "2FOLMAS+11\r\n2FOLEN1\r\n1MA0\r\n1D-1\r\nGO110000\r\n");
+    Delay(10.0);
+    EXPECT_EQ(query("1TPC"), "*1TPC+2.00000");
+    EXPECT_EQ(query("2TPC"), "*2TPC-1.00000");
+    EXPECT_EQ(query("TCMDER"), "*NO ERRORS");
+}
+
+TEST_F(Cm6k6SimTest, ReplyFaultsSpoilReplies) {
+    bring_up();
+    sim.cm6k6().faults().reply = ReplyFault::garbled;
+    EXPECT_EQ(query("1TPC"), "*#T#C#0#0#0#0");
+    sim.cm6k6().faults().reply = ReplyFault::truncated;
+    EXPECT_EQ(query("1TPC"), "*1TPC+"); // no carriage return: the read's time-out ends it
+    sim.cm6k6().faults().reply = ReplyFault::silent;
+    EXPECT_EQ(query("TCMDER"), "");
+    sim.cm6k6().faults() = Cm6k6Faults{};
+    sim.cm6k6().faults().error_status = true;
+    EXPECT_EQ(query("TCMDER"), "*DRIVE FAULT");
+    EXPECT_EQ(query("TCMDER"), "*DRIVE FAULT");
+}
+
+TEST_F(Cm6k6SimTest, WrongFramingIsNoise) {
+    ASSERT_EQ(open_port(kPort, 7, 2), 0);
+    send(kPort, "TCMDER\r\n");
+    EXPECT_EQ(drain(kPort, 0.5), "");
+}

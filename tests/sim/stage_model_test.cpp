@@ -1,0 +1,149 @@
+#include "sim/stage_model.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+constexpr double kTurn = 2.0 * std::numbers::pi;
+
+MotionProfile revs(double start, double distance) {
+    MotionProfile p;
+    p.start_time = start;
+    p.distance = distance;
+    p.velocity = 1.0;
+    p.acceleration = 2.0;
+    p.deceleration = 2.0;
+    return p;
+}
+
+class StageModelTest : public ::testing::Test {
+protected:
+    void power(int axis) {
+        model.set_drive(axis, true, 0.0);
+        model.set_relay(200 + axis, true, 0.0);
+    }
+    StageModel model;
+};
+
+} // namespace
+
+// 12 motor revolutions are a tenth of a cam turn, in the motor's direction: cam 1 (+1)
+// forwards, cam 2 (-1) backwards.
+TEST_F(StageModelTest, MotorRevolutionsTurnCamsThroughSignAndReduction) {
+    power(1);
+    power(2);
+    model.start_motion(1, revs(1.0, 12.0), 1.0);
+    model.start_motion(2, revs(1.0, 12.0), 1.0);
+    EXPECT_NEAR(model.cam_angle(1, 20.0), kTurn / 10.0, 1e-12);
+    EXPECT_NEAR(model.cam_angle(2, 20.0), -kTurn / 10.0, 1e-12);
+    EXPECT_TRUE(model.moving(1, 13.0));
+    EXPECT_FALSE(model.moving(1, 13.5));
+    EXPECT_DOUBLE_EQ(model.motion_end_time(1), 13.5);
+}
+
+TEST_F(StageModelTest, MotorStandsWhileItsSwitchChannelIsOpen) {
+    model.set_drive(3, true, 0.0);
+    model.start_motion(3, revs(0.0, 10.0), 0.0);
+    EXPECT_DOUBLE_EQ(model.commanded_revs(3, 5.0), 4.75);
+    EXPECT_DOUBLE_EQ(model.motor_revs(3, 5.0), 0.0);
+    // Closing the channel at 5 s: the motor follows the rest of the profile only.
+    model.set_relay(203, true, 5.0);
+    EXPECT_DOUBLE_EQ(model.motor_revs(3, 20.0), 10.0 - 4.75);
+    // The drive going off freezes it again.
+    model.set_drive(3, false, 30.0);
+    model.start_motion(3, revs(31.0, 2.0), 31.0);
+    EXPECT_DOUBLE_EQ(model.motor_revs(3, 40.0), 5.25);
+    EXPECT_DOUBLE_EQ(model.cam_angle(3, 40.0), 5.25 * kTurn / 120.0);
+}
+
+TEST_F(StageModelTest, FaultsStopAxesShortAndKeepThemMoving) {
+    power(4);
+    power(5);
+    model.faults().shortfall_revs[3] = 1.5;
+    model.faults().motion_never_ends[4] = true;
+    model.start_motion(4, revs(0.0, -10.0), 0.0);
+    model.start_motion(5, revs(0.0, 1.0), 0.0);
+    EXPECT_DOUBLE_EQ(model.motor_revs(4, 50.0), -8.5);
+    EXPECT_DOUBLE_EQ(model.commanded_revs(4, 50.0), -10.0);
+    EXPECT_DOUBLE_EQ(model.motor_revs(5, 50.0), 1.0);
+    EXPECT_TRUE(model.moving(5, 1e6));
+    EXPECT_EQ(model.motion_end_time(5), kSimNever);
+    model.stop_motion(4, 60.0);
+    EXPECT_FALSE(model.moving(4, 60.0));
+}
+
+TEST_F(StageModelTest, KillStopsWhereTheProfileIs) {
+    power(1);
+    model.start_motion(1, revs(0.0, 10.0), 0.0);
+    model.stop_motion(1, 5.0);
+    EXPECT_DOUBLE_EQ(model.motor_revs(1, 9.0), 4.75);
+    EXPECT_FALSE(model.moving(1, 5.0));
+}
+
+// Cam 1: pot sign -1, scale 6.2025, offset 0; at 0.3 rad the ratio is 0.5 - 0.3 / 6.2025.
+TEST_F(StageModelTest, PotentiometersFollowTheCalibrationWhilePowered) {
+    StageModelConfig config = stage_model_bench_config();
+    config.start_angle = {0.3, -0.2, 0.0, 1.0, -3.0};
+    StageModel m(config);
+    EXPECT_DOUBLE_EQ(m.pot_volts_exact(1, 0.0), 0.0); // 209 open
+    m.set_relay(209, true, 0.0);
+    EXPECT_NEAR(m.pot_volts_exact(1, 0.0), 10.0 * (0.5 - 0.3 / 6.2025), 1e-12);
+    EXPECT_NEAR(m.pot_volts_exact(2, 0.0), 10.0 * (0.5 - 0.2 / 6.2102), 1e-12);
+    EXPECT_NEAR(m.pot_volts_exact(4, 0.0), 10.0 * (0.5 + 1.0 / 6.215), 1e-12);
+    // -3.0 rad is near the end of cam 5's track (sign -1: ratio 0.5 + 3.0 / 6.2197).
+    EXPECT_NEAR(m.pot_volts_exact(5, 0.0), 10.0 * (0.5 + 3.0 / 6.2197), 1e-12);
+    EXPECT_DOUBLE_EQ(m.reference_volts_exact(), 10.0);
+    const double read = m.channel_volts(101, 0.0);
+    EXPECT_NEAR(read, 10.0 * (0.5 - 0.3 / 6.2025), 3.5e-6);
+    EXPECT_DOUBLE_EQ(std::round(read * 1e6), read * 1e6); // whole microvolts
+    m.faults().reference_lost = true;
+    EXPECT_EQ(m.channel_volts(110, 0.0), 0.0);
+}
+
+// Beyond the track's end the wiper rests there: cam 1 at 3.12 rad would be ratio -0.003.
+TEST_F(StageModelTest, PotentiometerRestsAtTheEndsOfItsTrack) {
+    StageModelConfig config = stage_model_bench_config();
+    config.start_angle = {3.12, -3.12, 0.0, 0.0, 0.0};
+    StageModel m(config);
+    m.set_relay(209, true, 0.0);
+    EXPECT_EQ(m.pot_volts_exact(1, 0.0), 0.0);
+    EXPECT_EQ(m.pot_volts_exact(2, 0.0), 0.0);
+}
+
+TEST_F(StageModelTest, NoiseIsBoundedAndRepeatsWithItsSeed) {
+    StageModel a, b;
+    for (int i = 0; i < 200; ++i) {
+        const double va = a.read_volts(5.0);
+        EXPECT_EQ(va, b.read_volts(5.0));
+        EXPECT_LE(std::fabs(va - 5.0), 3.5e-6);
+    }
+}
+
+// Gauge n follows cam n: eccentricity x sin(angle + phase) in thousandths.
+TEST_F(StageModelTest, GaugesFollowTheEccentricCams) {
+    StageModelConfig config = stage_model_bench_config();
+    config.start_angle = {0.5, 0.0, 0.0, 0.0, 0.0};
+    StageModel m(config);
+    EXPECT_NEAR(m.gauge_raw(1, 0.0), 0.741 * std::sin(0.5 + 0.35), 1e-12);
+    EXPECT_NEAR(m.gauge_raw(2, 0.0), 0.746 * std::sin(-0.6), 1e-12);
+    EXPECT_EQ(m.gauge_raw(6, 0.0), 0.0);
+}
+
+TEST_F(StageModelTest, StuckRelayIgnoresCommands) {
+    model.faults().stuck_relays[201] = false;
+    model.set_relay(201, true, 0.0);
+    EXPECT_FALSE(model.relay_closed(201));
+    model.faults().stuck_relays[209] = true;
+    model.apply_faults(0.0);
+    model.set_relay(209, false, 0.0);
+    EXPECT_TRUE(model.relay_closed(209));
+}
+
+TEST_F(StageModelTest, TemperatureDriftsSlowly) {
+    EXPECT_DOUBLE_EQ(model.temperature(0.0), 21.0);
+    EXPECT_NEAR(model.temperature(1800.0), 21.4, 1e-12);
+    EXPECT_LT(std::fabs(model.temperature(61.0) - model.temperature(60.0)), 1e-3);
+}
