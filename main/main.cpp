@@ -6,8 +6,10 @@
 #include "platform/platform.hpp"
 #include "platform/qt/qt_panel_backend.hpp"
 #include "platform/system_io/system_io.hpp"
+#include "sim/simulated_mode.hpp"
 
 #include <QApplication>
+#include <cstdio>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -19,8 +21,20 @@ int main(int argc, char** argv) {
     platform_set_resource_directory(QCoreApplication::applicationDirPath().toStdString());
     platform_set_callback_table(trelwick_callback_table());
 
+    // --simulate: the simulated stage in this process instead of the instruments.
+    const SimulatedOptions options = simulated_options(argc, argv);
+    SimulatedMode simulated;
+    std::string error = options.error;
+    if (error.empty() && options.simulate)
+        simulated.start(options, error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "trelwick: %s\n", error.c_str());
+        return 2;
+    }
+
     const int status = WinMain();
 
+    simulated.stop();
     platform_use_panels(nullptr);
     return status;
 }

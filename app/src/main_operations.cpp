@@ -74,7 +74,7 @@ int move_motor(int panel, int /*control*/, int event, void* /*callbackData*/, in
     return 0;
 }
 
-void cam_go_zero(int panel, param_structure& param, instrument_addresses addresses) {
+int cam_go_zero(int panel, param_structure& param, instrument_addresses addresses) {
     motor_move move{};
     bool every_cam_known = true;
     for (int cam = 1; cam <= param.motors_per_move && cam <= CAM_COUNT; ++cam) {
@@ -89,9 +89,11 @@ void cam_go_zero(int panel, param_structure& param, instrument_addresses address
     // Only a Home that moved every cam is logged as one: not when a cam stayed for want of
     // its angle, nor when the move was refused because an instrument is closed.
     const device_ids& ids = shared_device_ids();
-    if (every_cam_known && ids.cm6k6 > 0 && ids.hp34970 > 0)
-        write_to_log(motion_log_path(),
-                     strfmt("%s * Cams moved to zero position\n", TimeStr().c_str()));
+    if (!every_cam_known || ids.cm6k6 <= 0 || ids.hp34970 <= 0)
+        return -1;
+    write_to_log(motion_log_path(),
+                 strfmt("%s * Cams moved to zero position\n", TimeStr().c_str()));
+    return 0;
 }
 
 int go_home(int panel, int /*control*/, int event, void* /*callbackData*/, int /*eventData1*/,
@@ -101,12 +103,15 @@ int go_home(int panel, int /*control*/, int event, void* /*callbackData*/, int /
     param_structure& param = shared_param();
     const instrument_addresses addresses = shared_addresses();
     update_status_line(panel, MAIN_STATUS, "Setting all cams in Home position");
-    cam_go_zero(panel, param, addresses);
+    const int homed = cam_go_zero(panel, param, addresses);
     cam_move_get_coordinates(panel, param, addresses, coord_ctrls);
     cam_move_set_coordinates(panel, coord_ctrls, param);
     for (int i = 0; i < 5; ++i)
         cam_move_GUI_out(panel, slot(i), 0.0);
-    update_status_line(panel, MAIN_STATUS, "All cams are in Home position");
+    // The status line does not claim a Home that did not happen.
+    update_status_line(panel, MAIN_STATUS,
+                       homed == 0 ? "All cams are in Home position"
+                                  : "Not all cams are in Home position");
     return 0;
 }
 

@@ -179,4 +179,9 @@ void cam_move_angles_to_coord(param_structure& param, const cam_angles& angles) 
     param.coord[COORD_ROLL] = a;
     param.coord[COORD_PITCH] = std::asin((y2 - y1) / BODY_LENGTH);
     param.coord[COORD_YAW] = std::asin((x2 - x1) / BODY_LENGTH);
+    // A NaN made by arithmetic may carry a sign, which printf shows as "-nan"; the log and
+    // the panel show every coordinate that could not be worked out alike.
+    for (double& c : param.coord)
+        if (std::isnan(c))
+            c = not_a_number;
 }

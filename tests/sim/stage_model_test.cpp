@@ -147,3 +147,13 @@ TEST_F(StageModelTest, TemperatureDriftsSlowly) {
     EXPECT_NEAR(model.temperature(1800.0), 21.4, 1e-12);
     EXPECT_LT(std::fabs(model.temperature(61.0) - model.temperature(60.0)), 1e-3);
 }
+
+TEST_F(StageModelTest, CamsPlacedByHandKeepTurningWithTheirMotors) {
+    power(2);
+    model.start_motion(2, revs(0.0, 12.0), 0.0);
+    model.place_cams({0.1, 0.2, 0.3, 0.4, 0.5}, 5.0);
+    EXPECT_NEAR(model.cam_angle(2, 5.0), 0.2, 1e-12);
+    EXPECT_NEAR(model.cam_angle(5, 5.0), 0.5, 1e-12);
+    // The rest of the move, 12 - 4.75 revolutions, still turns cam 2 backwards.
+    EXPECT_NEAR(model.cam_angle(2, 20.0), 0.2 - (12.0 - 4.75) * kTurn / 120.0, 1e-12);
+}

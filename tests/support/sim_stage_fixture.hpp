@@ -30,6 +30,10 @@ protected:
     bool relay_closed(int channel) { return model().relay_closed(channel); }
     // The physical faults (short axis, endless motion, stuck relays, lost reference).
     StageModelFaults& stage_faults() { return sim.model().faults(); }
+    // Puts the cams at these angles (radians, cam k at k - 1) now.
+    void place_cams(const std::array<double, kSimCams>& angles) {
+        model().place_cams(angles, now());
+    }
     // Sets a relay stuck in `closed` from now on.
     void stick_relay(int channel, bool closed);
 

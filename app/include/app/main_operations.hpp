@@ -18,10 +18,10 @@ int zero_gage(int panel, int control, int event, void* callbackData, int eventDa
 int read_data(int panel, int control, int event, void* callbackData, int eventData1,
               int eventData2);
 
-// Turns every cam back to potentiometer zero in one move and logs it. A cam whose angle
-// could not be read is left where it is (the operator is told which one) and the Home is
-// not logged.
-void cam_go_zero(int panel, param_structure& param, instrument_addresses addresses);
+// Turns every cam back to potentiometer zero in one move and logs it; 0. A cam whose
+// angle could not be read is left where it is (the operator is told which one); then, or
+// when the move was refused for a closed instrument, nothing is logged and -1 returned.
+int cam_go_zero(int panel, param_structure& param, instrument_addresses addresses);
 
 // Zeroes EV-16P gauge `gage` (opening the counter first if needed) and logs the zeroing.
 // 0, or -1 when the counter could not be opened or did not take the zeroing (nothing is

@@ -17,8 +17,11 @@ bool ends_command(char c) {
 
 } // namespace
 
+// A reply leaves whole once its command has run: commands that a WAIT held run together
+// when it ends, and their replies are all in the program's input queue by the time it
+// flushes it before its next command.
 Cm6k6Sim::Cm6k6Sim(StageModel& model)
-    : model_(model), per_byte_(serial_seconds_per_byte(kBaud, 8, 1)), out_(per_byte_) {
+    : model_(model), per_byte_(serial_seconds_per_byte(kBaud, 8, 1)), out_(0.0) {
     power_on(0.0);
 }
 
@@ -49,6 +52,7 @@ void Cm6k6Sim::reset(double time) {
     out_.clear();
     line_.clear();
     busy_until_ = time + kCm6k6ResetBusySeconds;
+    last_run_ = time;
 }
 
 void Cm6k6Sim::sync(double now) {
@@ -100,16 +104,19 @@ double Cm6k6Sim::hold_release() const {
 
 double Cm6k6Sim::next_event(double /*now*/) const {
     const double byte = input_.empty() ? kSimNever : input_.front().first;
-    const double command =
-        queue_.empty() ? kSimNever : std::max(queue_.front().time, hold_release());
-    return std::min(byte, command);
+    return std::min(byte, next_command());
+}
+
+double Cm6k6Sim::next_command() const {
+    if (queue_.empty())
+        return kSimNever;
+    return std::max({queue_.front().time, hold_release(), last_run_});
 }
 
 void Cm6k6Sim::advance(double now) {
     for (;;) {
         const double byte = input_.empty() ? kSimNever : input_.front().first;
-        const double command =
-            queue_.empty() ? kSimNever : std::max(queue_.front().time, hold_release());
+        const double command = next_command();
         if (std::min(byte, command) > now)
             break;
         if (byte <= command) {
@@ -120,6 +127,7 @@ void Cm6k6Sim::advance(double now) {
             const std::string text = std::move(queue_.front().command);
             queue_.pop_front();
             hold_.reset(); // the hold is over, or there was none
+            last_run_ = command;
             run(text, command);
         }
     }

@@ -170,6 +170,12 @@ double StageModel::cam_angle(int cam, double now) const {
     return config_.start_angle[cam - 1] + config_.motor_sign[cam - 1] * motor_revs(cam, now) * turn;
 }
 
+void StageModel::place_cams(const std::array<double, kSimCams>& angles, double now) {
+    const double turn = 2.0 * std::numbers::pi / kSimMotorRevsPerCamRev;
+    for (int k = 0; k < kSimCams; ++k)
+        config_.start_angle[k] = angles[k] - config_.motor_sign[k] * motor_revs(k + 1, now) * turn;
+}
+
 double StageModel::pot_volts_exact(int cam, double now) const {
     if (cam < 1 || cam > kSimCams || !relay_closed(kSimPotPowerRelay))
         return 0.0;

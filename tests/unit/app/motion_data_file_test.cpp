@@ -151,7 +151,7 @@ TEST_F(MotionDataFileTest, AnOverlongWordIsNotANumberAndTheLongestAllowedIsRead)
     read();
     EXPECT_EQ(op.popups().size(), 2u);
     EXPECT_DOUBLE_EQ(target(0), -5e-300); // 5e-297 / -1000
-    EXPECT_EQ(target(1), 0.0); // left as it was
+    EXPECT_EQ(target(1), 0.0);            // left as it was
     EXPECT_FALSE(std::signbit(target(1)));
     EXPECT_DOUBLE_EQ(target(3), -0.001);
     EXPECT_DOUBLE_EQ(target(4), -0.002);

@@ -156,6 +156,22 @@ TEST_F(ForwardSolution, SolutionStoppedAtADivisionGivesNoCoordinates) {
         EXPECT_TRUE(std::isnan(param.coord[i])) << "coordinate " << i;
 }
 
+TEST_F(ForwardSolution, EndTwoAngleThatIsNotFiniteLeavesOnlyTheRoll) {
+    // Cam 4 enters only the end-2 vertex: the roll is still known, the coordinates that
+    // need end 2 are not. The cosine of an infinite angle is a negative NaN, which printf
+    // would show as "-nan"; no coordinate is left one. (Infinity is beyond 90 degrees:
+    // warned twice, answered Yes.)
+    op.answer_generic(1);
+    op.answer_generic(1);
+    cam_move_angles_to_coord(param, {0, 0, 0, std::numeric_limits<double>::infinity(), 0});
+    EXPECT_EQ(danger_texts(), (std::vector<std::string>{OUT_OF_RANGE, OUT_OF_RANGE}));
+    EXPECT_NEAR(param.coord[COORD_ROLL], -1.2033254391806817e-06, NEAR);
+    for (int i : {COORD_X, COORD_Y, COORD_PITCH, COORD_YAW}) {
+        EXPECT_TRUE(std::isnan(param.coord[i])) << "coordinate " << i;
+        EXPECT_FALSE(std::signbit(param.coord[i])) << "coordinate " << i;
+    }
+}
+
 TEST_F(ForwardSolution, TangentSumThatIsNotANumberStopsAtOnce) {
     // "vertex roll=nan": the first pass's tangent sum; the vertex is left as it was.
     vertex_coords vertex{SENTINEL, SENTINEL, SENTINEL, SENTINEL};

@@ -26,9 +26,9 @@
 #include <vector>
 
 constexpr double kCm6k6ResetBusySeconds = 2.5;
-constexpr double kCm6k6DefaultVelocity = 1.0;     // revolutions per second after a reset
-constexpr double kCm6k6DefaultAcceleration = 2.0; // revolutions per second squared
-constexpr std::size_t kCm6k6CommandBuffer = 256;  // buffered commands before overflow
+constexpr double kCm6k6SimVelocity = 1.0;        // revolutions per second after a reset
+constexpr double kCm6k6SimAcceleration = 10.0;   // revolutions per second squared
+constexpr std::size_t kCm6k6CommandBuffer = 256; // buffered commands before overflow
 
 struct Cm6k6Faults {
     ReplyFault reply = ReplyFault::none;
@@ -71,8 +71,8 @@ public:
 private:
     struct AxisSettings {
         double distance = 0.0; // D, distance units
-        double velocity = kCm6k6DefaultVelocity;
-        double acceleration = kCm6k6DefaultAcceleration;
+        double velocity = kCm6k6SimVelocity;
+        double acceleration = kCm6k6SimAcceleration;
         double deceleration = 0.0; // 0: as the acceleration
         double s_accel = 0.0;      // AA, ADA: stored; the profile stays a trapezoid
         double s_decel = 0.0;
@@ -95,6 +95,7 @@ private:
     void sync(double now);
     double next_event(double now) const;
     double hold_release() const;
+    double next_command() const; // when the buffer's first command can run
     void take_byte(double time, char byte);
     void run(const std::string& command, double time);
     void reply(double time, const std::string& text);
@@ -123,6 +124,7 @@ private:
     std::deque<std::pair<double, char>> input_;
     std::string line_;
     std::deque<Queued> queue_;
+    double last_run_ = 0.0;                          // when the last buffered command ran
     std::optional<std::array<char, kSimAxes>> hold_; // WAIT(MOV=...) pattern
     TimedOutput out_;
     std::vector<std::pair<double, std::string>> history_;

@@ -85,6 +85,9 @@ public:
 
     // Cam k (1..5) angle in radians.
     double cam_angle(int cam, double now) const;
+    // Turns the cams by hand to these angles (radians, cam k at k - 1), as someone at the
+    // bench could with the motors at rest; the motors' revolutions stay as they are.
+    void place_cams(const std::array<double, kSimCams>& angles, double now);
     // Exact, noise-free potentiometer wiper voltage of cam k while powered, else 0.
     double pot_volts_exact(int cam, double now) const;
     double reference_volts_exact() const;

@@ -1,0 +1,140 @@
+#include "sim_options.hpp"
+
+#include <charconv>
+#include <cmath>
+
+const char* const kSimToolUsage =
+    "usage: trelwick-sim [options]\n"
+    "Serves the simulated stage: the CM6K6 and the EV-16P on pseudo-terminals, the HP34970\n"
+    "on a TCP port. Prints the environment lines that point trelwick at it, then runs until\n"
+    "interrupted.\n"
+    "  --port N                TCP port of the HP34970 (default: any free port)\n"
+    "  --speed N               run the stage N times as fast (0 < N <= 1000)\n"
+    "  --start-angles a,b,c,d,e  cam angles at start, radians\n"
+    "faults:\n"
+    "  --cm6k6-reply=silent|garbled|truncated   spoil every controller reply\n"
+    "  --cm6k6-error-status    TCMDER reports a drive fault\n"
+    "  --short-axis=K:REVS     axis K stops REVS revolutions short of every move\n"
+    "  --endless-axis=K        axis K never reports the end of its motion\n"
+    "  --ev16p-reply=silent|garbled|truncated   spoil every counter reply\n"
+    "  --ev16p-out-of-hold     the counter is not in HOLD state\n"
+    "  --hp-reply=silent|garbled|truncated      spoil every HP34970 reply\n"
+    "  --hp-errors=N           N entries in the HP34970 error queue at start\n"
+    "  --stuck-relay=CH:open|closed   relay CH (201..220) stuck\n"
+    "  --reference-lost        the potentiometer reference reads 0 V\n";
+
+namespace {
+
+template <typename T> bool number(std::string_view text, T& out) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+bool reply_fault(std::string_view text, ReplyFault& out) {
+    if (text == "silent")
+        out = ReplyFault::silent;
+    else if (text == "garbled")
+        out = ReplyFault::garbled;
+    else if (text == "truncated")
+        out = ReplyFault::truncated;
+    else
+        return false;
+    return true;
+}
+
+} // namespace
+
+std::optional<SimToolOptions> parse_sim_options(const std::vector<std::string>& args,
+                                                std::string& error) {
+    SimToolOptions o;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        std::string value;
+        if (const auto eq = arg.find('='); eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg.erase(eq);
+        } else if ((arg == "--port" || arg == "--speed" || arg == "--start-angles") &&
+                   i + 1 < args.size()) {
+            value = args[++i];
+        }
+        bool ok = true;
+        if (arg == "--help" || arg == "-h") {
+            o.help = true;
+        } else if (arg == "--port") {
+            ok = number(value, o.tcp_port) && o.tcp_port >= 0 && o.tcp_port <= 65535;
+        } else if (arg == "--speed") {
+            ok = number(value, o.speed) && std::isfinite(o.speed) && o.speed > 0.0 &&
+                 o.speed <= 1000.0;
+        } else if (arg == "--start-angles") {
+            std::array<double, kSimCams> angles{};
+            std::size_t start = 0;
+            for (int k = 0; k < kSimCams && ok; ++k) {
+                const std::size_t comma = value.find(',', start);
+                const bool last = k == kSimCams - 1;
+                ok = (comma == std::string::npos) == last &&
+                     number(std::string_view(value).substr(start, last ? std::string::npos
+                                                                       : comma - start),
+                            angles[k]) &&
+                     std::isfinite(angles[k]);
+                start = comma + 1;
+            }
+            o.start_angles = angles;
+        } else if (arg == "--cm6k6-reply") {
+            ok = reply_fault(value, o.cm6k6.reply);
+        } else if (arg == "--cm6k6-error-status") {
+            o.cm6k6.error_status = true;
+        } else if (arg == "--ev16p-reply") {
+            ok = reply_fault(value, o.ev16p.reply);
+        } else if (arg == "--ev16p-out-of-hold") {
+            o.ev16p.out_of_hold = true;
+        } else if (arg == "--hp-reply") {
+            ok = reply_fault(value, o.hp34970.reply);
+        } else if (arg == "--hp-errors") {
+            ok = number(value, o.hp_errors) && o.hp_errors >= 0 && o.hp_errors <= 20;
+        } else if (arg == "--short-axis") {
+            const auto colon = value.find(':');
+            int axis = 0;
+            double revs = 0.0;
+            ok = colon != std::string::npos &&
+                 number(std::string_view(value).substr(0, colon), axis) && axis >= 1 &&
+                 axis <= kSimAxes && number(std::string_view(value).substr(colon + 1), revs) &&
+                 std::isfinite(revs) && revs > 0.0;
+            if (ok)
+                o.stage.shortfall_revs[axis - 1] = revs;
+        } else if (arg == "--endless-axis") {
+            int axis = 0;
+            ok = number(value, axis) && axis >= 1 && axis <= kSimAxes;
+            if (ok)
+                o.stage.motion_never_ends[axis - 1] = true;
+        } else if (arg == "--stuck-relay") {
+            const auto colon = value.find(':');
+            int channel = 0;
+            const std::string state = colon == std::string::npos ? "" : value.substr(colon + 1);
+            ok = colon != std::string::npos &&
+                 number(std::string_view(value).substr(0, colon), channel) && channel >= 201 &&
+                 channel <= 220 && (state == "open" || state == "closed");
+            if (ok)
+                o.stage.stuck_relays[channel] = state == "closed";
+        } else if (arg == "--reference-lost") {
+            o.stage.reference_lost = true;
+        } else {
+            error = "unknown option " + args[i];
+            return std::nullopt;
+        }
+        if (!ok) {
+            error = "bad value for " + arg + ": \"" + value + "\"";
+            return std::nullopt;
+        }
+    }
+    return o;
+}
+
+void apply_sim_faults(const SimToolOptions& o, SimStage& stage, double now) {
+    stage.cm6k6().faults() = o.cm6k6;
+    stage.ev16p().faults() = o.ev16p;
+    stage.hp34970().faults() = o.hp34970;
+    for (int i = 0; i < o.hp_errors; ++i)
+        stage.hp34970().push_error(-310, "System error");
+    stage.model().faults() = o.stage;
+    stage.model().apply_faults(now);
+}
