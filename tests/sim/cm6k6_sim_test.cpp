@@ -181,3 +181,12 @@ TEST_F(Cm6k6SimTest, WrongFramingIsNoise) {
     send(kPort, "TCMDER\r\n");
     EXPECT_EQ(drain(kPort, 0.5), "");
 }
+
+TEST_F(Cm6k6SimTest, ValuesBeyondTheControllersLimitsAreErrors) {
+    bring_up();
+    for (const char* bad : {"1V20000", "1A2000000", "1D2e9", "PSET,1e10"}) {
+        send(kPort, std::string(bad) + "\r\n");
+        Delay(0.1);
+        EXPECT_EQ(query("TCMDER"), "*" + std::string(bad)) << bad;
+    }
+}

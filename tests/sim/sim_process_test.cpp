@@ -18,9 +18,9 @@
 
 namespace {
 
-// Both sides run ten times as fast: the bring-up takes 2.2 s, and the reset still leaves
-// the controller a quarter of a second to spare before the next command.
-constexpr double kSpeed = 10.0;
+// Both sides run five times as fast: the bring-up takes 4.5 s, and a controller process
+// that is slow to read its line still has half a second to spare after the reset.
+constexpr double kSpeed = 5.0;
 
 class SimProcess : public PlatformTest {
 protected:

@@ -153,6 +153,7 @@ TEST_F(StageDrivers, PotentiometerReadingGivesTheCamAngleBack) {
     for (int k = 1; k <= 5; ++k)
         EXPECT_NEAR(read_angle(hp, k), config.start_angle[k - 1], 1e-5) << k;
     EXPECT_FALSE(other.model().relay_closed(209));
+    EXPECT_EQ(console.output(), ""); // every setting of the scans understood
 }
 
 // The motor's switch channel stays open: the controller runs its profile, the motor
@@ -289,6 +290,16 @@ TEST_F(StageDrivers, GarbledUnitRepliesAreMeasurementProblems) {
     EXPECT_TRUE(out.ends_with("HP34970 ERROR: The HP34970 has an error\n" + kPrompt));
 }
 
+TEST_F(StageDrivers, ResistanceOfThePotentiometerTracks) {
+    const int hp = daq();
+    double two_wire = NAN, four_wire = NAN;
+    hp34970_get_chan_res(hp, 103, &two_wire);
+    hp34970_get_chan_4wire_res(hp, 104, &four_wire);
+    EXPECT_NEAR(two_wire, 1.0e4, 1e-5);
+    EXPECT_NEAR(four_wire, 1.0e4, 1e-5);
+    EXPECT_EQ(console.output(), "");
+}
+
 TEST_F(StageDrivers, TemperatureOfTheRoom) {
     const int hp = daq();
     double celsius = NAN;
@@ -321,16 +332,25 @@ TEST_F(StageDrivers, SpoiledCounterRepliesAreNoAcknowledge) {
                 ElementsAre(confirm_text("clear errors", 0), confirm_text("clear errors", 0)));
 }
 
-TEST_F(StageDrivers, SilentUnitFailsItsIdentity) {
-    sim.hp34970().faults().reply = ReplyFault::silent;
-    console.add_line("\n");
-    console.add_line("\n");
-    int id = 0;
-    hp34970_init(kSimGpibBoard, kSimGpibAddress, &id);
-    EXPECT_EQ(id, 0);
-    // The read waits out the unit's 30 s time-out (error and time-out bits in the status).
-    EXPECT_EQ(console.output(), "\nHP34970 ERROR: ibsta = c000, problem receiving GPIB input\n" +
-                                    kPrompt + "\nHP34970 ERROR: Problem reading ID\n" + kPrompt);
+// A silent unit, or one whose identity stops before its line feed: the read waits out the
+// unit's 30 s time-out (error and time-out bits in the status) and the bring-up ends.
+TEST_F(StageDrivers, UnitWithoutAWholeReplyFailsItsIdentity) {
+    for (const ReplyFault fault : {ReplyFault::silent, ReplyFault::truncated}) {
+        hp34970_reset();
+        console.clear_output();
+        sim.hp34970().power_on(now());
+        sim.hp34970().faults().reply = fault;
+        console.add_line("\n");
+        console.add_line("\n");
+        const double start = now();
+        int id = 0;
+        hp34970_init(kSimGpibBoard, kSimGpibAddress, &id);
+        EXPECT_EQ(id, 0);
+        EXPECT_GE(now() - start, 30.0);
+        EXPECT_EQ(console.output(),
+                  "\nHP34970 ERROR: ibsta = c000, problem receiving GPIB input\n" + kPrompt +
+                      "\nHP34970 ERROR: Problem reading ID\n" + kPrompt);
+    }
 }
 
 // The general single-axis set meets a controller that knows every command it sends.
@@ -360,4 +380,21 @@ TEST_F(StageDrivers, SingleAxisOperationsRunCleanly) {
     EXPECT_TRUE(op.popups().empty());
     EXPECT_EQ(console.output(), "");
     EXPECT_EQ(sim.cm6k6().error(), "");
+}
+
+// Zero and preset act on channel 1 and hold while the cam turns under the gauge.
+TEST_F(StageDrivers, CounterZeroAndPresetHoldAsTheCamTurns) {
+    const int ev = counter();
+    const int cm = controller();
+    EXPECT_EQ(ev16p_zero(ev, 1), 2);
+    EXPECT_NEAR(ev16p_read(ev, 1), 0.0, 1e-12);
+    const double values[1] = {0.5};
+    EXPECT_EQ(ev16p_preset(ev, 1, values), 2);
+    EXPECT_NEAR(ev16p_read(ev, 1), 500.0, 1e-12);
+    model().set_relay(201, true, now());
+    EXPECT_EQ(cm6k6_cam_move(0, 0, cm, 1, 6.0, 0), 0);
+    const double turned = 6.0 * kRadPerRev;
+    const double expected = 500.0 + 0.741 * (std::sin(turned + 0.35) - std::sin(0.35));
+    EXPECT_NEAR(ev16p_read(ev, 1), expected, 0.5e-4); // the counter shows 0.0001 steps
+    EXPECT_TRUE(op.popups().empty());
 }

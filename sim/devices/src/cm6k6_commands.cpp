@@ -348,6 +348,14 @@ bool Cm6k6Sim::execute(std::string_view command, double time) {
             const double v = *(*n)[a];
             AxisSettings& s = axes_[a];
             const bool positive = v > 0.0;
+            // The controller's own limits: distances and positions within +/-1e9 units,
+            // speeds to 1e4 and accelerations to 1e6 units per second (squared).
+            const bool speed = word == "V" || word == "HOMV" || word == "HOMVF";
+            const bool accel = word == "A" || word == "AD" || word == "AA" || word == "ADA" ||
+                               word == "LHAD" || word == "LHADA" || word == "HOMA" ||
+                               word == "HOMAD";
+            if (std::fabs(v) > (speed ? 1e4 : accel ? 1e6 : 1e9))
+                return false;
             if (word == "D") {
                 s.distance = v;
             } else if (word == "A" || word == "AD" || word == "AA" || word == "ADA" ||

@@ -274,7 +274,8 @@ double Hp34970Sim::execute(const std::string& command, double time) {
             text = std::string(1, config.temp_unit);
         else if (is("[SENSe:]TEMPerature:TRANsducer:THERmistor:TYPE?"))
             text = strfmt("%+d", config.thermistor_type);
-        else if (h.find("RES") != std::string::npos || h.find("res") != std::string::npos)
+        else if (is("[SENSe:]TEMPerature:TRANsducer:RTD:RESistance[:REFerence]?") ||
+                 is("[SENSe:]TEMPerature:TRANsducer:FRTD:RESistance[:REFerence]?"))
             text = strfmt("%+.8E", config.rtd_reference);
         else
             text = strfmt("%+d", config.rtd_type);

@@ -3,10 +3,13 @@
 // Commands end at a carriage return, line feed or colon. Buffered commands run one after
 // the other; WAIT(MOV=b......) and a GO under COMEXC0 hold every later buffered command
 // until the axes named have stopped, while immediate commands (leading '!') run as they
-// arrive. Replies end with a carriage return. "!RESET" leaves the controller deaf for
-// kCm6k6ResetBusySeconds and turns the echo of received characters back on (ECHO0 ends
-// it). A command it does not know, or a value it cannot use, sets its error status, which
-// TCMDER reports (the offending command after '*') and clears; "*NO ERRORS" otherwise.
+// arrive. A command runs once its terminator has arrived (a character takes 1.04 ms); its
+// reply leaves whole 1 ms later, ended by a carriage return. "!RESET" leaves the controller deaf
+// for kCm6k6ResetBusySeconds and turns the echo of received characters back on (ECHO0 ends it). A
+// command it does not know, or a value it cannot use, sets its error status, which TCMDER reports
+// (the offending command after '*') and clears; "*NO ERRORS" otherwise.
+//
+// Kill (K) and stop (S) end the named axes' motion at once and empty the buffer.
 //
 // Positions: TPC and TPE report where each motor is (the controller follows its motors),
 // in distance units (after SCALE1: SCLD steps) and in encoder counts.

@@ -9,6 +9,8 @@
 // most), which SYSTEM:ERROR? empties one entry at a time. A new command while a reply is
 // still unread discards the reply and queues "Query INTERRUPTED".
 //
+// ROUT:OPEN? and ROUT:CLOS? report the relays as they stand, a stuck one included.
+//
 // The driver's own spellings "SENS:FUNC:TEMP, <list>", "UNIT:TEMP, <list>" (no unit: the
 // unit stays) and "SENS:TEMP:NPLS" are taken as the temperature function, the unit query
 // and the integration time they mean.

@@ -1,0 +1,7 @@
+// The simulated ev16p under arbitrary input.
+#include "sim_fuzz_run.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    run_sim_fuzz(data, size, [](SimStage& s) -> LinkPeer& { return s.ev16p(); });
+    return 0;
+}
