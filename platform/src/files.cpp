@@ -3,12 +3,14 @@
 
 #include "group_resets.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -19,6 +21,8 @@ struct FileCloser {
 
 std::string g_drive_root;
 std::vector<std::unique_ptr<std::FILE, FileCloser>> g_files; // index = handle
+FileFault g_fault = FileFault::none;
+long g_space_left = 0; // bytes a full disk still takes
 
 bool has_drive_letter(std::string_view path) {
     return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
@@ -100,6 +104,10 @@ int OpenFile(std::string_view path, int mode, int action, int file_type) {
         how = "r+";
     if (binary)
         how += 'b';
+    if (g_fault == FileFault::read_only && mode != VAL_READ_ONLY) {
+        errno = EROFS;
+        return -1;
+    }
     const std::string mapped = platform_map_path(path);
     std::FILE* file = std::fopen(mapped.c_str(), how.c_str());
     if (file == nullptr && action == VAL_OPEN_AS_IS && mode != VAL_READ_ONLY)
@@ -132,14 +140,46 @@ int CloseFile(int handle) {
     return status == 0 ? 0 : -1;
 }
 
+namespace {
+
+// Writes as the disk takes it: all of `bytes`, or on a full disk what fits and ENOSPC.
+bool write_through(std::FILE* file, std::string_view bytes) {
+    std::size_t fits = bytes.size();
+    if (g_fault == FileFault::disk_full)
+        fits = std::min(fits, static_cast<std::size_t>(std::max(g_space_left, 0L)));
+    const std::size_t written = std::fwrite(bytes.data(), 1, fits, file);
+    const bool flushed = std::fflush(file) == 0;
+    if (g_fault == FileFault::disk_full)
+        g_space_left -= static_cast<long>(written);
+    if (written != bytes.size() && flushed)
+        errno = ENOSPC;
+    return written == bytes.size() && flushed;
+}
+
+} // namespace
+
 long WriteFile(int handle, std::string_view bytes) {
     std::FILE* file = stream(handle);
     if (file == nullptr)
         return -1;
-    const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file);
-    if (written != bytes.size() || std::fflush(file) != 0)
-        return -1;
-    return static_cast<long>(written);
+    struct stat before {};
+    const bool sized = std::fflush(file) == 0 && ::fstat(::fileno(file), &before) == 0;
+    if (write_through(file, bytes))
+        return static_cast<long>(bytes.size());
+    // Take back the part that did reach the file: a half entry would read as a whole one
+    // cut short, and the next entry would be glued onto it.
+    const int saved = errno;
+    struct stat after {};
+    if (sized && ::fstat(::fileno(file), &after) == 0 && after.st_size > before.st_size) {
+        std::clearerr(file);
+        if (::ftruncate(::fileno(file), before.st_size) == 0) {
+            std::fseek(file, static_cast<long>(before.st_size), SEEK_SET);
+            if (g_fault == FileFault::disk_full)
+                g_space_left += static_cast<long>(after.st_size - before.st_size);
+        }
+    }
+    errno = saved;
+    return -1;
 }
 
 long ReadFile(int handle, char* buffer, std::size_t count) {
@@ -155,4 +195,11 @@ long ReadFile(int handle, char* buffer, std::size_t count) {
 void platform_files_reset() {
     g_files.clear();
     g_drive_root.clear();
+    g_fault = FileFault::none;
+    g_space_left = 0;
+}
+
+void platform_files_inject_fault(FileFault fault, long space_left) {
+    g_fault = fault;
+    g_space_left = space_left;
 }
