@@ -94,8 +94,11 @@ int ev16p_clear_err(int dev_ID) {
 int ev16p_zero(int dev_ID, int gauge) {
     if (gauge_checks(dev_ID, gauge) != 0)
         return -1;
-    command_ack(dev_ID, ev16p_channel_command("CR", kActedChannel),
-                ev16p_channel_command("CH", kActedChannel), "Zero gages", 0);
+    // A zeroing the counter did not acknowledge, given up at the operator's No, did not
+    // happen: the callers must neither show nor log a zero.
+    if (command_ack(dev_ID, ev16p_channel_command("CR", kActedChannel),
+                    ev16p_channel_command("CH", kActedChannel), "Zero gages", 0) != 0)
+        return -1;
     return 2;
 }
 
