@@ -56,6 +56,10 @@ void ev16p_init(int com_port, int address, int* dev_ID) {
     Ev16pState& s = ev16p_state();
     s.com_port = com_port;
     const int id = ev16p_open_dev(address);
+    // A full table answered No ends the bring-up like every other No here: nothing is
+    // said to the counter and no id is handed out.
+    if (id < 0)
+        return;
     if (const int r = OpenComConfig(com_port, "", 9600, 0, 7, 2, 512, 512); r != 0)
         if (ev16p_error_handling(r, "OpenCom") != 0)
             return;
