@@ -19,8 +19,8 @@ void cam_test_rel_move(instrument_addresses address, param_structure record, dou
     const int cam = bench_cam(record);
     const double eccentricity = record.cam_eccentricity[cam - 1];
     const double ratio = (step - eccentricity * std::sin(angle)) / eccentricity;
-    // Outside -1..1 the target angle does not exist: the
-    // operator is told and the cam stays where it is.
+    // Outside -1..1 the target angle does not exist: the operator is told and the cam
+    // stays where it is.
     if (!(ratio >= -1.0 && ratio <= 1.0)) {
         cam_move_error_handling(1, "Cam angle > 90 Deg.");
         return;
@@ -36,8 +36,8 @@ void cam_test_move_angle(int panel, param_structure& record, double angle) {
     move_bench_cam(panel, record, angle_to_motor_revs(-angle));
 }
 
-void cam_test_go_zero(int panel, param_structure& record, instrument_addresses address) {
-    (void)panel; // the move goes to the panel that shows the readings
+// The move goes to the panel that shows the readings, whichever panel asked.
+void cam_test_go_zero(int /*panel*/, param_structure& record, instrument_addresses address) {
     const double angle = cam_test_get_angle(record, address);
     if (!std::isfinite(angle))
         return;

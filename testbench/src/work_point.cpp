@@ -60,6 +60,12 @@ double cam_test_model_function(double x, const double* coef, int /*ncoef*/) {
 
 double cam_test_find_work_point(param_structure record, instrument_addresses address) {
     const int panel = bench_readings_panel();
+    if (bench_cam(record) == 0) {
+        // No potentiometer and no motor table for it: a scan would only fail at each step.
+        const std::string why = strfmt("cam = %i, out of range", record.test_axis);
+        tell_no_work_point(panel, why.c_str());
+        return std::numeric_limits<double>::quiet_NaN();
+    }
     std::array<double, 2> coef = {kFirstAmplitude, kFirstPhase};
     std::array<double, kSamples + 1> x{};
     std::array<double, kSamples + 1> y{};

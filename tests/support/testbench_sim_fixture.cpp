@@ -5,7 +5,7 @@
 #include "app/shell/run_log.hpp"
 #include "app/shell/shared_state.hpp"
 #include "main/callback_table.hpp"
-#include "station_resets.hpp"
+#include "stage_system_drivers.hpp"
 #include "testbench/bench_state.hpp"
 
 namespace {
@@ -14,7 +14,7 @@ void reset_program_state() {
     shared_state_reset();
     parameters_panel_reset();
     run_log_reset();
-    reset_driver_tables();
+    stage_system_reset_drivers();
     testbench_reset();
 }
 

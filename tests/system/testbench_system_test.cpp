@@ -252,3 +252,22 @@ TEST_F(TestBenchSystemTest, OutOfRangeCamAnsweredYesRunsCamOne) {
     // Only the run's copy was set to 1.
     EXPECT_EQ(shared_param().test_axis, 7);
 }
+
+TEST_F(TestBenchSystemTest, AFailedBringUpLeavesThePanelAsItWas) {
+    op.press(main, MAIN_TEST);
+    test = test_panel_handle();
+    type_settings({});
+    platform_use_gpib(nullptr); // the data-acquisition unit cannot be reached
+    for (int i = 0; i < 10; ++i)
+        console.add_line("\n"); // the driver's console reports, each answered with ENTER
+    op.answer_message();
+    op.press(test, TEST_INIT);
+    ASSERT_FALSE(op.popups().empty());
+    EXPECT_EQ(op.popups().back().title, "Init Error");
+    EXPECT_EQ(op.popups().back().message, "Error in device init");
+    EXPECT_FALSE(op.dimmed(test, TEST_INIT));
+    EXPECT_TRUE(op.dimmed(test, TEST_RUN));
+    EXPECT_TRUE(op.dimmed(test, TEST_WORK_POINT));
+    EXPECT_NE(op.texts(test, TEST_STATUS).back(), "Devices Ready");
+    EXPECT_TRUE(op.unexpected().empty());
+}

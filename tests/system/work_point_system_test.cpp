@@ -4,6 +4,7 @@
 #include "app/shell/panel_ids.hpp"
 #include "app/shell/shared_state.hpp"
 #include "stage/motion.hpp"
+#include "testbench/cam_positioning.hpp"
 #include "testbench_sim_fixture.hpp"
 
 #include <cmath>
@@ -171,4 +172,26 @@ TEST_F(WorkPointSystemTest, AngleWatchReadsTwentyTimesWhileThePanelStaysAlive) {
     EXPECT_EQ(shown, 20);
     EXPECT_GE(now() - before, 22.0);
     EXPECT_EQ(op.texts(test, TEST_STATUS), (std::vector<std::string>{"Measure angle", "Done"}));
+}
+
+TEST_F(WorkPointSystemTest, RandomMoveTurnsToTheArcsineTargetOrRefusesWhenThereIsNone) {
+    bring_up({});
+    // At angle 0 a step of 0.00005 asks for arcsin(0.00005 / 0.000741) = 0.0675277 rad.
+    double step = 0.00005;
+    cam_test_rel_move(shared_addresses(), shared_param(), step);
+    EXPECT_NEAR(sim.model().cam_angle(1, now()), 0.0675277, 1e-5);
+
+    // A quarter turn on, (-0.00005 - 0.000741 sin(pi/2)) / 0.000741 is below -1: there is
+    // no target angle, the operator is told and nothing reaches the controller.
+    turn(30.0 - 0.0675277 / kTurn);
+    sim.cm6k6().clear_history();
+    const double before = sim.model().cam_angle(1, now());
+    step = -0.00005;
+    op.answer_confirm(true);
+    cam_test_rel_move(shared_addresses(), shared_param(), step);
+    ASSERT_EQ(op.popups().size(), 1u);
+    EXPECT_EQ(op.popups()[0].message,
+              "Error in Cam angle > 90 Deg.. Check error code # 1. Continue?");
+    EXPECT_EQ(moves(), 0);
+    EXPECT_EQ(sim.model().cam_angle(1, now()), before);
 }

@@ -130,3 +130,19 @@ TEST_F(TestPanelTest, ExitDropsTheTestSettingsForTheStageDefaults) {
     EXPECT_EQ(record.cam_angle[2], 0.125);
     EXPECT_EQ(addresses.ev_com_port, 5);
 }
+
+TEST_F(TestPanelTest, AWorkPointSearchOfACamOutsideTheStageIsRefusedAtOnce) {
+    const int test = load(TEST_PANEL);
+    test_panel_handle() = test;
+    SetCtrlAttribute(test, TEST_WORK_POINT, ATTR_DIMMED, 0);
+    shared_param() = test_defaults();
+    shared_param().test_axis = 6;
+    op.answer_message();
+    op.press(test, TEST_WORK_POINT);
+    ASSERT_EQ(op.popups().size(), 1u);
+    EXPECT_EQ(op.popups()[0].title, "Work point");
+    EXPECT_EQ(op.popups()[0].message, "cam = 6, out of range");
+    EXPECT_EQ(op.texts(test, TEST_STATUS), std::vector<std::string>{"No work point"});
+    EXPECT_EQ(shared_param().test_step, 1.0);
+    EXPECT_TRUE(op.plots().empty());
+}
