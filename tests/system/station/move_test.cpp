@@ -152,7 +152,7 @@ TEST_F(MoveTest, AnXTargetOutOfRangeMovesNothingAndIsShownTwice) {
         EXPECT_NEAR(value, 0.0, 2e-6);
 }
 
-TEST_F(MoveTest, ACamTurnOf3Point1RadiansPassesAnd3Point2AsksFirst) {
+TEST_F(MoveTest, ACamTurnOf3Point1RadiansPassesWithoutAsking) {
     // A potentiometer offset makes cam 3 read 3.1 rad from the target its solution gives
     // (about 0): the move is 59.2 motor revolutions. The forward solution warns twice about
     // the angle beyond 90 degrees.
@@ -161,6 +161,7 @@ TEST_F(MoveTest, ACamTurnOf3Point1RadiansPassesAnd3Point2AsksFirst) {
     op.answer_generic(VAL_GENERIC_POPUP_BTN1);
     op.answer_generic(VAL_GENERIC_POPUP_BTN1);
     op.press(main, MAIN_MOVE);
+    ASSERT_EQ(op.popups().size(), 2u);
     for (const PopupRecord& p : op.popups())
         EXPECT_EQ(p.message, "Angle out of range (>90 Degrees). Continue?");
     EXPECT_NEAR(distance_sent(3), 3.1 * kRevsPerRadian, 1e-3);
