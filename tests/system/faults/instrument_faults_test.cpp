@@ -309,6 +309,40 @@ TEST_F(InstrumentFaultsTest, ErrorsQueuedInTheUnitAreShownAndTheNextBringUpFinds
                   coordinates_entry("Initial device coordinates", kZeroCoordinates));
 }
 
+TEST_F(InstrumentFaultsTest, GarbledReadingsDuringAMoveTurnNoCamAndLogNotANumber) {
+    bring_up();
+    for (int i = 0; i < 200; ++i)
+        console.add_line("\n");
+    sim.hp34970().faults().reply = ReplyFault::garbled;
+    for (int i = 0; i < 11; ++i)
+        op.answer_generic(VAL_GENERIC_POPUP_BTN1);
+    op.answer_message();
+    op.answer_generic(VAL_GENERIC_POPUP_BTN1);
+    op.answer_generic(VAL_GENERIC_POPUP_BTN1);
+    move(0.0005);
+    // No reading is taken from a garbled reply: every angle is unknown, no cam turns.
+    for (int cam = 1; cam <= 5; ++cam)
+        EXPECT_NEAR(cam_angle(cam), 0.0, 1e-9) << "cam " << cam;
+    ASSERT_GE(op.popups().size(), 1u);
+    bool told = false;
+    for (const auto& p : op.popups())
+        told = told || p.title == "Cams not moved";
+    EXPECT_TRUE(told);
+    // Each failed reading was stopped on the console with the unit's own words only.
+    std::string rest = console.output();
+    for (const std::string& stop : {hp34970_stop("Problem getting HP34970 measurements"),
+                                    hp34970_stop("Problem getting HP34970 measurements."),
+                                    hp34970_stop("The HP34970 has an error")}) {
+        for (std::size_t at; (at = rest.find(stop)) != std::string::npos;)
+            rest.erase(at, stop.size());
+    }
+    for (std::size_t at; (at = rest.find("\nThe HP34970 has an error.\n")) != std::string::npos;)
+        rest.erase(at, rest.find('"', rest.find('"', at) + 1) + 1 - at);
+    EXPECT_EQ(rest, "");
+    const std::string nans = "X = nan Y = nan Roll = nan Pitch = nan Yaw = nan";
+    EXPECT_EQ(last_entry(), coordinates_entry("Final device coordinates", nans));
+}
+
 // The stage itself.
 
 TEST_F(InstrumentFaultsTest, WithTheReferenceAt0VoltsAMoveTurnsNothingAndLogsNotANumber) {
