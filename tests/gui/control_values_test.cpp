@@ -58,6 +58,15 @@ TEST_F(QtPanelTest, RealFieldsReadBackExactlyAndShowTheirDecimals) {
     }
     // An integer written to a real field is its value.
     EXPECT_EQ(written<double>(panel, MAIN_TARGET_Y, 3), 3.0);
+
+    // A value set from outside the program (as a screen reader or an accessibility client
+    // does, through the widget's value) replaces the held one.
+    auto* target = widget<QDoubleSpinBox>(panel, MAIN_TARGET_X);
+    SetCtrlVal(panel, MAIN_TARGET_X, 0.00012345);
+    target->setValue(0.0005);
+    double typed = 0.0;
+    GetCtrlVal(panel, MAIN_TARGET_X, &typed);
+    EXPECT_EQ(typed, 0.0005);
 }
 
 TEST_F(QtPanelTest, RealFieldShowsAValueThatIsNotFinite) {

@@ -2,7 +2,9 @@
 
 #include <fstream>
 #include <sstream>
+#include <string>
 #include <system_error>
+#include <unistd.h>
 
 void PlatformTest::SetUp() {
     platform_reset();
@@ -12,7 +14,8 @@ void PlatformTest::SetUp() {
     platform_set_resource_directory(TRELWICK_UI_DIR);
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     drive_root = std::filesystem::temp_directory_path() /
-                 ("trelwick-test-" + std::string(info->test_suite_name()) + "-" + info->name());
+                 ("trelwick-test-" + std::string(info->test_suite_name()) + "-" + info->name() +
+                  "-" + std::to_string(::getpid()));
     std::error_code ec;
     std::filesystem::remove_all(drive_root, ec);
     std::filesystem::create_directories(drive_root);

@@ -195,3 +195,20 @@ TEST_F(WorkPointSystemTest, RandomMoveTurnsToTheArcsineTargetOrRefusesWhenThereI
     EXPECT_EQ(moves(), 0);
     EXPECT_EQ(sim.model().cam_angle(1, now()), before);
 }
+
+TEST_F(WorkPointSystemTest, ZeroingOpensTheBenchGaugeCounterWhateverTheAddressRecordSays) {
+    bring_up({});
+    turn(10.0); // gauge 1 off zero
+    EXPECT_EQ(shared_device_ids().ev16p, 0);
+    shared_addresses().ev_com_port = 9; // nothing listens there
+    shared_addresses().ev_dev_addr = 3;
+    op.clear_records();
+    op.press(test, TEST_ZERO);
+    EXPECT_GT(shared_device_ids().ev16p, 0);
+    EXPECT_TRUE(op.popups().empty());
+    EXPECT_EQ(op.texts(test, TEST_STATUS),
+              (std::vector<std::string>{"Setting Position to zero", "Done"}));
+    // Gauge 1 now reads zero where the cam stands.
+    op.press(test, TEST_GET_POSITION);
+    EXPECT_EQ(op.value_double(test, TEST_POSITION), 0.0);
+}

@@ -26,4 +26,5 @@ protected:
 
 private:
     std::optional<double> held_;
+    bool holding_ = false; // inside hold(): the value changes for the program
 };

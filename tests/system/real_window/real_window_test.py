@@ -33,10 +33,16 @@ def fail(text):
     sys.exit(1)
 
 
+# The program under test, once started: a wait ends at once when it has ended.
+PROGRAM = None
+
+
 def wait_for(what, probe):
     """Polls probe() until it gives something other than None or False."""
     end = time.monotonic() + STEP_LIMIT_S
     while time.monotonic() < end:
+        if PROGRAM is not None and PROGRAM.poll() is not None:
+            fail("the program ended (status %d) while waiting for %s" % (PROGRAM.returncode, what))
         try:
             result = probe()
         except Exception:  # the program is busy inside a callback: ask again
@@ -47,10 +53,21 @@ def wait_for(what, probe):
     fail("gave up waiting for " + what)
 
 
+def free_display():
+    """A display number no other X server on this machine holds (its lock file or its
+    socket), so that parallel runs do not meet."""
+    for number in range(90, 400):
+        if not (os.path.exists("/tmp/.X%d-lock" % number)
+                or os.path.exists("/tmp/.X11-unix/X%d" % number)):
+            return number
+    fail("no free X display number")
+
+
 def start_x_server():
     read_end, write_end = os.pipe()
     server = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1600x1200x24", "-nolisten", "tcp"],
+        ["Xvfb", ":%d" % free_display(), "-displayfd", str(write_end), "-screen", "0",
+         "1600x1200x24", "-nolisten", "tcp"],
         pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_end)
     with os.fdopen(read_end) as pipe:
@@ -103,6 +120,7 @@ def value_of(node):
 
 
 def main():
+    global PROGRAM
     exe = sys.argv[1]
     work = tempfile.mkdtemp(prefix="trelwick-window-")
     atexit.register(shutil.rmtree, work, True)
@@ -122,6 +140,7 @@ def main():
         # The simulated stage runs 20 times as fast as the bench; nothing depends on it.
         program = subprocess.Popen([exe, "--simulate", "--speed", "20"], env=env,
                                    stdin=subprocess.DEVNULL)
+        PROGRAM = program
         app = wait_for("the program's window", lambda: find_application("trelwick"))
 
         press(app, "Initialise devices")
