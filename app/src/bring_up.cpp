@@ -40,12 +40,14 @@ bool same_file(const std::string& a, const std::string& b) {
     return !ec && same;
 }
 
-// The header goes out in one write: a program stopped half-way would otherwise leave a
-// start line without its line of asterisks.
+// The header and the asterisk line. A disk that will not take them loses the run log's
+// first lines as it would lose an entry, and the operator hears of it the same way.
 void write_run_log_header(int file) {
-    WriteFile(file, strfmt("%s %s %s %s\n", "Trelwick system started ", DateStr().c_str(),
-                           "at:", TimeStr().c_str()) +
-                        std::string(kAsteriskLineLength, '*') + "\n");
+    const std::string header = strfmt("%s %s %s %s\n", "Trelwick system started ",
+                                      DateStr().c_str(), "at:", TimeStr().c_str()) +
+                               std::string(kAsteriskLineLength, '*') + "\n";
+    if (WriteFile(file, header) != static_cast<long>(header.size()))
+        cam_move_error_handling(1, "Unable to open log file");
 }
 
 } // namespace

@@ -70,7 +70,13 @@ void cm6k6_init(int /*panel*/, int com_port, int address, int* dev_ID) {
     int id = 0;
     if (!bring_up(com_port, address, 1.0, nullptr, &id))
         return;
-    cm6k6_read_error_status(id);
+    // A controller that does not answer its status query, or reports an error after the
+    // configuration, is not configured as sent: handing out its id would have bring-up
+    // log it as initialised and the first move wait on a controller that never answers.
+    if (cm6k6_read_error_status(id) != 0) {
+        cm6k6_close_dev(id);
+        return;
+    }
     *dev_ID = id;
 }
 

@@ -56,6 +56,10 @@ void ev16p_init(int com_port, int address, int* dev_ID) {
     Ev16pState& s = ev16p_state();
     s.com_port = com_port;
     const int id = ev16p_open_dev(address);
+    // A full table answered No ends the bring-up like every other No here: nothing is
+    // said to the counter and no id is handed out.
+    if (id < 0)
+        return;
     if (const int r = OpenComConfig(com_port, "", 9600, 0, 7, 2, 512, 512); r != 0)
         if (ev16p_error_handling(r, "OpenCom") != 0)
             return;
@@ -94,8 +98,11 @@ int ev16p_clear_err(int dev_ID) {
 int ev16p_zero(int dev_ID, int gauge) {
     if (gauge_checks(dev_ID, gauge) != 0)
         return -1;
-    command_ack(dev_ID, ev16p_channel_command("CR", kActedChannel),
-                ev16p_channel_command("CH", kActedChannel), "Zero gages", 0);
+    // A zeroing the counter did not acknowledge, given up at the operator's No, did not
+    // happen: the callers must neither show nor log a zero.
+    if (command_ack(dev_ID, ev16p_channel_command("CR", kActedChannel),
+                    ev16p_channel_command("CH", kActedChannel), "Zero gages", 0) != 0)
+        return -1;
     return 2;
 }
 

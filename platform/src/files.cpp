@@ -3,6 +3,7 @@
 
 #include "group_resets.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -20,6 +21,8 @@ struct FileCloser {
 
 std::string g_drive_root;
 std::vector<std::unique_ptr<std::FILE, FileCloser>> g_files; // index = handle
+FileFault g_fault = FileFault::none;
+long g_space_left = 0; // bytes a full disk still takes
 
 bool has_drive_letter(std::string_view path) {
     return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
@@ -101,6 +104,10 @@ int OpenFile(std::string_view path, int mode, int action, int file_type) {
         how = "r+";
     if (binary)
         how += 'b';
+    if (g_fault == FileFault::read_only && mode != VAL_READ_ONLY) {
+        errno = EROFS;
+        return -1;
+    }
     const std::string mapped = platform_map_path(path);
     std::FILE* file = std::fopen(mapped.c_str(), how.c_str());
     if (file == nullptr && action == VAL_OPEN_AS_IS && mode != VAL_READ_ONLY)
@@ -133,27 +140,61 @@ int CloseFile(int handle) {
     return status == 0 ? 0 : -1;
 }
 
+namespace {
+
+// Writes as the disk takes it: all of `bytes`, or on a full disk what fits and ENOSPC.
+// The bytes go out in one write call straight to the descriptor, not through the stream's
+// buffer, which would split anything longer than the buffer into several: a program
+// killed between them would leave half a run-log entry on disk. The stream is flushed
+// first (by the caller) so nothing it still holds lands after these bytes.
+bool write_through(std::FILE* file, std::string_view bytes) {
+    std::size_t fits = bytes.size();
+    if (g_fault == FileFault::disk_full)
+        fits = std::min(fits, static_cast<std::size_t>(std::max(g_space_left, 0L)));
+    const int fd = ::fileno(file);
+    std::size_t written = 0;
+    bool failed = false;
+    while (written < fits) {
+        const ssize_t n = ::write(fd, bytes.data() + written, fits - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            failed = true;
+            break;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    if (g_fault == FileFault::disk_full)
+        g_space_left -= static_cast<long>(written);
+    if (written != bytes.size() && !failed)
+        errno = ENOSPC;
+    return written == bytes.size();
+}
+
+} // namespace
+
 long WriteFile(int handle, std::string_view bytes) {
     std::FILE* file = stream(handle);
     if (file == nullptr)
         return -1;
-    // The bytes go out in one write call straight to the descriptor, not through the
-    // stream's buffer, which would split anything longer than the buffer into several: a
-    // program killed between them would leave half a run-log entry on disk. The stream is
-    // flushed first so nothing it still holds lands after these bytes.
-    if (std::fflush(file) != 0)
-        return -1;
-    const int fd = fileno(file);
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return -1;
-        written += static_cast<std::size_t>(n);
+    struct stat before {};
+    const bool sized = std::fflush(file) == 0 && ::fstat(::fileno(file), &before) == 0;
+    if (write_through(file, bytes))
+        return static_cast<long>(bytes.size());
+    // Take back the part that did reach the file: a half entry would read as a whole one
+    // cut short, and the next entry would be glued onto it.
+    const int saved = errno;
+    struct stat after {};
+    if (sized && ::fstat(::fileno(file), &after) == 0 && after.st_size > before.st_size) {
+        std::clearerr(file);
+        if (::ftruncate(::fileno(file), before.st_size) == 0) {
+            std::fseek(file, static_cast<long>(before.st_size), SEEK_SET);
+            if (g_fault == FileFault::disk_full)
+                g_space_left += static_cast<long>(after.st_size - before.st_size);
+        }
     }
-    return static_cast<long>(written);
+    errno = saved;
+    return -1;
 }
 
 long ReadFile(int handle, char* buffer, std::size_t count) {
@@ -169,4 +210,11 @@ long ReadFile(int handle, char* buffer, std::size_t count) {
 void platform_files_reset() {
     g_files.clear();
     g_drive_root.clear();
+    g_fault = FileFault::none;
+    g_space_left = 0;
+}
+
+void platform_files_inject_fault(FileFault fault, long space_left) {
+    g_fault = fault;
+    g_space_left = space_left;
 }

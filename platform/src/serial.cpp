@@ -5,7 +5,8 @@
 
 namespace {
 SerialBackend* g_serial = nullptr;
-}
+int g_last_read_error = 0;
+} // namespace
 
 void platform_use_serial(SerialBackend* backend) {
     g_serial = backend;
@@ -15,6 +16,7 @@ SerialBackend* platform_serial() {
 }
 void platform_serial_reset() {
     g_serial = nullptr;
+    g_last_read_error = 0;
 }
 
 int OpenComConfig(int port, const char* device_name, long baud, int parity, int data_bits,
@@ -39,8 +41,16 @@ int ComWrt(int port, const char* buffer, int count) {
 }
 int ComRdTerm(int port, char* buffer, int count, int termination_byte) {
     if (g_serial == nullptr)
-        return kRS232NoBackend;
-    if (buffer == nullptr || count <= 0)
+        return g_last_read_error = kRS232NoBackend;
+    if (buffer == nullptr || count <= 0) {
+        g_last_read_error = 0;
         return 0;
-    return g_serial->com_rd_term(port, buffer, count, termination_byte);
+    }
+    const int n = g_serial->com_rd_term(port, buffer, count, termination_byte);
+    g_last_read_error = n < 0 ? n : g_serial->last_read_error();
+    return n;
+}
+
+int ReturnRS232Err() {
+    return g_last_read_error;
 }

@@ -1,6 +1,8 @@
 // The test bench's shared helpers.
 #include "bench_support.hpp"
 
+#include "app/shell/messages.hpp"
+#include "platform/files.hpp"
 #include "stage/geometry.hpp"
 #include "stage/motion.hpp"
 #include "testbench/bench_state.hpp"
@@ -25,4 +27,9 @@ void move_bench_cam(int panel, param_structure& record, double revs) {
     std::array<double, CAM_COUNT> move{};
     move[0] = revs;
     move_cam_motor(panel, record, move, 0);
+}
+
+void bench_log_line(int file, const std::string& line) {
+    if (WriteFile(file, line) != static_cast<long>(line.size()))
+        cam_move_error_handling(1, "Unable to open log file");
 }

@@ -4,6 +4,8 @@
 
 #include "stage/records.hpp"
 
+#include <string>
+
 // The panel handed to the latest bring-up; the readings and the graph go there.
 int bench_readings_panel();
 
@@ -16,3 +18,7 @@ double angle_to_motor_revs(double radians);
 
 // Turns the cam record.test_axis by `revs` motor revolutions, without the indicators.
 void move_bench_cam(int panel, param_structure& record, double revs);
+
+// Appends a run's line to the open run log `file`. A line the disk will not take is lost
+// as a run-log entry is, and the operator hears of it the same way.
+void bench_log_line(int file, const std::string& line);

@@ -9,6 +9,8 @@
 #include "stage/geometry.hpp"
 #include "testbench/cam_measure.hpp"
 
+#include <string>
+
 namespace {
 
 constexpr int kTemperatureMark = 4;
@@ -26,19 +28,18 @@ void cam_test_out(instrument_addresses address, param_structure record, int file
     const double position = cam_test_get_position(address, point_gage_channel(record), 1);
     const double degrees = DEGREES_PER_RADIAN * angle;
 
-    if (file >= 0) {
-        WriteFile(file, strfmt(" \n%s %6d %10.7f %9.6f %8.3f", TimeStr().c_str(), point, position,
-                               angle, degrees));
-    }
-    cam_graph_out(bench_readings_panel(), position, point);
-
     // No temperature is read here: the column is a placeholder that the people reading the
-    // log expect on every fifth line.
+    // log expect on every fifth line. It goes out with its line in one write, so a disk
+    // that refuses the line cannot leave the column glued to the line before.
     int& counter = temperature_column_counter();
+    std::string line =
+        strfmt(" \n%s %6d %10.7f %9.6f %8.3f", TimeStr().c_str(), point, position, angle, degrees);
     if (counter == kTemperatureMark) {
-        if (file >= 0)
-            WriteFile(file, strfmt("  %4.1f", 0.0));
+        line += strfmt("  %4.1f", 0.0);
         counter = -1;
     }
+    if (file >= 0)
+        bench_log_line(file, line);
+    cam_graph_out(bench_readings_panel(), position, point);
     ++counter;
 }

@@ -61,7 +61,7 @@ void repeatability_test(const instrument_addresses& address, param_structure& re
         const double after = cam_test_get_position(address, gage, 0);
         difference = after - before;
         if (file >= 0)
-            WriteFile(file, strfmt(" \n %10.7f %10.7f", step, difference));
+            bench_log_line(file, strfmt(" \n %10.7f %10.7f", step, difference));
     }
     SetCtrlVal(bench_readings_panel(), TEST_POSITION, difference);
 }

@@ -314,10 +314,18 @@ TEST_F(StageDrivers, SpoiledControllerRepliesFailTheErrorStatus) {
         console.clear_output();
         sim.cm6k6().faults().reply = fault;
         console.add_line("\n");
+        console.add_line("\n");
         int id = 0;
         cm6k6_init(0, kSimCm6k6Port, 1, &id);
-        const std::string seen = fault == ReplyFault::garbled ? "*#O#E#R#R#" : "*NO E";
+        // Half a reply, its carriage return never come, is the read's time-out: the
+        // buffer keeps the query's own text.
+        const std::string seen =
+            fault == ReplyFault::garbled
+                ? "*#O#E#R#R#"
+                : "\nCM6K6 ERROR: # bytes in = -99, problem receiving RS232 input\n" + kPrompt +
+                      "TCMDER";
         EXPECT_EQ(console.output(), seen + "\n\nCM6K6 ERROR: Error executing command\n" + kPrompt);
+        EXPECT_EQ(id, 0);
     }
 }
 
@@ -325,11 +333,15 @@ TEST_F(StageDrivers, SpoiledCounterRepliesAreNoAcknowledge) {
     for (const ReplyFault fault : {ReplyFault::garbled, ReplyFault::truncated}) {
         ev16p_reset();
         sim.ev16p().faults().reply = fault;
-        op.answer_confirm(true);
+        for (int i = 0; i < (fault == ReplyFault::truncated ? 3 : 1); ++i)
+            op.answer_confirm(true);
         EXPECT_EQ(counter(), 1);
     }
+    // Half a reply is the read's time-out.
+    const std::string no_reply = "# bytes in = -99, problem receiving RS232 input";
     EXPECT_THAT(confirms(),
-                ElementsAre(confirm_text("clear errors", 0), confirm_text("clear errors", 0)));
+                ElementsAre(confirm_text("clear errors", 0), confirm_text(no_reply, -99),
+                            confirm_text("clear errors", 0), confirm_text(no_reply, -99)));
 }
 
 // A silent unit, or one whose identity stops before its line feed: the read waits out the

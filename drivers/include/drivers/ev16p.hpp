@@ -10,7 +10,8 @@
 // Opens COM `com_port` (1..32) for the counter at `address` (0..99); writes the id to
 // *dev_ID unless a pop-up ends the bring-up.
 void ev16p_init(int com_port, int address, int* dev_ID);
-// Zeroes channel 1 (the gauge number is only checked). 2, or -1 from a check.
+// Zeroes channel 1 (the gauge number is only checked). 2, or -1 from a check or when the
+// counter did not acknowledge and the operator gave the zeroing up.
 int ev16p_zero(int dev_ID, int gauge);
 // Reads gauge 0..6 (counter units); NaN when no reading could be had.
 double ev16p_read(int dev_ID, int gauge);

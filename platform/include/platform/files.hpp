@@ -37,9 +37,17 @@ enum : int {
 // File handles are 0 or above; -1 on failure.
 int OpenFile(std::string_view path, int mode, int action, int file_type);
 int CloseFile(int handle);
-// Bytes written, or -1.
+// Bytes written, or -1. A write is whole or not at all: when the disk refuses part of it,
+// what did reach the file is cut off again, so a file never ends in half an entry.
 long WriteFile(int handle, std::string_view bytes);
 // Bytes read (0 at end of file), or -1.
 long ReadFile(int handle, char* buffer, std::size_t count);
-// Closes every file still open (for tests).
+// Closes every file still open and clears an injected fault (for tests).
 void platform_files_reset();
+
+// Tests: the file operations fail as the disk would, whoever runs them (root included).
+// A full disk still opens and creates files but takes only `space_left` more bytes; a
+// write beyond them stores what fits and fails with ENOSPC. A read-only file system
+// refuses every open for writing with EROFS. Reading is never affected.
+enum class FileFault { none, disk_full, read_only };
+void platform_files_inject_fault(FileFault fault, long space_left = 0);

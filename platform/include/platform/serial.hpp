@@ -29,6 +29,10 @@ public:
     virtual int flush_out_q(int port) = 0;
     virtual int com_wrt(int port, const char* buffer, int count) = 0;
     virtual int com_rd_term(int port, char* buffer, int count, int termination_byte) = 0;
+    // What ended the last com_rd_term: 0 when it found its terminator or its count,
+    // kRS232Timeout when time ran out first (whether or not text had come), or the port's
+    // failure.
+    virtual int last_read_error() const { return 0; }
 };
 
 void platform_use_serial(SerialBackend* backend);
@@ -42,5 +46,9 @@ int FlushOutQ(int port);
 // Bytes written; 0 or less is failure.
 int ComWrt(int port, const char* buffer, int count);
 // Bytes read up to `count` or the termination byte, which is not stored; 0 or less on
-// time-out or failure.
+// time-out or failure. Text cut short by a time-out is still returned as text:
+// ReturnRS232Err() then tells it from a whole reply.
 int ComRdTerm(int port, char* buffer, int count, int termination_byte);
+// The failure of the last ComRdTerm: 0 when it ended at its terminator or its count,
+// kRS232Timeout when it ran out of time, else the port's failure status.
+int ReturnRS232Err();

@@ -69,14 +69,17 @@ int LinkSerialBackend::com_wrt(int port, const char* buffer, int count) {
 
 int LinkSerialBackend::com_rd_term(int port, char* buffer, int count, int termination_byte) {
     Port* p = open_port(port);
+    last_read_error_ = 0;
     if (p == nullptr)
-        return kRS232PortNotOpen;
+        return last_read_error_ = kRS232PortNotOpen;
     const LinkReadResult r = link_read(*p->peer, p->pending, static_cast<std::size_t>(count),
                                        termination_byte, kSerialReadTimeoutSeconds);
     std::size_t n = r.bytes.size();
     if (r.terminated)
         --n; // the terminator is not stored
     std::memcpy(buffer, r.bytes.data(), n);
+    if (r.timed_out && !r.terminated)
+        last_read_error_ = kRS232Timeout;
     if (n == 0 && r.timed_out)
         return kRS232Timeout;
     return static_cast<int>(n);

@@ -228,8 +228,9 @@ int TermiosSerialBackend::com_wrt(int port, const char* buffer, int count) {
 
 int TermiosSerialBackend::com_rd_term(int port, char* buffer, int count, int termination_byte) {
     Port* p = open_port(port);
+    last_read_error_ = 0;
     if (p == nullptr)
-        return kRS232PortNotOpen;
+        return last_read_error_ = kRS232PortNotOpen;
     if (count <= 0)
         return 0;
     ReplyEnd end;
@@ -238,6 +239,8 @@ int TermiosSerialBackend::com_rd_term(int port, char* buffer, int count, int ter
                                          io_deadline(kSerialReadTimeoutSeconds));
     const std::size_t n = r.bytes.size() - (r.terminated ? 1 : 0);
     std::memcpy(buffer, r.bytes.data(), n);
+    if (r.status != IoStatus::Done)
+        last_read_error_ = status_of(r.status);
     if (r.status == IoStatus::Done || n > 0)
         return static_cast<int>(n); // text cut short by a time-out or hang-up is still text
     return status_of(r.status);

@@ -103,14 +103,15 @@ TEST_F(Cm6k6BringUp, PortThatCannotOpenAsksAndNoStops) {
     EXPECT_THAT(confirm_texts(), ElementsAre(confirm_text("OpenCom", kRS232InvalidPort)));
 }
 
-TEST_F(Cm6k6BringUp, ControllerErrorIsPrintedAndTheIdStillGiven) {
+TEST_F(Cm6k6BringUp, ControllerErrorIsPrintedAndNoIdGiven) {
     for (const auto& c : kConfiguration)
         controller.expect(c);
     controller.expect("TCMDER", "*NO ERRORS").expect("TCMDER", "*UNDEFINED LABEL");
     press_enter();
     int id = 0;
     cm6k6_init(0, kControllerPort, 1, &id);
-    EXPECT_EQ(id, 1);
+    EXPECT_EQ(id, 0);
+    EXPECT_EQ(cm6k6_check_dev_open(1), 0);
     EXPECT_EQ(console.output(), "*UNDEFINED LABEL\n" + cm6k6_stop_text("Error executing command"));
     EXPECT_EQ(op.beeps(), 2);
 }

@@ -85,6 +85,14 @@ TEST_F(Ev16p, CounterThatNeverAcknowledgesIsReportedAndTheZeroingEnds) {
                             confirm_text("Zero gages", 0)));
 }
 
+TEST_F(Ev16p, AZeroingNotAcknowledgedAndGivenUpFails) {
+    const int id = bring_up_counter();
+    counter.expect("CR01", "CR01 ERR");
+    op.answer_confirm(false);
+    EXPECT_EQ(ev16p_zero(id, 1), -1);
+    EXPECT_THAT(confirm_texts(), ElementsAre(confirm_text("Zero gages", 0)));
+}
+
 TEST_F(Ev16p, ReadingTakesTheNumberAfterFiveCharacters) {
     const int id = bring_up_counter();
     counter.expect("GA03", "GA03 -12.5");

@@ -103,6 +103,28 @@ TEST_F(LinkTest, SerialCountLimitsAReadAndFlushDropsOnlyWhatHasArrived) {
     EXPECT_EQ(peer.received, "abc");
 }
 
+TEST_F(LinkTest, SerialTextCutShortByTheTimeOutIsTextButReportedAsTheTimeOut) {
+    LinkSerialBackend serial;
+    EchoPeer peer("GA01,+0", 0.1); // no carriage return ever comes
+    serial.attach(5, &peer);
+    platform_use_serial(&serial);
+    ASSERT_EQ(OpenComConfig(5, "", 9600, 0, 7, 2, 512, 512), 0);
+
+    ComWrt(5, "GA01\r\n", 6);
+    EXPECT_EQ(read_term(5), "GA01,+0");
+    EXPECT_EQ(ReturnRS232Err(), kRS232Timeout);
+    // A whole reply, and a read ended by its count, are no failure.
+    ComWrt(5, "x", 1);
+    EXPECT_EQ(read_term(5, 4), "GA01");
+    EXPECT_EQ(ReturnRS232Err(), 0);
+    EXPECT_EQ(read_term(5), ",+0"); // the rest, still without its carriage return
+    EXPECT_EQ(ReturnRS232Err(), kRS232Timeout);
+    EXPECT_EQ(read_term(5), "<" + std::to_string(kRS232Timeout) + ">");
+    EXPECT_EQ(ReturnRS232Err(), kRS232Timeout);
+    EXPECT_EQ(ComRdTerm(6, nullptr, 0, 13), 0);
+    EXPECT_EQ(ReturnRS232Err(), 0);
+}
+
 TEST_F(LinkTest, GpibReadsEndAtTheLineFeedAndTimeOutAfterTheUnitTimeOut) {
     LinkGpibBackend gpib;
     EchoPeer peer("+1.5E+00,+2.0E+00\nextra\n", 0.01);

@@ -213,8 +213,12 @@ TEST_F(TermiosSerialTest, AReadWithoutTerminatorGivesWhatCameThenTimesOut) {
     pty.send("+1.2");
     EXPECT_EQ(read_reply(), "+1.2");
     EXPECT_EQ(last_read, 4);
+    EXPECT_EQ(ReturnRS232Err(), kRS232Timeout); // the text is cut short
     EXPECT_EQ(read_reply(), "");
     EXPECT_EQ(last_read, kRS232Timeout);
+    pty.send("+1.25\r");
+    EXPECT_EQ(read_reply(), "+1.25");
+    EXPECT_EQ(ReturnRS232Err(), 0);
 }
 
 TEST_F(TermiosSerialTest, AnInstrumentThatHasGoneAwayFailsEveryCall) {

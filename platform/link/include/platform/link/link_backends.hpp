@@ -29,6 +29,7 @@ public:
     int flush_out_q(int port) override;
     int com_wrt(int port, const char* buffer, int count) override;
     int com_rd_term(int port, char* buffer, int count, int termination_byte) override;
+    int last_read_error() const override { return last_read_error_; }
 
 private:
     struct Port {
@@ -39,6 +40,7 @@ private:
     Port* open_port(int port);
     std::map<int, Port> ports_;
     int write_failure_ = 0;
+    int last_read_error_ = 0;
 };
 
 class LinkGpibBackend : public GpibBackend {

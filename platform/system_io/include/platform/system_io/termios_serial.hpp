@@ -56,6 +56,7 @@ public:
     // the bytes' time on the line gives kRS232Timeout.
     int com_wrt(int port, const char* buffer, int count) override;
     int com_rd_term(int port, char* buffer, int count, int termination_byte) override;
+    int last_read_error() const override { return last_read_error_; }
 
     // Closes every port.
     void close_all();
@@ -71,6 +72,7 @@ private:
 
     DeviceLookup lookup_;
     std::map<int, Port> ports_;
+    int last_read_error_ = 0;
 };
 
 #endif
