@@ -14,12 +14,26 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_COMPILER=clang++ -DTRELWICK_FUZZ=ON -DTRELWICK_BENCHMARKS=OFF >/dev/null
 cmake --build "$build" --target fuzz_targets
 
-mkdir -p "$build/crashes"
+mkdir -p "$build/crashes" "$build/logs"
+# Each target's own output (long: libFuzzer reports every new input) goes to
+# build-fuzz/logs/<target>.log; a failing target's tail is shown here.
+passed=0
+failed=0
 for seeds in "$root"/fuzz/seeds/*/; do
   target=$(basename "$seeds")
   corpus="$build/corpus/$target"
+  log="$build/logs/$target.log"
   mkdir -p "$corpus"
-  echo "== $target: $seconds s"
-  "$build/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 \
-    -artifact_prefix="$build/crashes/$target-" "$corpus" "$seeds"
+  if "$build/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 \
+       -artifact_prefix="$build/crashes/$target-" "$corpus" "$seeds" >"$log" 2>&1; then
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+    echo "== $target: ${runs:-?} inputs in $seconds s, no failure"
+    passed=$((passed + 1))
+  else
+    echo "== $target: FAILED (full output in $log)"
+    tail -n 60 "$log"
+    failed=$((failed + 1))
+  fi
 done
+echo "fuzz: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
