@@ -25,32 +25,36 @@ void DriverTest::TearDown() {
     PlatformTest::TearDown();
 }
 
+const std::vector<std::string> kControllerConfiguration = {
+    "!RESET",
+    "PORT1",
+    "E1",
+    "ECHO0",
+    "STARTP CLR",
+    "AXSDEF000000",
+    "LS0,0,0,0,0,0",
+    "LH0,0,0,0,0,0",
+    "LIMLVL0",
+    "@LHAD1.000000",
+    "DRFEN000000",
+    "ENCCNT111111",
+    "SCALE1",
+    "DRES25000,25000,25000,25000,25000,25000",
+    "SCLD25000,25000,25000,25000,25000,25000",
+    "SCLV25000,25000,25000,25000,25000,25000",
+    "SCLA25000,25000,25000,25000,25000,25000",
+    "ERES04096,04096,04096,04096,04096,04096",
+    "SCLMAS04096,04096,04096,04096,04096,04096",
+    "FOLRN1,1,1,1,1,1",
+    "FOLRD1,1,1,1,1,1",
+    "DRIVE111111",
+    "PSET000000",
+    "COMEXC1",
+    "DRIVE000000",
+};
+
 int DriverTest::bring_up_controller() {
-    for (const char* c : {"!RESET",
-                          "PORT1",
-                          "E1",
-                          "ECHO0",
-                          "STARTP CLR",
-                          "AXSDEF000000",
-                          "LS0,0,0,0,0,0",
-                          "LH0,0,0,0,0,0",
-                          "LIMLVL0",
-                          "@LHAD1.000000",
-                          "DRFEN000000",
-                          "ENCCNT111111",
-                          "SCALE1",
-                          "DRES25000,25000,25000,25000,25000,25000",
-                          "SCLD25000,25000,25000,25000,25000,25000",
-                          "SCLV25000,25000,25000,25000,25000,25000",
-                          "SCLA25000,25000,25000,25000,25000,25000",
-                          "ERES04096,04096,04096,04096,04096,04096",
-                          "SCLMAS04096,04096,04096,04096,04096,04096",
-                          "FOLRN1,1,1,1,1,1",
-                          "FOLRD1,1,1,1,1,1",
-                          "DRIVE111111",
-                          "PSET000000",
-                          "COMEXC1",
-                          "DRIVE000000"})
+    for (const auto& c : kControllerConfiguration)
         controller.expect(c);
     for (int k = 0; k < 4; ++k)
         controller.expect("TCMDER", "*NO ERRORS");

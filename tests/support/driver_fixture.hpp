@@ -12,6 +12,13 @@
 #include "platform_fixture.hpp"
 #include "scripted_instrument.hpp"
 
+#include <string>
+#include <vector>
+
+// The controller's configuration commands at bring-up, in order, after which it is asked
+// for its error status four times.
+extern const std::vector<std::string> kControllerConfiguration;
+
 class DriverTest : public PlatformTest {
 protected:
     static constexpr int kControllerPort = 2;

@@ -10,36 +10,8 @@ namespace {
 
 class Cm6k6BringUp : public DriverTest {};
 
-const std::vector<std::string> kConfiguration = {
-    "!RESET",
-    "PORT1",
-    "E1",
-    "ECHO0",
-    "STARTP CLR",
-    "AXSDEF000000",
-    "LS0,0,0,0,0,0",
-    "LH0,0,0,0,0,0",
-    "LIMLVL0",
-    "@LHAD1.000000",
-    "DRFEN000000",
-    "ENCCNT111111",
-    "SCALE1",
-    "DRES25000,25000,25000,25000,25000,25000",
-    "SCLD25000,25000,25000,25000,25000,25000",
-    "SCLV25000,25000,25000,25000,25000,25000",
-    "SCLA25000,25000,25000,25000,25000,25000",
-    "ERES04096,04096,04096,04096,04096,04096",
-    "SCLMAS04096,04096,04096,04096,04096,04096",
-    "FOLRN1,1,1,1,1,1",
-    "FOLRD1,1,1,1,1,1",
-    "DRIVE111111",
-    "PSET000000",
-    "COMEXC1",
-    "DRIVE000000",
-};
-
 TEST_F(Cm6k6BringUp, ConfiguresTheControllerByteForByteWithItsWaits) {
-    for (const auto& c : kConfiguration)
+    for (const auto& c : kControllerConfiguration)
         controller.expect(c);
     for (int k = 0; k < 4; ++k)
         controller.expect("TCMDER", "*NO ERRORS");
@@ -65,7 +37,7 @@ TEST_F(Cm6k6BringUp, ConfiguresTheControllerByteForByteWithItsWaits) {
 }
 
 TEST_F(Cm6k6BringUp, ProfileInitSetsTheAxisProfileBeforeTheDrivesGoOff) {
-    for (const auto& c : kConfiguration) {
+    for (const auto& c : kControllerConfiguration) {
         if (c == "DRIVE000000")
             break;
         controller.expect(c == "@LHAD1.000000" ? "@LHAD10.000000" : c);
@@ -104,7 +76,7 @@ TEST_F(Cm6k6BringUp, PortThatCannotOpenAsksAndNoStops) {
 }
 
 TEST_F(Cm6k6BringUp, ControllerErrorIsPrintedAndNoIdGiven) {
-    for (const auto& c : kConfiguration)
+    for (const auto& c : kControllerConfiguration)
         controller.expect(c);
     controller.expect("TCMDER", "*NO ERRORS").expect("TCMDER", "*UNDEFINED LABEL");
     press_enter();
@@ -117,7 +89,7 @@ TEST_F(Cm6k6BringUp, ControllerErrorIsPrintedAndNoIdGiven) {
 }
 
 TEST_F(Cm6k6BringUp, AnswerOtherThanEnterEndsTheProgram) {
-    for (const auto& c : kConfiguration)
+    for (const auto& c : kControllerConfiguration)
         controller.expect(c);
     controller.expect("TCMDER", "*BAD");
     console.add_line("q\n");
