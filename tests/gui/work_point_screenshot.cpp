@@ -21,25 +21,6 @@
 #include <cstdio>
 #include <filesystem>
 
-namespace {
-
-// The event-processing wait polls the tick counter; here the ticks move as it polls.
-class PolledTickClock : public ClockBackend {
-public:
-    void delay(double seconds) override { clock_.delay(seconds); }
-    std::uint32_t tick_count() override {
-        clock_.advance(0.001);
-        return clock_.tick_count();
-    }
-    WallTime wall_time() override { return clock_.wall_time(); }
-    double now_seconds() override { return clock_.now_seconds(); }
-
-private:
-    VirtualClock clock_;
-};
-
-} // namespace
-
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     if (argc != 2) {
@@ -50,7 +31,8 @@ int main(int argc, char** argv) {
     platform_set_drive_root(drive.path().toStdString());
     std::filesystem::create_directories(platform_map_path("C:\\CVI\\Trelwick\\Log"));
 
-    PolledTickClock clock;
+    // The event-processing waits move the virtual clock on by their slices.
+    VirtualClock clock;
     platform_use_clock(&clock);
     SimStage sim;
     LinkSerialBackend serial;
