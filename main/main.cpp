@@ -1,26 +1,46 @@
-// The program's entry: the Qt application, the Qt panel backend, the resource folder
-// beside the executable and the table that binds the resource file's callback names;
-// then the operator program itself.
+// The program's entry: --help and --version, the Qt application, the Qt panel backend,
+// the resource folder (build tree or installed tree) and the table that binds the resource
+// file's callback names; then the operator program itself.
 #include "app/main_panel.hpp"
+#include "command_line.hpp"
 #include "main/callback_table.hpp"
 #include "platform/platform.hpp"
 #include "platform/qt/qt_panel_backend.hpp"
 #include "platform/system_io/system_io.hpp"
+#include "resource_directory.hpp"
 #include "sim/simulated_mode.hpp"
 #include "startup_report.hpp"
 
 #include <QApplication>
 #include <cstdio>
+#include <string>
 
 int main(int argc, char** argv) {
+    switch (early_answer(argc, argv)) {
+    case EarlyAnswer::help:
+        std::fputs(trelwick_help_text().c_str(), stdout);
+        return 0;
+    case EarlyAnswer::version:
+        std::fputs(trelwick_version_text().c_str(), stdout);
+        return 0;
+    case EarlyAnswer::none:
+        break;
+    }
+
     QApplication application(argc, argv);
+    if (const std::string unknown = unknown_argument(argc, argv); !unknown.empty()) {
+        std::fprintf(stderr, "trelwick: unknown option %s (trelwick --help lists them)\n",
+                     unknown.c_str());
+        return 2;
+    }
     QApplication::setApplicationName("Trelwick");
     report_startup_when_shown(application);
 
     QtPanelBackend panels;
     platform_use_panels(&panels);
     platform_use_system_io();
-    platform_set_resource_directory(QCoreApplication::applicationDirPath().toStdString());
+    platform_set_resource_directory(
+        resource_directory(QCoreApplication::applicationDirPath().toStdString()));
     platform_set_callback_table(trelwick_callback_table());
 
     // --simulate: the simulated stage in this process instead of the instruments.

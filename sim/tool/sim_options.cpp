@@ -4,14 +4,18 @@
 #include <cmath>
 
 const char* const kSimToolUsage =
-    "usage: trelwick-sim [options]\n"
+    "Usage: trelwick-sim [option]...\n"
     "Serves the simulated stage: the CM6K6 and the EV-16P on pseudo-terminals, the HP34970\n"
     "on a TCP port. Prints the environment lines that point trelwick at it, then runs until\n"
     "interrupted.\n"
+    "\n"
+    "Options:\n"
     "  --port N                TCP port of the HP34970 (default: any free port)\n"
     "  --speed N               run the stage N times as fast (0 < N <= 1000)\n"
     "  --start-angles a,b,c,d,e  cam angles at start, radians\n"
-    "faults:\n"
+    "  -h, --help              print this help and exit\n"
+    "  --version               print the version and exit\n"
+    "Faults:\n"
     "  --cm6k6-reply=silent|garbled|truncated   spoil every controller reply\n"
     "  --cm6k6-error-status    TCMDER reports a drive fault\n"
     "  --short-axis=K:REVS     axis K stops REVS revolutions short of every move\n"

@@ -7,12 +7,14 @@
 #include "sim/sim_stage.hpp"
 #include "sim/tcp_scpi_server.hpp"
 #include "sim_options.hpp"
+#include "trelwick/version.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <poll.h>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -26,6 +28,12 @@ void on_signal(int) {
 } // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--version") {
+            std::printf("trelwick-sim %s\n", kTrelwickVersion);
+            return 0;
+        }
+    }
     std::string error;
     const auto options = parse_sim_options(std::vector<std::string>(argv + 1, argv + argc), error);
     if (!options) {

@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -88,4 +89,22 @@ TEST_F(LoneExecutable, NoLineAtTheConsoleAsksInAPopUpInstead) {
     EXPECT_EQ(read_until("terminate program.\n"), kConsoleError);
     EXPECT_FALSE(process.waitForFinished(2000));
     EXPECT_EQ(process.state(), QProcess::Running);
+}
+
+// A mistyped option must not start the program on the instruments: it is refused before
+// anything opens, with the way to the list of options.
+TEST(CommandLine, AnUnknownOptionIsRefusedBeforeAnythingStarts) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    process.setProcessEnvironment(env);
+    process.start(TRELWICK_EXE, {"--simualte"});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 2);
+    // (Qt may say something about its own set-up first.)
+    EXPECT_THAT(process.readAllStandardError().toStdString(),
+                testing::EndsWith("trelwick: unknown option --simualte (trelwick --help lists "
+                                  "them)\n"));
+    EXPECT_EQ(process.readAllStandardOutput().toStdString(), "");
 }

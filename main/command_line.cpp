@@ -1,0 +1,69 @@
+#include "command_line.hpp"
+
+#include "trelwick/version.hpp"
+
+#include <string_view>
+
+EarlyAnswer early_answer(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h")
+            return EarlyAnswer::help;
+        if (arg == "--version")
+            return EarlyAnswer::version;
+    }
+    return EarlyAnswer::none;
+}
+
+std::string trelwick_help_text() {
+    return R"(Usage: trelwick [--simulate [--speed N]]
+The operator station of a five-cam positioning stage (X, Y, Roll, Pitch, Yaw). Its main
+panel brings up the instruments, moves the stage to typed targets and keeps a run log;
+its test bench works one cam at a time. Without --simulate it drives the instruments:
+by default the CM6K6 motion controller on COM2, the EV-16P gauge counter on COM5 and the
+HP34970 unit at GPIB board 1, address 9. Nothing is opened or moved until "Initialise
+devices" is pressed.
+
+Options:
+  --simulate        run on a simulated stage inside the program, not the instruments
+  --speed N         with --simulate: the simulated stage runs N times as fast
+                    (0 < N <= 1000)
+  -h, --help        print this help and exit
+  --version         print the version and exit
+Qt's own options (-platform NAME, -display DISPLAY, -style NAME, ...) are taken too.
+
+Environment:
+  TRELWICK_COM<n>          device of serial port COM<n> (default /dev/ttyS<n-1>),
+                           e.g. TRELWICK_COM2=/dev/ttyUSB0
+  TRELWICK_GPIB<b>_<a>     HOST:PORT of the GPIB unit at board b, address a, reached by
+                           SCPI over TCP instead of the GPIB library,
+                           e.g. TRELWICK_GPIB1_9=192.168.1.40:5025
+  TRELWICK_GPIB_LIBRARY    the GPIB library to load (default libgpib.so.0)
+  TRELWICK_SIM_ROOT        with --simulate: the folder of the simulated drives (default
+                           $XDG_DATA_HOME/trelwick/simulated-drives)
+  XDG_DATA_HOME, HOME      the program's drive paths map under the drive root
+                           $XDG_DATA_HOME/trelwick/drives (default
+                           ~/.local/share/trelwick/drives): C:\CVI\Trelwick\Log is
+                           <root>/c/CVI/Trelwick/Log, c:\qel\Exchange <root>/c/qel/Exchange
+  TRELWICK_REPORT_STARTUP  when set, say on standard error when the first window shows
+  QT_QPA_PLATFORM          Qt's window system (offscreen: run without a display)
+)";
+}
+
+std::string trelwick_version_text() {
+    return std::string("trelwick ") + kTrelwickVersion + "\n";
+}
+
+std::string unknown_argument(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--speed") {
+            ++i; // its factor; a missing or bad one is the simulated mode's to report
+            continue;
+        }
+        if (arg == "--simulate" || arg.substr(0, 8) == "--speed=")
+            continue;
+        return std::string(arg);
+    }
+    return {};
+}

@@ -1,0 +1,19 @@
+// The program's own command line: --help and --version, answered before any window or
+// display is needed, and the refusal of an argument it does not know, so that a mistyped
+// --simulate never starts the program on the instruments.
+#pragma once
+
+#include <string>
+
+enum class EarlyAnswer { none, help, version };
+
+// --help (or -h) or --version among the arguments, the first one given winning.
+EarlyAnswer early_answer(int argc, char** argv);
+
+// What --help and --version print.
+std::string trelwick_help_text();
+std::string trelwick_version_text();
+
+// The first argument that is not one of the program's options, or empty. Call it after Qt
+// has taken its own options (-platform, -style, ...) out of the arguments.
+std::string unknown_argument(int argc, char** argv);
