@@ -7,6 +7,8 @@ packages=(cmake ninja-build g++ clang libgtest-dev libbenchmark-dev
           qt6-base-dev qt6-tools-dev qt6-charts-dev qt6-serialport-dev
           libqt6opengl6-dev libgl-dev
           libclang-rt-14-dev xvfb dbus at-spi2-core python3-pyatspi)
+# The Debian package and its checks (scripts/package.sh).
+packages+=(dpkg-dev file help2man desktop-file-utils appstream lintian x11-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

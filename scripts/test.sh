@@ -2,7 +2,8 @@
 # Runs every test: installs the Debian packages the build needs (when run as root and
 # they are missing), then configures, builds and tests twice: a GCC build with warnings
 # as errors (benchmarks built too), and a Clang build with AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer. The GCC build also makes the Debian package and checks it
+# (scripts/package.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +18,9 @@ cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELWICK_W
       -DCMAKE_CXX_COMPILER=g++
 cmake --build build-test -j "$jobs"
 ctest --test-dir build-test -j "$jobs" --timeout 600
+
+echo "== The Debian package, from the GCC build: built, checked, installed in a scratch root =="
+scripts/package.sh build-test
 
 echo "== Clang build with AddressSanitizer and UndefinedBehaviorSanitizer =="
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
