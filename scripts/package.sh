@@ -64,8 +64,9 @@ grep -v '^running with root privileges' "$out/lintian.log" || true
 [ "$status" -eq 0 ] || fail "lintian found errors"
 
 echo "-- the installed programs"
-"$root/usr/bin/trelwick" --version
-"$root/usr/bin/trelwick-sim" --version
+for program in "$root"/usr/bin/*; do
+  "$program" --version || fail "$(basename "$program") --version"
+done
 [ "$("$root/usr/bin/trelwick" --version)" = "trelwick $version" ] || fail "trelwick --version"
 [ ! -e "$root/usr/bin/Trelwick.ui" ] || fail "the resource file lies beside the executable"
 
