@@ -50,6 +50,23 @@ void write_run_log_header(int file) {
         cam_move_error_handling(1, "Unable to open log file");
 }
 
+// True for a run log of the log folder (Trelwick_log.NNN there), the current one or an
+// older one: none of them may be truncated as a data file.
+bool is_run_log(const std::string& chosen) {
+    const std::filesystem::path file = platform_map_path(chosen);
+    const std::string name = file.filename().string();
+    const std::string head = "Trelwick_log.";
+    if (name.size() != head.size() + 3 || name.compare(0, head.size(), head) != 0)
+        return false;
+    for (std::size_t i = head.size(); i < name.size(); ++i)
+        if (name[i] < '0' || name[i] > '9')
+            return false;
+    std::error_code ec;
+    const bool in_log_folder =
+        std::filesystem::equivalent(file.parent_path(), platform_map_path(kRunLogDirectory), ec);
+    return !ec && in_log_folder;
+}
+
 } // namespace
 
 int choose_run_log_name(std::string* path) {
@@ -74,8 +91,8 @@ int file_open(std::string* path, int* handle, int mode) {
     // A cancelled pop-up chooses no file: nothing is opened, so nothing is truncated.
     if (selected == VAL_NO_FILE_SELECTED)
         return 0;
-    // Truncating the run log itself would wipe the program's only record.
-    if (!log_path().empty() && same_file(chosen, log_path())) {
+    // Truncating a run log would wipe the program's only record.
+    if ((!log_path().empty() && same_file(chosen, log_path())) || is_run_log(chosen)) {
         cam_move_error_handling(1, "Problem open the file");
         *handle = -1;
         return -1;
@@ -171,10 +188,16 @@ int device_init(int panel, int /*control*/, int event, void* /*callbackData*/, i
         MessagePopup("File name", "Please, input file name to log the data");
         int handle = -1;
         const int chosen = file_open(&log_path(), &handle, VAL_READ_WRITE);
-        if (chosen == 0)
+        if (chosen == 0) {
             param.log_to_file = 0; // no file chosen: the moves go to the run log only
-        else if (handle == -1)
+        } else if (handle == -1) {
             cam_move_error_handling(-1, "Can not create the file");
+            // There is no data file: the moves are logged in the run log alone, and every
+            // later Move does not stop at a file it cannot open.
+            log_path() = path;
+            param.log_to_file = 0;
+            MessagePopup("File name", "No data file: the moves are logged in the run log only.");
+        }
     }
     set_coordinate_box(mode);
 

@@ -18,6 +18,8 @@
 namespace {
 
 constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
+// The one gauge the counter's zeroing acts on.
+constexpr int kZeroedGauge = 1;
 
 int slot(int index) {
     return coord_ctrls[static_cast<std::size_t>(index)];
@@ -65,31 +67,31 @@ int move_motor(int panel, int /*control*/, int event, void* /*callbackData*/, in
     update_status_line(panel, MAIN_STATUS, "Motors are in motion");
     int absolute = 0;
     GetCtrlVal(panel, MAIN_MOVE_MODE, &absolute);
-    cam_move_go(panel, addresses, param, coord_ctrls, log_path(), absolute);
+    const int moved = cam_move_go(panel, addresses, param, coord_ctrls, log_path(), absolute);
+    // A "Danger Operation" No has closed the instruments and ends the program.
+    if (moved == 1)
+        return 0;
     update_status_line(panel, MAIN_STATUS, "Reading position");
     cam_move_get_coordinates(panel, param, addresses, coord_ctrls);
     cam_move_set_coordinates(panel, coord_ctrls, param);
+    if (program_ending())
+        return 0;
     cam_move_log_motion_data("Final device coordinates", param);
-    update_status_line(panel, MAIN_STATUS, "Done");
+    update_status_line(panel, MAIN_STATUS, moved == 0 ? "Done" : "Not all cams are in position");
     return 0;
 }
 
 int cam_go_zero(int panel, param_structure& param, instrument_addresses addresses) {
     motor_move move{};
-    bool every_cam_known = true;
     for (int cam = 1; cam <= param.motors_per_move && cam <= CAM_COUNT; ++cam) {
         const double angle = cam_move_read_cam_angles(param, addresses, cam);
         // A failed reading gives a move that is not a number: move_cam_motor leaves that cam
-        // where it is and tells the operator which one.
-        every_cam_known = every_cam_known && std::isfinite(angle);
+        // where it is, tells the operator which one and reports the move as not done.
         move[static_cast<std::size_t>(cam - 1)] =
             MOTOR_REVS_PER_CAM_REV * (-angle) / PI_VALUE / 2.0;
     }
-    move_cam_motor(panel, param, move, 1);
-    // Only a Home that moved every cam is logged as one: not when a cam stayed for want of
-    // its angle, nor when the move was refused because an instrument is closed.
-    const device_ids& ids = shared_device_ids();
-    if (!every_cam_known || ids.cm6k6 <= 0 || ids.hp34970 <= 0)
+    // Only a Home whose every cam the controller confirmed is logged as one.
+    if (move_cam_motor(panel, param, move, 1) != 0)
         return -1;
     write_to_log(motion_log_path(),
                  strfmt("%s * Cams moved to zero position\n", TimeStr().c_str()));
@@ -106,6 +108,9 @@ int go_home(int panel, int /*control*/, int event, void* /*callbackData*/, int /
     const int homed = cam_go_zero(panel, param, addresses);
     cam_move_get_coordinates(panel, param, addresses, coord_ctrls);
     cam_move_set_coordinates(panel, coord_ctrls, param);
+    // A "Danger Operation" No has closed the instruments and ends the program.
+    if (program_ending())
+        return 0;
     for (int i = 0; i < 5; ++i)
         cam_move_GUI_out(panel, slot(i), 0.0);
     // The status line does not claim a Home that did not happen.
@@ -117,12 +122,18 @@ int go_home(int panel, int /*control*/, int event, void* /*callbackData*/, int /
 
 int cam_move_gage_zero(instrument_addresses addresses, int gage) {
     int& id = shared_device_ids().ev16p;
-    if (id <= 0)
+    if (id <= 0 && !program_ending())
         ev16p_init(addresses.ev_com_port, addresses.ev_dev_addr, &id);
     // The driver has told the operator why; a zeroing that did not happen is not logged.
     if (id <= 0 || ev16p_zero(id, gage) < 0)
         return -1;
-    write_to_log(motion_log_path(), strfmt("%s * All gages set to zero\n", TimeStr().c_str()));
+    // The counter zeroes its channel 1 whatever gauge is named: the entry says so when
+    // another gauge was asked for.
+    if (gage == kZeroedGauge)
+        write_to_log(motion_log_path(), strfmt("%s * All gages set to zero\n", TimeStr().c_str()));
+    else
+        write_to_log(motion_log_path(), strfmt("%s * Gage 1 set to zero; gage %i is not zeroed\n",
+                                               TimeStr().c_str(), gage));
     return 0;
 }
 
@@ -135,7 +146,11 @@ int zero_readings(int panel, int /*control*/, int event, void* /*callbackData*/,
     const instrument_addresses addresses = shared_addresses();
     update_status_line(panel, MAIN_STATUS, "Zeroing gages");
     for (int gage = 1; gage <= 1; ++gage) {
-        cam_move_gage_zero(addresses, gage);
+        // The driver has said why a zeroing failed; the counter is not asked again.
+        if (cam_move_gage_zero(addresses, gage) != 0) {
+            update_status_line(panel, MAIN_STATUS, "Gages are not set to zero");
+            return 0;
+        }
         cam_move_GUI_out(panel, slot(14 + gage), cam_move_read_gage(addresses, gage) / GAGE_SCALE);
     }
     update_status_line(panel, MAIN_STATUS, "All gages are set to zero");
@@ -188,11 +203,17 @@ int zero_gage(int panel, int control, int event, void* /*callbackData*/, int /*e
     }
     param_structure& param = shared_param();
     const int gage = ev16p_gauge(param, k);
-    if (gage >= 1 && gage <= GAGE_SLOTS)
-        param.gage_value[static_cast<std::size_t>(gage - 1)] = 0.0;
     const int status = cam_move_gage_zero(shared_addresses(), gage);
-    // A zeroing that failed leaves the gauge's reading unknown, not zero.
-    cam_move_GUI_out(panel, slot(14 + k), status == 0 ? 0.0 : kNotANumber);
+    // Only the counter's channel 1 is zeroed: that gauge reads 0.0 once acknowledged, any
+    // other gauge is shown as it reads now. A zeroing that failed leaves the stored reading
+    // as it was and shows the gauge as unknown.
+    double shown = kNotANumber;
+    if (status == 0)
+        shown =
+            gage == kZeroedGauge ? 0.0 : cam_move_read_gage(shared_addresses(), gage) / GAGE_SCALE;
+    if (status == 0 && gage >= 1 && gage <= GAGE_SLOTS)
+        param.gage_value[static_cast<std::size_t>(gage - 1)] = shown;
+    cam_move_GUI_out(panel, slot(14 + k), shown);
     DisplayPanel(panel);
     return 0;
 }

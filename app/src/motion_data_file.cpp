@@ -43,9 +43,14 @@ void cam_move_read_motion_data(int panel, param_structure& param,
     CloseFile(file);
 
     for (int i = 0; i < kTargets; ++i) {
-        if (rejected[i])
-            continue;
         double& target = param.coord[static_cast<std::size_t>(i)];
+        // The panel keeps its target, and that is what Move will use and what is logged.
+        if (rejected[i]) {
+            double shown = 0.0;
+            if (GetCtrlVal(panel, ctrls[static_cast<std::size_t>(i)], &shown) >= 0)
+                target = shown;
+            continue;
+        }
         target = target / -1000.0;
         cam_move_GUI_out(panel, ctrls[static_cast<std::size_t>(i)], target);
     }

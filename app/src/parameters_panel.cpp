@@ -108,6 +108,17 @@ void test_read_move_param(int panel, param_structure& param) {
     param.gage_channel = static_cast<std::int16_t>(channel);
 }
 
+void test_write_move_param(int panel, const param_structure& param) {
+    SetCtrlVal(panel, TEST_CAM, static_cast<int>(param.test_axis));
+    SetCtrlVal(panel, TEST_INTERVAL, param.test_interval);
+    SetCtrlVal(panel, TEST_POINTS, static_cast<int>(param.test_points));
+    SetCtrlVal(panel, TEST_STEP, param.test_step);
+    SetCtrlVal(panel, TEST_SETTING_2, param.aux_setting_2);
+    SetCtrlVal(panel, TEST_SETTING_1, param.aux_setting_1);
+    SetCtrlVal(panel, TEST_RANDOM, param.test_random);
+    SetCtrlVal(panel, TEST_GAGE_CHANNEL, static_cast<int>(param.gage_channel));
+}
+
 int save_param_flag() {
     return g_save_param_flag;
 }

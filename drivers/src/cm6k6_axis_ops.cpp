@@ -9,6 +9,7 @@
 
 #include <climits>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -150,8 +151,9 @@ int cm6k6_abs_move(int dev_ID, int axis, double acc, double vel, double position
         return 1;
     const double p1 = cm6k6_query_position(dev_ID, axis, "TPC");
     const auto e = cm6k6_absolute_error(position, p1);
-    if (!(e && *e == 0))
-        return stopped(e ? *e : INT_MIN, "Positioning") ? 1 : 0;
+    if (!(e && *e == 0) && stopped(e ? *e : INT_MIN, "Positioning"))
+        return 1;
+    // A shortfall the operator accepted does not excuse an error the controller reports.
     return cm6k6_read_error_status(dev_ID);
 }
 
@@ -243,7 +245,12 @@ int cm6k6_follow_move(int dev_ID, int master, int follower, double acc, double v
 int cm6k6_get_mot_position(int dev_ID, int axis, double* position) {
     if (!console_checks(dev_ID, axis))
         return -1;
-    cm6k6_ifmove_delay(dev_ID, axis);
+    // After a motion given up the axes were killed: where they stopped is no position to
+    // report as the end of a move, and the controller is not asked.
+    if (cm6k6_ifmove_delay(dev_ID, axis) != 0) {
+        *position = std::numeric_limits<double>::quiet_NaN();
+        return -1;
+    }
     *position = cm6k6_query_position(dev_ID, axis, "TPC");
     return cm6k6_read_error_status(dev_ID);
 }
@@ -251,7 +258,10 @@ int cm6k6_get_mot_position(int dev_ID, int axis, double* position) {
 int cm6k6_get_enc_position(int dev_ID, int axis, double* position) {
     if (!console_checks(dev_ID, axis))
         return -1;
-    cm6k6_ifmove_delay(dev_ID, axis);
+    if (cm6k6_ifmove_delay(dev_ID, axis) != 0) {
+        *position = std::numeric_limits<double>::quiet_NaN();
+        return -1;
+    }
     const double counts = cm6k6_query_position(dev_ID, axis, "TPE");
     *position = cm6k6_round6(counts / kCm6k6EncoderCountsPerRev);
     return cm6k6_read_error_status(dev_ID);

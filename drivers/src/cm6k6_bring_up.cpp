@@ -108,9 +108,13 @@ int cm6k6_cam_init(int /*panel*/, int com_port, int address, int* dev_ID, short 
     int id = 0;
     if (!bring_up(com_port, address, 10.0, profile, &id))
         return -1;
-    const int status = cm6k6_read_error_status(id);
+    // As cm6k6_init: a controller whose status could not be read clean gets no id.
+    if (cm6k6_read_error_status(id) != 0) {
+        cm6k6_close_dev(id);
+        return -1;
+    }
     *dev_ID = id;
-    return status;
+    return 0;
 }
 
 void cm6k6_exit(int dev_ID) {

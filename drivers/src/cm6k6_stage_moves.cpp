@@ -16,8 +16,10 @@ constexpr double kDriveOffSeconds = 1.0;
 
 // The positioning check: true to go on. A position that could not be read, or a
 // difference too large for the report, never passes; the pop-up then shows INT_MIN.
+// The distance is compared as it went out on the wire (six decimals), which is what the
+// axis travelled.
 bool positioning_accepted(double distance, double p0, double p1) {
-    const auto e = cm6k6_travel_error(distance, p0, p1);
+    const auto e = cm6k6_travel_error(cm6k6_round6(distance), p0, p1);
     if (e && *e == 0)
         return true;
     return cm6k6_error_handling(e ? *e : INT_MIN, "Positioning") != 1;

@@ -23,9 +23,13 @@ constexpr int kActedChannel = 1;
 int command_ack(int dev_ID, const std::string& command, const std::string& expected,
                 const char* what, int code) {
     Ev16pState& s = ev16p_state();
-    ev16p_out(dev_ID, command.c_str());
+    // A No at the report of a failed write or read gives the command up there: the
+    // operator is not asked about the same silence twice.
+    if (ev16p_out(dev_ID, command.c_str()) != 0)
+        return -1;
     Delay(kAckSeconds);
-    ev16p_in(dev_ID, &s.msg);
+    if (ev16p_in(dev_ID, &s.msg) != 0)
+        return -1;
     if (s.msg == expected)
         return 0;
     return ev16p_error_handling(code, what);
@@ -69,11 +73,15 @@ void ev16p_init(int com_port, int address, int* dev_ID) {
     if (const int r = FlushOutQ(com_port); r != 0)
         if (ev16p_error_handling(r, "FlushOutQ") != 0)
             return;
-    ev16p_clear_err(id);
-
-    ev16p_out(id, ev16p_channel_command("CK", kActedChannel).c_str());
+    // A No at any of these pop-ups gives the bring-up up: a counter that could not be
+    // cleared, written to or heard from is not handed out as open.
+    if (ev16p_clear_err(id) != 0)
+        return;
+    if (ev16p_out(id, ev16p_channel_command("CK", kActedChannel).c_str()) != 0)
+        return;
     Delay(kAckSeconds);
-    ev16p_in(id, &s.msg);
+    if (ev16p_in(id, &s.msg) != 0)
+        return;
     const int state = ev16p_parse_hold_state(s.msg).value_or(0);
     if (state == 1) {
         if (ConfirmPopup("Warning", "Counter is not in HOLD state. RS232 commands are not "
@@ -125,12 +133,22 @@ int ev16p_preset(int dev_ID, int gauge, const double* values) {
     if (gauge_checks(dev_ID, gauge) != 0)
         return -1;
     const double counts = 1000.0 * values[0];
-    const auto command = ev16p_preset_command(kActedChannel, counts);
-    if (!command) {
+    if (!std::isfinite(counts)) {
         ev16p_error_handling(0, strfmt("preset = %f, not a finite number", values[0]).c_str());
         return -1;
     }
-    command_ack(dev_ID, *command, ev16p_channel_command("CH", kActedChannel), "Preset gages", 0);
+    // A value whose digits do not fit the counter's field would go out cut, as another
+    // number: it is refused and nothing is sent.
+    const auto command = ev16p_preset_command(kActedChannel, counts);
+    if (!command) {
+        ev16p_error_handling(0, strfmt("preset = %f, out of range", values[0]).c_str());
+        return -1;
+    }
+    // A preset the counter did not acknowledge, given up at the operator's No, did not
+    // happen.
+    if (command_ack(dev_ID, *command, ev16p_channel_command("CH", kActedChannel), "Preset gages",
+                    0) != 0)
+        return -1;
     return 2;
 }
 

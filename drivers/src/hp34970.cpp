@@ -20,16 +20,20 @@ bool dev_in_range(int dev_ID) {
 }
 
 // The single-channel readers: checks, then a scan of that one channel.
-void read_one(int dev_ID, int chan, char kind, double* value) {
+// The channel is the caller's number plus `offset`, formed wide so that no number the
+// caller passes can overflow on the way to the range check.
+void read_one(int dev_ID, int chan, int offset, char kind, double* value) {
     *value = kNaN;
     if (!dev_in_range(dev_ID))
         return;
-    if (chan < 101 || chan > 400) {
-        hp34970_error(strfmt("chan = %i, out of range", chan).c_str());
+    const long long full = static_cast<long long>(chan) + offset;
+    if (full < 101 || full > 400) {
+        hp34970_error(strfmt("chan = %lld, out of range", full).c_str());
         return;
     }
+    int channel = static_cast<int>(full);
     const char kinds[1] = {kind};
-    hp34970_scan_chan(dev_ID, 1, &chan, kinds, value);
+    hp34970_scan_chan(dev_ID, 1, &channel, kinds, value);
 }
 
 } // namespace
@@ -83,26 +87,27 @@ void hp34970_preset(int dev_ID) {
 }
 
 void hp34970_get_chan_volt(int dev_ID, int chan, double* value) {
-    read_one(dev_ID, chan + 100, 'v', value);
+    read_one(dev_ID, chan, 100, 'v', value);
 }
 void hp34970_get_chan_res(int dev_ID, int chan, double* value) {
-    read_one(dev_ID, chan, 'r', value);
+    read_one(dev_ID, chan, 0, 'r', value);
 }
 void hp34970_get_chan_4wire_res(int dev_ID, int chan, double* value) {
-    read_one(dev_ID, chan, '4', value);
+    read_one(dev_ID, chan, 0, '4', value);
 }
 void hp34970_get_chan_temp(int dev_ID, int chan, double* value) {
-    read_one(dev_ID, chan, 't', value);
+    read_one(dev_ID, chan, 0, 't', value);
 }
 
 void hp34970_switch_on_off(int dev_ID, int output, int on) {
     if (!dev_in_range(dev_ID))
         return;
-    const int chan = output + 200;
-    if (chan < 101 || chan > 400) {
-        hp34970_error(strfmt("chan = %i, out of range", chan).c_str());
+    const long long wide = static_cast<long long>(output) + 200;
+    if (wide < 101 || wide > 400) {
+        hp34970_error(strfmt("chan = %lld, out of range", wide).c_str());
         return;
     }
+    const int chan = static_cast<int>(wide);
     if (hp34970_check_dev_open(dev_ID) != 1) {
         hp34970_error("Device not open");
         return;

@@ -123,7 +123,10 @@ int hp34970_get_errors(int dev_ID) {
     int result = 0;
     for (int entry = 0; entry < kHp34970MaxErrorEntries; ++entry) {
         hp34970_out(dev_ID, "SYSTEM:ERROR?");
-        hp34970_in(dev_ID, &g_state.cmd);
+        // A read that failed has been reported; what it left in the buffer is no entry of
+        // the queue, and a unit that does not answer will not answer the next query either.
+        if (hp34970_in(dev_ID, &g_state.cmd) != 0)
+            return -1;
         if (hp34970_is_no_error(g_state.cmd))
             return result;
         ConsoleWrite("\nThe HP34970 has an error.\n");

@@ -163,7 +163,10 @@ void hp34970_scan_chan(int dev_ID, int num_chan, const int* chans, const char* k
                 hp34970_error(kProblem);
                 continue;
             }
-            values[k] = match->value;
+            // The unit's overload reading (an input out of range, or an open thermocouple
+            // with the check on) is a number, but no measurement.
+            if (!hp34970_is_overload(match->value))
+                values[k] = match->value;
         }
     }
     if (hp34970_get_errors(dev_ID) != 0) {

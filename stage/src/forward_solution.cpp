@@ -148,6 +148,14 @@ void cam_move_vertex_coord(param_structure& param, const cam_angles& angles, ver
 
 void cam_move_angles_to_coord(param_structure& param, const cam_angles& angles) {
     warn_angles_out_of_range(param, angles);
+    constexpr double not_a_number = std::numeric_limits<double>::quiet_NaN();
+    // An end-1 cam angle that was not measured is no division by zero: every coordinate
+    // needs end 1, so none can be worked out, and the operator is not asked about it. (An
+    // end-2 angle that is not a number reaches no divisor; the roll is still known then.)
+    if (!std::isfinite(angles[0]) || !std::isfinite(angles[1]) || !std::isfinite(angles[2])) {
+        param.coord.fill(not_a_number);
+        return;
+    }
     double a = 0.0;
     vertex_coords vertex{};
     const vertex_solution solved = solve_vertices(param, angles, vertex, a, ROLL_MAX_PASSES);
@@ -155,7 +163,6 @@ void cam_move_angles_to_coord(param_structure& param, const cam_angles& angles) 
     // is not a number, so that it is never shown or logged as where the stage is. The roll
     // is known once the end-1 iteration has finished; every other coordinate needs both
     // ends.
-    constexpr double not_a_number = std::numeric_limits<double>::quiet_NaN();
     if (!solved.end1_done) {
         param.coord.fill(not_a_number);
         return;

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <string>
 
 const std::array<int, 2 * CAM_COUNT> motor_lamps = {
@@ -103,8 +104,8 @@ private:
 
 // move_cam_motor, with the report of the cams whose move is not a number left to a caller
 // that knows why (tell_not_moved false).
-void drive_motors(int panel, param_structure& param, motor_move& move, int show,
-                  bool tell_not_moved) {
+int drive_motors(int panel, param_structure& param, motor_move& move, int show,
+                 bool tell_not_moved) {
     const int hp_id = shared_device_ids().hp34970;
     const int cm_id = shared_device_ids().cm6k6;
 
@@ -112,7 +113,7 @@ void drive_motors(int panel, param_structure& param, motor_move& move, int show,
         const int axis = param.test_axis;
         if (axis < 1 || axis > CAM_COUNT) {
             MessagePopup(REFUSED_TITLE, strfmt("There is no cam %i to move.", axis).c_str());
-            return;
+            return -1;
         }
         const double distance = move[0] * param.motor_sign[static_cast<std::size_t>(axis - 1)];
         if (!std::isfinite(distance)) {
@@ -120,19 +121,23 @@ void drive_motors(int panel, param_structure& param, motor_move& move, int show,
                 MessagePopup(
                     NOT_MOVED_TITLE,
                     strfmt("Cam %i is not moved: its angle is not a number.", axis).c_str());
-            return;
+            return -1;
         }
+        // One cam alone is held to the stage's revolution limit, with the same question.
+        if (std::fabs(distance) > MAX_MOTOR_REVS &&
+            danger_operation_message(TOO_MANY_REVOLUTIONS) != 0)
+            return -1;
         if (!instruments_ready())
-            return;
+            return -1;
         hp34970_switch_on_off(hp_id, axis, 1);
-        cm6k6_cam_move(panel, motor_lamps[1], cm_id, axis, distance, 0);
+        const int moved = cm6k6_cam_move(panel, motor_lamps[1], cm_id, axis, distance, 0);
         hp34970_switch_on_off(hp_id, axis, 0);
         DisplayPanel(panel);
-        return;
+        return moved == 0 ? 0 : -1;
     }
 
     if (!instruments_ready())
-        return;
+        return -1;
     // A move that is not a number is sent as no move at all; the cam's relay stays open
     // and its lamp out, so nothing can turn it.
     std::array<bool, CAM_COUNT> moving{};
@@ -149,6 +154,8 @@ void drive_motors(int panel, param_structure& param, motor_move& move, int show,
     }
     if (tell_not_moved && !not_moved.empty())
         MessagePopup(NOT_MOVED_TITLE, not_moved.c_str());
+    if (std::find(moving.begin(), moving.end(), true) == moving.end())
+        return -1; // nothing to send
 
     for (std::size_t i = 0; i < CAM_COUNT; ++i) {
         if (!moving[i])
@@ -158,7 +165,7 @@ void drive_motors(int panel, param_structure& param, motor_move& move, int show,
         hp34970_switch_on_off(hp_id, static_cast<int>(i) + 1, 1);
         DisplayPanel(panel);
     }
-    cm6k6_cam_move_5(panel, motor_lamps.data(), cm_id, move.data());
+    const int moved = cm6k6_cam_move_5(panel, motor_lamps.data(), cm_id, move.data());
     for (std::size_t i = 0; i < CAM_COUNT; ++i) {
         if (!moving[i])
             continue;
@@ -167,39 +174,58 @@ void drive_motors(int panel, param_structure& param, motor_move& move, int show,
             SetCtrlVal(panel, motor_lamps[i], 0);
     }
     DisplayPanel(panel);
+    return moved == 0 && not_moved.empty() ? 0 : -1;
 }
 
 } // namespace
 
-void cam_move_go(int panel, instrument_addresses addresses, param_structure& param,
-                 const coordinate_controls& ctrls, std::string_view log_file, int absolute) {
+int cam_move_go(int panel, instrument_addresses addresses, param_structure& param,
+                const coordinate_controls& ctrls, std::string_view log_file, int absolute) {
     const std::size_t n = cams_in_play(param);
     const data_file file(log_file, param.log_to_file == 1);
     if (file.failed()) {
         cam_move_error_handling(1, LOG_OPEN_FAILED);
-        return;
+        return program_ending() ? 1 : 0;
     }
 
     int s = cam_move_get_coordinates(panel, param, addresses, ctrls);
     if (s != 0)
-        return;
+        return 0;
 
     const coordinates typed = param.coord;
     cam_angles angles = param.cam_angle;
     cam_move_angles_to_coord(param, angles);
+    // A No at a question of the forward solution has closed the instruments and ends the
+    // program: nothing more is logged or sent.
+    if (program_ending())
+        return 1;
     file.log("Initial position coordinates", param);
 
     const coordinates present = param.coord;
     for (std::size_t i = 0; i < n; ++i)
         param.coord[i] = typed[i] + (absolute == 0 ? present[i] : 0.0);
 
-    vertex_coords vertex{};
-    cam_move_coord_to_angles(param, vertex);
-    cam_move_cam_angles(param, angles, vertex);
-
+    // A target that is not a number (relative to a present position that could not be
+    // worked out) has no cam angles: the operator is not asked about each cam's reach.
+    bool target_known = true;
     for (std::size_t i = 0; i < n; ++i)
+        target_known = target_known && std::isfinite(param.coord[i]);
+    vertex_coords vertex{};
+    if (target_known) {
+        cam_move_coord_to_angles(param, vertex);
+        cam_move_cam_angles(param, angles, vertex);
+    } else {
+        angles.fill(std::numeric_limits<double>::quiet_NaN());
+    }
+    if (program_ending())
+        return 1;
+
+    for (std::size_t i = 0; i < n && s == 0; ++i)
         if (std::fabs(angles[i]) > RIGHT_ANGLE)
             s = danger_operation_message(ANGLE_BEYOND_RIGHT);
+    // A refused step ends the move before anything is opened or sent.
+    if (s != 0)
+        return program_ending() ? 1 : -1;
 
     int& cm_id = shared_device_ids().cm6k6;
     if (cm_id < 1)
@@ -214,7 +240,7 @@ void cam_move_go(int panel, instrument_addresses addresses, param_structure& par
         if (std::fabs(move[i]) > MAX_MOTOR_REVS)
             s = danger_operation_message(TOO_MANY_REVOLUTIONS);
         if (s != 0)
-            return;
+            return program_ending() ? 1 : -1;
         if (std::isfinite(move[i]))
             continue;
         const char* which = std::isfinite(param.cam_angle[i]) ? "target" : "present";
@@ -225,16 +251,19 @@ void cam_move_go(int panel, instrument_addresses addresses, param_structure& par
         MessagePopup(NOT_MOVED_TITLE, not_moved.c_str());
 
     // The operator has just been told which cams stay and why.
-    drive_motors(panel, param, move, 1, false);
+    const int moved = drive_motors(panel, param, move, 1, false);
 
     for (int k = 1; k <= CAM_COUNT; ++k)
         param.cam_angle[static_cast<std::size_t>(k - 1)] =
             cam_move_read_cam_angles(param, addresses, k);
     const cam_angles reached = param.cam_angle;
     cam_move_angles_to_coord(param, reached);
+    if (program_ending())
+        return 1;
     file.log("Final coordinates", param);
+    return moved;
 }
 
-void move_cam_motor(int panel, param_structure& param, motor_move& move, int show) {
-    drive_motors(panel, param, move, show, true);
+int move_cam_motor(int panel, param_structure& param, motor_move& move, int show) {
+    return drive_motors(panel, param, move, show, true);
 }

@@ -19,6 +19,22 @@ constexpr int POT_POWER_OUTPUT = 9;
 constexpr int POT_REFERENCE_CHANNEL = 10;
 // The potentiometers settle this long after their power comes on.
 constexpr double POT_SETTLE_SECONDS = 1.0;
+// The reference is the potentiometers' supply (10 V on the bench). The calibration turns
+// the voltage ratio into an angle at about 6.2 rad per unit of ratio, so below 1 V the
+// meter's microvolts of noise alone would move an angle by a measurable amount, and a lost
+// supply (microvolts) would give angles of millions of radians: such a reference is no
+// reading.
+constexpr double MIN_REFERENCE_VOLTS = 1.0;
+// A wiper reads between the ends of its potentiometer: a ratio outside 0..1 (with this
+// margin for the meter) is no position of the cam.
+constexpr double RATIO_MARGIN = 0.01;
+
+bool plausible_ratio(double v, double v_ref) {
+    if (!(v_ref >= MIN_REFERENCE_VOLTS))
+        return false;
+    const double ratio = v / v_ref;
+    return ratio >= -RATIO_MARGIN && ratio <= 1.0 + RATIO_MARGIN;
+}
 
 } // namespace
 
@@ -26,7 +42,7 @@ double cam_move_read_cam_angles(param_structure& param, instrument_addresses add
     if (cam < 1 || cam > CAM_COUNT)
         return NOT_A_NUMBER;
     int& id = shared_device_ids().hp34970;
-    if (id < 1)
+    if (id < 1 && !program_ending())
         hp34970_init(addresses.hp_gpib_board_addr, addresses.hp_gpib_dev_addr, &id);
     // The driver has already told the operator why it could not open the unit; asking it
     // to read from a unit it does not hold would only add a stop message per channel.
@@ -44,13 +60,12 @@ double cam_move_read_cam_angles(param_structure& param, instrument_addresses add
     const double theta =
         param.pot_sign[k] * (v / v_ref - 0.5) * param.pot_scale[k] - param.pot_offset[k];
     hp34970_switch_on_off(id, POT_POWER_OUTPUT, 0);
-    // A reference of 0 V gives an infinite ratio: no angle was measured.
-    return std::isfinite(theta) ? theta : NOT_A_NUMBER;
+    return plausible_ratio(v, v_ref) && std::isfinite(theta) ? theta : NOT_A_NUMBER;
 }
 
 double cam_move_read_gage(instrument_addresses addresses, int gage) {
     int& id = shared_device_ids().ev16p;
-    if (id <= 0)
+    if (id <= 0 && !program_ending())
         ev16p_init(addresses.ev_com_port, addresses.ev_dev_addr, &id);
     if (id <= 0)
         return NOT_A_NUMBER;

@@ -23,10 +23,10 @@ double angle_to_motor_revs(double radians) {
     return MOTOR_REVS_PER_CAM_REV * radians / PI_VALUE / 2.0;
 }
 
-void move_bench_cam(int panel, param_structure& record, double revs) {
+int move_bench_cam(int panel, param_structure& record, double revs) {
     std::array<double, CAM_COUNT> move{};
     move[0] = revs;
-    move_cam_motor(panel, record, move, 0);
+    return move_cam_motor(panel, record, move, 0);
 }
 
 void bench_log_line(int file, const std::string& line) {

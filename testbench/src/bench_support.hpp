@@ -17,7 +17,9 @@ int bench_cam(const param_structure& record);
 double angle_to_motor_revs(double radians);
 
 // Turns the cam record.test_axis by `revs` motor revolutions, without the indicators.
-void move_bench_cam(int panel, param_structure& record, double revs);
+// 0 when the controller confirmed the move; -1 when it was refused or not confirmed (the
+// operator has been told).
+int move_bench_cam(int panel, param_structure& record, double revs);
 
 // Appends a run's line to the open run log `file`. A line the disk will not take is lost
 // as a run-log entry is, and the operator hears of it the same way.

@@ -48,15 +48,20 @@ double cam_test_get_angle(param_structure& record, instrument_addresses address)
 
 void cam_test_get_temp(double* out, instrument_addresses address) {
     int& id = shared_device_ids().hp34970;
-    if (id <= 0)
+    if (id <= 0 && !program_ending())
         hp34970_init(address.hp_gpib_board_addr, address.hp_gpib_dev_addr, &id);
-    hp34970_get_chan_temp(id, kTemperatureChannel, out);
+    *out = std::numeric_limits<double>::quiet_NaN();
+    // The driver has said why the unit could not be opened; a closed unit is not asked.
+    if (id > 0)
+        hp34970_get_chan_temp(id, kTemperatureChannel, out);
     SetCtrlVal(bench_readings_panel(), TEST_TEMP, *out);
 }
 
 int cam_test_zero_readings() {
     int& id = shared_device_ids().ev16p;
-    if (id <= 0)
+    if (id <= 0 && !program_ending())
         ev16p_init(kBenchGagePort, kBenchGageAddress, &id);
+    if (id <= 0)
+        return -1; // the driver has said why the counter could not be opened
     return ev16p_zero(id, kZeroedChannel);
 }

@@ -11,11 +11,11 @@
 
 #include <cmath>
 
-void cam_test_rel_move(instrument_addresses address, param_structure record, double& step) {
+int cam_test_rel_move(instrument_addresses address, param_structure record, double& step) {
     // A failed angle reading has been reported where it failed.
     const double angle = cam_test_get_angle(record, address);
     if (!std::isfinite(angle))
-        return;
+        return -1;
     const int cam = bench_cam(record);
     const double eccentricity = record.cam_eccentricity[cam - 1];
     const double ratio = (step - eccentricity * std::sin(angle)) / eccentricity;
@@ -23,37 +23,42 @@ void cam_test_rel_move(instrument_addresses address, param_structure record, dou
     // stays where it is.
     if (!(ratio >= -1.0 && ratio <= 1.0)) {
         cam_move_error_handling(1, "Cam angle > 90 Deg.");
-        return;
+        return -1;
     }
     const double target = std::asin(ratio);
     if (!(std::fabs(target) <= RIGHT_ANGLE))
         cam_move_error_handling(1, "Cam angle > 90 Deg.");
-    move_bench_cam(bench_readings_panel(), record,
-                   angle_to_motor_revs(record.pot_offset[cam - 1] + target - angle));
+    return move_bench_cam(bench_readings_panel(), record,
+                          angle_to_motor_revs(record.pot_offset[cam - 1] + target - angle));
 }
 
-void cam_test_move_angle(int panel, param_structure& record, double angle) {
-    move_bench_cam(panel, record, angle_to_motor_revs(-angle));
+int cam_test_move_angle(int panel, param_structure& record, double angle) {
+    return move_bench_cam(panel, record, angle_to_motor_revs(-angle));
 }
 
 // The move goes to the panel that shows the readings, whichever panel asked.
-void cam_test_go_zero(int /*panel*/, param_structure& record, instrument_addresses address) {
+int cam_test_go_zero(int /*panel*/, param_structure& record, instrument_addresses address) {
     const double angle = cam_test_get_angle(record, address);
     if (!std::isfinite(angle))
-        return;
-    cam_test_move_angle(bench_readings_panel(), record, angle);
+        return kBenchAngleUnknown;
+    if (cam_test_move_angle(bench_readings_panel(), record, angle) != 0)
+        return kBenchMoveFailed;
     write_to_log(motion_log_path(),
                  strfmt("%s * Cams moved to zero position\n", TimeStr().c_str()));
+    return 0;
 }
 
-void cam_test_go_home(param_structure& record, instrument_addresses address) {
+int cam_test_go_home(param_structure& record, instrument_addresses address) {
     const double angle = cam_test_get_angle(record, address);
     if (!std::isfinite(angle))
-        return;
+        return kBenchAngleUnknown;
     const int cam = bench_cam(record);
-    cam_test_move_angle(bench_readings_panel(), record, angle - record.home_angle[cam - 1]);
+    if (cam_test_move_angle(bench_readings_panel(), record, angle - record.home_angle[cam - 1]) !=
+        0)
+        return kBenchMoveFailed;
     cam_test_get_position(address, record.gage_channel, 1);
     cam_test_get_angle(record, address);
     write_to_log(motion_log_path(),
                  strfmt("%s * Cams moved to home position\n", TimeStr().c_str()));
+    return 0;
 }

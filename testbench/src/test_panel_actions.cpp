@@ -17,12 +17,21 @@
 #include "testbench/work_point.hpp"
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
 constexpr int kAngleWatchReadings = 20;
 constexpr double kAngleWatchPause = 0.1; // seconds, on top of each reading's own second
 constexpr double kHomePause = 0.5;
+
+// The status line after Pot zero or Home: what was reached, or what failed.
+const char* positioning_status(int status, const char* done, const char* angle_unknown,
+                               const char* not_moved) {
+    if (status == kBenchAngleUnknown)
+        return angle_unknown;
+    return status == 0 ? done : not_moved;
+}
 
 } // namespace
 
@@ -31,8 +40,8 @@ int test_distance_move(int panel, int, int event, void*, int, int) {
         return 0;
     test_read_move_param(panel, shared_param());
     update_status_line(panel, TEST_STATUS, "Motion in Progress");
-    cam_test(shared_addresses(), shared_param(), log_path());
-    update_status_line(panel, TEST_STATUS, "Done");
+    const int status = cam_test(shared_addresses(), shared_param(), log_path());
+    update_status_line(panel, TEST_STATUS, status == 0 ? "Done" : "Test run stopped");
     return 0;
 }
 
@@ -40,8 +49,18 @@ int test_zero_data(int panel, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT)
         return 0;
     update_status_line(panel, TEST_STATUS, "Setting Position to zero");
-    SetCtrlVal(panel, TEST_POSITION, 0.0);
-    cam_test_zero_readings();
+    // The counter zeroes its channel 1: that gauge reads 0.0 once the zeroing is
+    // acknowledged, another gauge channel is shown as it reads; after a failed zeroing the
+    // position is unknown.
+    if (cam_test_zero_readings() < 0) {
+        SetCtrlVal(panel, TEST_POSITION, std::numeric_limits<double>::quiet_NaN());
+        update_status_line(panel, TEST_STATUS, "Position not set to zero");
+        return 0;
+    }
+    if (shared_param().gage_channel == 1)
+        SetCtrlVal(panel, TEST_POSITION, 0.0);
+    else
+        cam_test_get_position(shared_addresses(), shared_param().gage_channel, 1);
     update_status_line(panel, TEST_STATUS, "Done");
     return 0;
 }
@@ -75,9 +94,12 @@ int test_go_zero(int panel, int, int event, void*, int, int) {
         return 0;
     update_status_line(panel, TEST_STATUS, "Go to Pot zero position");
     test_read_move_param(panel, shared_param());
-    cam_test_go_zero(panel, shared_param(), shared_addresses());
+    const int status = cam_test_go_zero(panel, shared_param(), shared_addresses());
     cam_test_get_angle(shared_param(), shared_addresses());
-    update_status_line(panel, TEST_STATUS, "Pot zero Done");
+    update_status_line(panel, TEST_STATUS,
+                       positioning_status(status, "Pot zero Done",
+                                          "Pot zero failed: the cam angle was not measured",
+                                          "Pot zero failed: the cam did not move"));
     return 0;
 }
 
@@ -86,10 +108,15 @@ int test_go_home(int panel, int, int event, void*, int, int) {
         return 0;
     update_status_line(panel, TEST_STATUS, "Go to Pot home position");
     test_read_move_param(panel, shared_param());
-    cam_test_go_zero(panel, shared_param(), shared_addresses());
-    delay(kHomePause);
-    cam_test_go_home(shared_param(), shared_addresses());
-    update_status_line(panel, TEST_STATUS, "Homing Done");
+    int status = cam_test_go_zero(panel, shared_param(), shared_addresses());
+    if (status == 0) {
+        delay(kHomePause);
+        status = cam_test_go_home(shared_param(), shared_addresses());
+    }
+    update_status_line(panel, TEST_STATUS,
+                       positioning_status(status, "Homing Done",
+                                          "Homing failed: the cam angle was not measured",
+                                          "Homing failed: the cam did not move"));
     return 0;
 }
 
@@ -114,7 +141,9 @@ int find_work_point(int panel, int, int event, void*, int, int) {
     if (!std::isfinite(work_point))
         return 0; // the operator has been told; the cam stays where the scan left it
     record.test_step = work_point;
-    move_bench_cam(panel, record, record.test_step);
-    update_status_line(panel, TEST_STATUS, "Done");
+    update_status_line(panel, TEST_STATUS,
+                       move_bench_cam(panel, record, record.test_step) == 0
+                           ? "Done"
+                           : "Work point not reached: the cam did not move");
     return 0;
 }

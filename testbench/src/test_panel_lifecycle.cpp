@@ -34,6 +34,12 @@ int do_cam_test(int, int, int event, void*, int, int) {
         return -1;
     }
     test_panel_handle() = panel;
+    // The run settings start at the test defaults, which the bring-up reads into the record:
+    // a fresh panel's zeros are no settings (there is no cam 0).
+    param_structure defaults = shared_param();
+    instrument_addresses addresses = shared_addresses();
+    fill_param_structure(defaults, addresses, 1);
+    test_write_move_param(panel, defaults);
     DisplayPanel(panel);
     SetActivePanel(panel);
     return 0;
@@ -47,10 +53,16 @@ int test_device_init(int panel, int, int event, void*, int, int) {
     fill_param_structure(record, shared_addresses(), 1);
     test_read_move_param(panel, record);
 
-    if (cam_move_device_init(log_path(), panel, TEST_STATUS, shared_addresses(), record) != 0) {
+    // The catalogue entries go to the run log, also when the main panel's moves go to a
+    // data file: the bench's bring-up must not point them anywhere else.
+    if (cam_move_device_init(motion_log_path(), panel, TEST_STATUS, shared_addresses(), record) !=
+        0) {
         MessagePopup("Init Error", "Error in device init");
         return 0;
     }
+    // The run settings show what the record now holds, so that the next button that reads
+    // them into the record keeps it.
+    test_write_move_param(panel, record);
     for (int control : kInstrumentActions)
         SetCtrlAttribute(panel, control, ATTR_DIMMED, 0);
     SetCtrlAttribute(panel, TEST_STATUS, ATTR_VISIBLE, 1);

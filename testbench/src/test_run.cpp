@@ -24,6 +24,8 @@ namespace {
 constexpr int kRandomMoves = 30;
 
 void open_instruments(const instrument_addresses& address) {
+    if (program_ending())
+        return;
     device_ids& ids = shared_device_ids();
     if (ids.hp34970 <= 0)
         hp34970_init(address.hp_gpib_board_addr, address.hp_gpib_dev_addr, &ids.hp34970);
@@ -47,7 +49,9 @@ double random_step() {
     return ((a - b) % 100) / 1000000.0;
 }
 
-void repeatability_test(const instrument_addresses& address, param_structure& record, int file) {
+// Each returns 0, or -1 when a move was refused or not confirmed: the run stops there, with
+// no line for that move.
+int repeatability_test(const instrument_addresses& address, param_structure& record, int file) {
     int hours = 0, minutes = 0, seconds = 0;
     CVI_GetSystemTime(&hours, &minutes, &seconds);
     std::srand(static_cast<unsigned>((hours + minutes + 1) / (seconds + 1)));
@@ -57,13 +61,15 @@ void repeatability_test(const instrument_addresses& address, param_structure& re
     for (int i = 0; i < kRandomMoves; ++i) {
         const double before = cam_test_get_position(address, gage, 0);
         double step = random_step();
-        cam_test_rel_move(address, record, step);
+        if (cam_test_rel_move(address, record, step) != 0)
+            return -1;
         const double after = cam_test_get_position(address, gage, 0);
         difference = after - before;
         if (file >= 0)
             bench_log_line(file, strfmt(" \n %10.7f %10.7f", step, difference));
     }
     SetCtrlVal(bench_readings_panel(), TEST_POSITION, difference);
+    return 0;
 }
 
 void timed_series(const instrument_addresses& address, const param_structure& record, int file) {
@@ -76,24 +82,27 @@ void timed_series(const instrument_addresses& address, const param_structure& re
     }
 }
 
-void step_scan(const instrument_addresses& address, param_structure& record, int file) {
+int step_scan(const instrument_addresses& address, param_structure& record, int file) {
     const int panel = test_panel_handle();
     cam_test_out(address, record, file, 0); // the starting point
     if (record.test_step >= 0.0) {
         for (int k = 0; k < record.test_points; ++k) {
-            move_bench_cam(panel, record, record.test_step);
+            if (move_bench_cam(panel, record, record.test_step) != 0)
+                return -1;
             cam_test_out(address, record, file, k);
         }
-        return;
+        return 0;
     }
     // Downward: the point numbers count down from the far end; each pass lowers i by at
     // least one because the sum is truncated toward zero.
     int i = static_cast<int>(record.test_points + record.test_step);
     while (i > 0) {
-        move_bench_cam(panel, record, record.test_step);
+        if (move_bench_cam(panel, record, record.test_step) != 0)
+            return -1;
         cam_test_out(address, record, file, i);
         i = static_cast<int>(i + record.test_step);
     }
+    return 0;
 }
 
 } // namespace
@@ -118,14 +127,15 @@ int cam_test(instrument_addresses address, param_structure record, const std::st
         }
     }
 
+    int status = 0;
     if (record.test_random != 0.0)
-        repeatability_test(address, record, file);
+        status = repeatability_test(address, record, file);
     else if (record.test_interval != 0.0)
         timed_series(address, record, file);
     else
-        step_scan(address, record, file);
+        status = step_scan(address, record, file);
 
     if (file >= 0)
         CloseFile(file);
-    return 0;
+    return status;
 }

@@ -29,6 +29,10 @@ constexpr double kFirstPhase = 0.0;
 constexpr int kCurvePoints = 120;
 constexpr int kCurveColour = 0x000080; // dark blue
 constexpr double kHalfTurn = 60.0;     // motor revolutions
+// A cam's gauge follows its eccentric, so a fit worth moving to has an amplitude near the
+// cam's eccentricity; one below this share of it comes from a flat scan (the wrong gauge
+// channel, a gauge not touching the cam) and its phase means nothing.
+constexpr double kFlatScanShare = 0.1;
 
 // Reads the gauge and the angle (both shown), plots the reading at its motor position.
 double scan_reading(param_structure& record, const instrument_addresses& address, double position) {
@@ -75,7 +79,11 @@ double cam_test_find_work_point(param_structure record, instrument_addresses add
     for (int i = 0; i < kSamples; ++i) {
         y[i] = scan_reading(record, address, x[i]);
         x[i + 1] = x[i] + kScanStep;
-        move_bench_cam(panel, record, kScanStep);
+        if (move_bench_cam(panel, record, kScanStep) != 0) {
+            tell_no_work_point(panel, "A move of the scan failed. The cam is not moved to a "
+                                      "work point.");
+            return std::numeric_limits<double>::quiet_NaN();
+        }
     }
     // One turn after the first reading: the same cam angle, plotted only.
     y[kSamples] = scan_reading(record, address, x[kSamples]);
@@ -104,6 +112,18 @@ double cam_test_find_work_point(param_structure record, instrument_addresses add
     SetCtrlVal(panel, TEST_PHASE, coef[1]);
     SetCtrlAttribute(panel, TEST_AMPLITUDE, ATTR_VISIBLE, 1);
     SetCtrlAttribute(panel, TEST_PHASE, ATTR_VISIBLE, 1);
+
+    const double eccentricity = record.cam_eccentricity[bench_cam(record) - 1];
+    if (!(std::fabs(coef[0]) >= kFlatScanShare * eccentricity)) {
+        const std::string question =
+            strfmt("The fitted amplitude %g is below a tenth of the cam's eccentricity %g: the "
+                   "gauge may not follow this cam. Move the cam to this work point?",
+                   coef[0], eccentricity);
+        if (ConfirmPopup("Work point", question.c_str()) != 1) {
+            update_status_line(panel, TEST_STATUS, "No work point");
+            return std::numeric_limits<double>::quiet_NaN();
+        }
+    }
 
     // The zero crossing where the sine falls (w x + phase = pi) when the first step went
     // down, else where it rises (w x + phase = 0); either may lie outside one turn.

@@ -166,6 +166,8 @@ TEST_P(WirePropertyTest, NoDistanceReachesTheControllerThatTheOperatorDidNotMean
         rop.asked.clear();
         sim.cm6k6().clear_history();
         cam_move_go(main, shared_addresses(), shared_param(), coord_ctrls, "", absolute);
+        // A No at a danger question ends the program: the next Move stands for the next run.
+        program_ending() = false;
 
         bool revolutions_accepted = false;
         bool refused = false; // the last deciding question was refused, or a typed value

@@ -92,7 +92,10 @@ TEST_F(WorkPointSystemTest, FallingStartTakesTheOtherCrossingBeyondHalfATurn) {
     bring_up({.cam = 3, .gage_channel = 3});
     turn(30.0); // a quarter turn: the first step of the scan goes down
     op.clear_records();
+    // Beyond the stage's revolution limit the bench asks as the Move does.
+    op.answer_generic(VAL_GENERIC_POPUP_BTN1);
     op.press(test, TEST_WORK_POINT);
+    EXPECT_EQ(op.popups().back().message, " Too many motor revolutions. Continue?");
     // "cam 3 from 30": the early stop leaves a negative amplitude and the work point is
     // 60 - phase / w, more than half a turn, and the cam is turned that far.
     expect_relative(op.value_double(test, TEST_AMPLITUDE), -0.00044999901687968133, 1e-7);

@@ -20,10 +20,13 @@ int read_data(int panel, int control, int event, void* callbackData, int eventDa
 
 // Turns every cam back to potentiometer zero in one move and logs it; 0. A cam whose
 // angle could not be read is left where it is (the operator is told which one); then, or
-// when the move was refused for a closed instrument, nothing is logged and -1 returned.
+// when the move was refused or not confirmed by the controller, nothing is logged and -1
+// returned.
 int cam_go_zero(int panel, param_structure& param, instrument_addresses addresses);
 
-// Zeroes EV-16P gauge `gage` (opening the counter first if needed) and logs the zeroing.
+// Zeroes EV-16P gauge `gage` (opening the counter first if needed) and logs the zeroing:
+// "All gages set to zero" for gauge 1; for any other gauge, that the counter zeroed gauge 1
+// and not that one (it acts on its channel 1 only).
 // 0, or -1 when the counter could not be opened or did not take the zeroing (nothing is
 // logged then).
 int cam_move_gage_zero(instrument_addresses addresses, int gage);

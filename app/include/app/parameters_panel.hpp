@@ -22,6 +22,8 @@ int exit_param(int panel, int control, int event, void* callbackData, int eventD
 
 // Copies the test panel's eight settings into the record; integers keep their low 16 bits.
 void test_read_move_param(int panel, param_structure& param);
+// Shows the record's eight test settings in the test panel's fields.
+void test_write_move_param(int panel, const param_structure& param);
 
 // 1 once the operator has saved the parameters in this run; it is never cleared.
 int save_param_flag();

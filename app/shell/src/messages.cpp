@@ -48,6 +48,9 @@ void cam_move_ui_error(const char* text) {
 }
 
 int danger_operation_message(const char* text) {
+    // After a No the program is ending: nothing more is asked, every step is refused.
+    if (program_ending())
+        return 1;
     beep_twice();
     const int answer = GenericMessagePopup(
         "Danger Operation", text != nullptr ? text : "", "Yes", "No", "Reset", nullptr, 0,
@@ -56,6 +59,7 @@ int danger_operation_message(const char* text) {
     case VAL_GENERIC_POPUP_BTN1:
         return 0;
     case VAL_GENERIC_POPUP_BTN2:
+        program_ending() = true;
         cam_move_exit();
         QuitUserInterface(0);
         return 1;

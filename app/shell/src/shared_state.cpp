@@ -8,6 +8,7 @@ param_structure g_param{};
 instrument_addresses g_addresses{};
 device_ids g_ids{};
 int g_main_panel = 0;
+bool g_program_ending = false;
 
 } // namespace
 
@@ -27,6 +28,9 @@ instrument_addresses& shared_addresses() {
 device_ids& shared_device_ids() {
     return g_ids;
 }
+bool& program_ending() {
+    return g_program_ending;
+}
 int& main_panel_handle() {
     return g_main_panel;
 }
@@ -36,4 +40,5 @@ void shared_state_reset() {
     g_addresses = instrument_addresses{};
     g_ids = device_ids{};
     g_main_panel = 0;
+    g_program_ending = false;
 }

@@ -48,6 +48,7 @@ int cm6k6_abs_move(int dev_ID, int axis, double acc, double vel, double position
 int cm6k6_go_home(int dev_ID, int axis, double acc, double vel);
 int cm6k6_follow_move(int dev_ID, int master, int follower, double acc, double vel,
                       double distance);
+// The position queries wait for the motion to end first; a wait given up gives NaN and -1.
 int cm6k6_get_mot_position(int dev_ID, int axis, double* position);
 int cm6k6_get_enc_position(int dev_ID, int axis, double* position);
 int cm6k6_zero(int dev_ID, int axis);

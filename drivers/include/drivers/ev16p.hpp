@@ -15,7 +15,8 @@ void ev16p_init(int com_port, int address, int* dev_ID);
 int ev16p_zero(int dev_ID, int gauge);
 // Reads gauge 0..6 (counter units); NaN when no reading could be had.
 double ev16p_read(int dev_ID, int gauge);
-// Presets channel 1 to 1000 x values[0]. 2, or -1 from a check or a value not finite.
+// Presets channel 1 to 1000 x values[0]. 2, or -1 from a check, a value not finite or too
+// large for the counter's field (nothing sent), or a preset not acknowledged and given up.
 int ev16p_preset(int dev_ID, int gauge, const double* values);
 // Clears the counter's errors; 0 or the pop-up's answer.
 int ev16p_clear_err(int dev_ID);

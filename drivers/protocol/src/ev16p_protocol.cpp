@@ -18,6 +18,9 @@ std::optional<std::string> ev16p_preset_command(int channel, double counts) {
     }
     constexpr std::size_t kField = 9;
     std::string field = strfmt("000%.4f", counts);
+    // Cutting may drop decimals, never a digit before the point.
+    if (field.find('.') > kField)
+        return std::nullopt;
     field.resize(kField, ' ');
     return strfmt("CP0%d, %c%s", channel, sign, field.c_str());
 }

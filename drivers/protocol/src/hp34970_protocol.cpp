@@ -3,6 +3,8 @@
 #include "drivers/protocol/bounded_number.hpp"
 #include "platform/text.hpp"
 
+#include <cmath>
+
 std::string hp34970_channel_list(const int* chans, int count) {
     std::string list = "(@";
     for (int k = 0; k < count; ++k) {
@@ -36,9 +38,10 @@ std::vector<std::string> hp34970_setup_commands(char kind, const std::string& li
                 strfmt("SENSE:FRESISTANCE:NPLC 10, %s", l),
                 strfmt("SENSE:FRESISTANCE:OCOMPENSATED ON, %s", l)};
     case 't':
-        // Degrees Celsius, the unit the reading check accepts for a temperature.
-        return {strfmt("SENS:FUNC:TEMP, %s", l), strfmt("UNIT:TEMP C, %s", l),
-                strfmt("SENS:TEMP:NPLS 10, %s", l)};
+        // The standard SCPI spelling a real unit accepts; degrees Celsius, the unit the
+        // reading check accepts for a temperature.
+        return {strfmt("SENS:FUNC \"TEMP\", %s", l), strfmt("UNIT:TEMP C, %s", l),
+                strfmt("SENS:TEMP:NPLC 10, %s", l)};
     default:
         return {};
     }
@@ -113,6 +116,10 @@ bool hp34970_unit_matches(char kind, std::string_view unit) {
     default:
         return false;
     }
+}
+
+bool hp34970_is_overload(double value) {
+    return !(std::fabs(value) < kHp34970Overload);
 }
 
 bool hp34970_is_no_error(std::string_view reply) {

@@ -24,11 +24,17 @@ extern const std::array<int, 2 * CAM_COUNT> motor_lamps;
 // other value takes them as the target. `log_file` is the main panel's log path: when the
 // record's log_to_file is 1 it names the operator's data file, which is held open for the
 // move and receives the move's two coordinate entries as the run log does.
-void cam_move_go(int panel, instrument_addresses addresses, param_structure& param,
-                 const coordinate_controls& ctrls, std::string_view log_file, int absolute);
+// 0 when every cam in play was moved and confirmed (or the targets were refused as out of
+// range, which the operator has been shown); -1 when a cam was not moved or not confirmed;
+// 1 when a "Danger Operation" No ended the program (nothing was sent after it).
+int cam_move_go(int panel, instrument_addresses addresses, param_structure& param,
+                const coordinate_controls& ctrls, std::string_view log_file, int absolute);
 
 // Turns the motors by `move`. With motors_per_move = 5 all five cams move together, each
 // entry first multiplied by its motor_sign in place (the array then holds what was sent);
 // otherwise cam test_axis alone moves by move[0] times its sign. `show` lights row one of
-// the motor lamps while the switch outputs are closed. Opens no instrument.
-void move_cam_motor(int panel, param_structure& param, motor_move& move, int show);
+// the motor lamps while the switch outputs are closed. Opens no instrument. A single cam
+// beyond MAX_MOTOR_REVS asks the operator first, as the Move does. 0 when every motor it
+// was to turn was started and confirmed by the controller; -1 when a move was refused, a
+// cam was left for want of a number, or the controller gave up or fell short.
+int move_cam_motor(int panel, param_structure& param, motor_move& move, int show);

@@ -3,7 +3,8 @@
 // open.
 //
 // A reading that failed is NaN, never a plausible number: an instrument that could not be
-// opened, a voltage the unit did not deliver, or a reference of 0 V all give NaN.
+// opened, a voltage the unit did not deliver, a reference below 1 V (a lost supply) or a
+// voltage beyond the reference all give NaN.
 #pragma once
 
 #include "stage/records.hpp"

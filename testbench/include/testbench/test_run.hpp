@@ -10,7 +10,8 @@
 // repeatability test of 30 random moves, else test_interval != 0 a timed series, else a
 // step scan of test_points steps of test_step motor revolutions. Lines go into the file at
 // log_path (appended); an empty path runs without writing. 0, or -1 when the operator
-// refused a cam number outside 1..5 or the log could not be opened.
+// refused a cam number outside 1..5, the log could not be opened, or a move of the run was
+// refused or not confirmed (the run stops there, without a line for that move).
 int cam_test(instrument_addresses address, param_structure record, const std::string& log_path);
 
 // Measures one point: the cam angle and the gauge position (shown), its line in the open

@@ -33,10 +33,10 @@ TEST_F(FaultsTest, WithTheReferenceAt0VoltsNothingActsOnTheAnglesThatCannotBeRea
     EXPECT_TRUE(std::isnan(slot(12)));
 
     const std::string log = run_log();
+    // Angles that were not measured raise no division question in the forward solution.
     op.answer_message();
-    op.answer_generic(VAL_GENERIC_POPUP_BTN3); // the forward solution's question: Reset
     ASSERT_EQ(op.press(main, MAIN_HOME), 0);
-    ASSERT_EQ(op.popups().size(), 2u);
+    ASSERT_EQ(op.popups().size(), 1u);
     EXPECT_EQ(op.popups()[0].title, "Cams not moved");
     EXPECT_EQ(op.popups()[0].message, "Cam 1 is not moved: its angle is not a number.\n"
                                       "Cam 2 is not moved: its angle is not a number.\n"
@@ -82,7 +82,8 @@ TEST_F(FaultsTest, AMotionThatNeverEndsIsReportedAndGivingUpStillReadsBackAndLog
     EXPECT_EQ(op.popups()[0].title, "ERROR");
     EXPECT_EQ(op.popups()[0].message.rfind("Error in Motion end. Check error code # ", 0), 0u)
         << op.popups()[0].message;
-    EXPECT_EQ(op.texts(main, MAIN_STATUS).back(), "Done");
+    // Not "Done": the move was given up. What was measured afterwards is still logged.
+    EXPECT_EQ(op.texts(main, MAIN_STATUS).back(), "Not all cams are in position");
     EXPECT_EQ(last_entry().rfind(" \n hh:mm:ss * Final device coordinates * ", 0), 0u);
     EXPECT_NE(run_log().find(" * Final coordinates * "), std::string::npos);
     // The operator gave up: the stage is not at the target.

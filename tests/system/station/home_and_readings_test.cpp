@@ -125,11 +125,25 @@ TEST_F(HomeAndReadingsTest, ZeroingAGaugeShowsZeroAndLogsIt) {
     op.press(main, MAIN_READ_GAGE_1);
     EXPECT_NEAR(slot(15), 0.0, 1e-6);
 
-    // Gauge 5 has no stored reading.
+    // The counter zeroes gauge 1 only: gauge 3 is shown and stored as it reads, and the
+    // log says what was zeroed. Gauge 5 has no stored reading.
+    ASSERT_GT(std::fabs(gauge(3)), 1e-5);
+    ASSERT_EQ(op.press(main, MAIN_ZERO_GAGE_3), 0);
+    EXPECT_NEAR(slot(17), gauge(3), 1e-6);
+    EXPECT_EQ(last_entry(), " \n hh:mm:ss * Gage 1 set to zero; gage 3 is not zeroed\n \n ");
     ASSERT_EQ(op.press(main, MAIN_ZERO_GAGE_5), 0);
-    EXPECT_EQ(slot(19), 0.0);
-    EXPECT_EQ(shared_param().gage_value, (std::array<double, 4>{0.0, 8.0, 9.0, 10.0}));
+    EXPECT_NEAR(slot(19), gauge(5), 1e-6);
+    EXPECT_EQ(shared_param().gage_value, (std::array<double, 4>{0.0, 8.0, slot(17), 10.0}));
     EXPECT_TRUE(op.popups().empty());
+
+    // A zeroing the counter does not take shows the gauge as unknown and keeps its stored
+    // reading.
+    sim.ev16p().faults().reply = ReplyFault::silent;
+    op.answer_confirm(false);
+    ASSERT_EQ(op.press(main, MAIN_ZERO_GAGE_2), 0);
+    EXPECT_TRUE(std::isnan(slot(16)));
+    EXPECT_EQ(shared_param().gage_value[1], 8.0);
+    EXPECT_EQ(last_entry(), " \n hh:mm:ss * Gage 1 set to zero; gage 5 is not zeroed\n \n ");
 }
 
 TEST_F(HomeAndReadingsTest, ZeroAllGaugesWithYesZeroesGaugeOneAndShowsItsReading) {

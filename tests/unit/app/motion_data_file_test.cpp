@@ -122,13 +122,14 @@ TEST_F(MotionDataFileTest, AWordThatIsNotANumberIsReportedAndLeavesItsTargetAsIt
                                           " is not a number.\nThe Y target is left as it was.");
     EXPECT_EQ(op.popups()[1].message, std::string("Word 4 of ") + kDataFile +
                                           " is not a number.\nThe Pitch target is left as it was.");
+    // The record and the log hold what the panel shows, which Move will use.
     EXPECT_DOUBLE_EQ(target(0), -0.001);
-    EXPECT_EQ(target(1), -3.0);
+    EXPECT_EQ(target(1), 0.25);
     EXPECT_EQ(slot(1), 0.25);
     EXPECT_DOUBLE_EQ(target(2), -0.002);
-    EXPECT_EQ(target(3), 5.0);
+    EXPECT_EQ(target(3), slot(3));
     EXPECT_DOUBLE_EQ(target(4), -0.004);
-    EXPECT_EQ(run_log(), logged("X = -0.001000 Y = -3.000000 Roll = -0.002000 Pitch = 5.000000 "
+    EXPECT_EQ(run_log(), logged("X = -0.001000 Y = 0.250000 Roll = -0.002000 Pitch = 0.000000 "
                                 "Yaw = -0.004000"));
 }
 

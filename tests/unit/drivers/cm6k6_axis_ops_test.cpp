@@ -3,6 +3,8 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 using ::testing::ElementsAre;
@@ -96,6 +98,19 @@ TEST_F(Cm6k6AxisOps, AbsoluteMoveShortAnsweredNoReturnsOne) {
     EXPECT_EQ(confirm_texts().back(), confirm_text("Positioning", 2));
 }
 
+TEST_F(Cm6k6AxisOps, AbsoluteMoveShortAnsweredYesStillReadsTheErrorStatus) {
+    for (const char* c : {"1MA1", "1MC0", "1A1.000000", "1V1.000000", "1D3.000000", "GO100000"})
+        controller.expect(c);
+    expect_motion_end();
+    controller.expect("1TPC", "*1TPC+1.0000");
+    controller.expect("TCMDER", "*DRIVE FAULT");
+    op.answer_confirm(true);
+    press_enter();
+    EXPECT_EQ(cm6k6_abs_move(id, 1, 1.0, 1.0, 3.0), -1);
+    EXPECT_EQ(confirm_texts().back(), confirm_text("Positioning", -2));
+    EXPECT_EQ(console.output(), "*DRIVE FAULT\n" + cm6k6_stop_text("Error executing command"));
+}
+
 TEST_F(Cm6k6AxisOps, AbsoluteMoveWithBadIdOrAxisReturnsTheAnswer) {
     op.answer_confirm(true);
     EXPECT_EQ(cm6k6_abs_move(0, 1, 1.0, 1.0, 1.0), 0);
@@ -180,6 +195,21 @@ TEST_F(Cm6k6AxisOps, PositionQueriesWaitThenReadInRevolutions) {
     press_enter();
     EXPECT_EQ(cm6k6_get_mot_position(5, 1, &p), -1);
     EXPECT_EQ(console.output(), cm6k6_stop_text("Device not open"));
+}
+
+// After a motion given up there is no end position to read: nothing more is asked.
+TEST_F(Cm6k6AxisOps, PositionQueryAfterAGivenUpWaitAsksNothingMore) {
+    controller.expect("WAIT(MOV=b000000)")
+        .expect_repeated("WRITE\"YES\"")
+        .expect("!K1,1,1,1,1,1")
+        .expect("DRIVE000000");
+    op.answer_confirm(false);
+    double p = 0.0;
+    EXPECT_EQ(cm6k6_get_mot_position(id, 3, &p), -1);
+    EXPECT_TRUE(std::isnan(p));
+    const auto commands = controller.commands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "3TPC"), 0);
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "TCMDER"), 0);
 }
 
 TEST_F(Cm6k6AxisOps, ZeroingAnAxisWritesItsFieldAndAnErrorFreesTheSlot) {

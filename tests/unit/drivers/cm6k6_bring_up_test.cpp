@@ -52,6 +52,23 @@ TEST_F(Cm6k6BringUp, ProfileInitSetsTheAxisProfileBeforeTheDrivesGoOff) {
     EXPECT_EQ(id, 1);
 }
 
+TEST_F(Cm6k6BringUp, ProfileInitWithoutACleanStatusGivesNoId) {
+    for (const auto& c : kControllerConfiguration) {
+        if (c == "DRIVE000000")
+            break;
+        controller.expect(c == "@LHAD1.000000" ? "@LHAD10.000000" : c);
+    }
+    for (const char* c : {"1MA0", "1MC0", "1A1.000000", "1AA0.500000", "1AD1.000000",
+                          "1ADA0.500000", "1V1.000000", "DRIVE000000"})
+        controller.expect(c);
+    controller.expect("TCMDER"); // no answer
+    press_enter(2);
+    int id = -7;
+    EXPECT_EQ(cm6k6_cam_init(0, kControllerPort, 1, &id, 1, 1.0, 1.0), -1);
+    EXPECT_EQ(id, -7);
+    EXPECT_EQ(cm6k6_check_dev_open(1), 0);
+}
+
 TEST_F(Cm6k6BringUp, OutOfRangePortOrAddressAskAndNoLeavesTheIdUntouched) {
     int id = -7;
     op.answer_confirm(false);

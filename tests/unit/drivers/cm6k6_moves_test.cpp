@@ -103,6 +103,23 @@ TEST_F(Cm6k6Moves, ShortfallAskedYesPassesNoKillsTheAxis) {
                 ElementsAre(confirm_text("Positioning", 1), confirm_text("Positioning", 1)));
 }
 
+// 0.9999996 goes out as 1.000000, and the axis that did not move at all is one revolution
+// short of what it was sent.
+TEST_F(Cm6k6Moves, TravelIsCheckedAgainstTheDistanceAsSent) {
+    controller.expect("1TPC", "*1TPC+0.0000")
+        .expect("DRIVE100000")
+        .expect("1D1.000000\rGO100000")
+        .expect("WAIT(MOV=b000000)")
+        .expect("WRITE\"YES\"", "YES")
+        .expect("DRIVE000000")
+        .expect("1TPC", "*1TPC+0.0000")
+        .expect("!K1,0,0,0,0,0")
+        .expect("DRIVE000000");
+    op.answer_confirm(false);
+    EXPECT_EQ(cm6k6_cam_move(0, 0, id, 1, 0.9999996, 0), -1);
+    EXPECT_THAT(confirm_texts(), ElementsAre(confirm_text("Positioning", 1)));
+}
+
 TEST_F(Cm6k6Moves, UnreadablePositionNeverPassesTheCheck) {
     controller.expect("3TPC", "*3TPC+0.0000")
         .expect("DRIVE001000")

@@ -53,6 +53,21 @@ TEST_F(Ev16p, UnknownHoldStateEndsTheBringUpWithoutAnId) {
     EXPECT_THAT(confirm_texts(), ElementsAre(confirm_text("Problem with Hold Mode", 2)));
 }
 
+TEST_F(Ev16p, SilentCounterAnsweredNoGetsNoIdAndIsAskedOnce) {
+    counter.expect("CS00");
+    op.answer_confirm(false);
+    int id = -5;
+    ev16p_init(kCounterPort, 11, &id);
+    EXPECT_EQ(id, -5);
+    EXPECT_THAT(confirm_texts(),
+                ElementsAre(confirm_text("# bytes in = -99, problem receiving RS232 input", -99)));
+    // And a silent HOLD check, after a clean error clear.
+    counter.expect("CS00", "CH00").expect("CK01");
+    op.answer_confirm(false);
+    ev16p_init(kCounterPort, 11, &id);
+    EXPECT_EQ(id, -5);
+}
+
 TEST_F(Ev16p, BringUpRangeChecksAskAndNoStops) {
     int id = -5;
     op.answer_confirm(false);
@@ -149,6 +164,21 @@ TEST_F(Ev16p, PresetWritesSignAndNineCharacterField) {
     op.answer_confirm(true);
     EXPECT_EQ(ev16p_preset(id, 1, nan), -1);
     EXPECT_THAT(confirm_texts(), ElementsAre(confirm_text("preset = nan, not a finite number", 0)));
+}
+
+TEST_F(Ev16p, PresetThatDoesNotFitTheFieldSendsNothingAndUnacknowledgedNoFails) {
+    const int id = bring_up_counter();
+    const double big = 1000.0; // 1000000 counter units: seven digits before the point
+    op.answer_confirm(true);   // whatever the answer, nothing is sent
+    EXPECT_EQ(ev16p_preset(id, 1, &big), -1);
+    EXPECT_THAT(confirm_texts(),
+                ElementsAre(confirm_text("preset = 1000.000000, out of range", 0)));
+    EXPECT_TRUE(counter.received().empty());
+
+    const double small = 0.5;
+    counter.expect("CP01, +000500.00", "CH02");
+    op.answer_confirm(false);
+    EXPECT_EQ(ev16p_preset(id, 1, &small), -1);
 }
 
 TEST_F(Ev16p, FailedWriteIsReportedAndFailsWhateverTheAnswer) {

@@ -36,9 +36,10 @@ protected:
     }
     void expect_no_error() { daq.expect("SYSTEM:ERROR?", "+0,\"No error\""); }
     void expect_temp_setup(const std::string& list, const std::string& transducer) {
-        daq.expect("SENS:FUNC:TEMP, " + list)
+        // The standard SCPI spellings; a real unit queues -113 for the others.
+        daq.expect("SENS:FUNC \"TEMP\", " + list)
             .expect("UNIT:TEMP C, " + list)
-            .expect("SENS:TEMP:NPLS 10, " + list)
+            .expect("SENS:TEMP:NPLC 10, " + list)
             .expect("SENS:TEMP:TRAN:TYPE? " + list, transducer);
     }
     int id = 0;
@@ -189,6 +190,23 @@ TEST_F(Hp34970Scan, WrongUnitOrGarbledReadingGivesNoValue) {
                                     hp34970_stop_text("Problem getting HP34970 measurements.") +
                                     hp34970_stop_text("Problem getting HP34970 measurements"));
     EXPECT_TRUE(std::isnan(v));
+}
+
+// The unit's overload value is what it reads for an input out of range (and for an open
+// thermocouple): a number, but no measurement.
+TEST_F(Hp34970Scan, OverloadReadingGivesNoValue) {
+    const int chans[3] = {101, 102, 103};
+    daq.expect("ROUTE:SCAN (@101, 102, 103)");
+    for (const char* one : {"(@101)", "(@102)", "(@103)"})
+        expect_volt_setup(one);
+    expect_trigger("(@101, 102, 103)",
+                   "+9.90000000E+37 VDC,101,-9.90000000E+37 VDC,102,+1.25000000E+00 VDC,103");
+    expect_no_error();
+    double values[3] = {};
+    hp34970_scan_chan_volt(id, 3, chans, values);
+    EXPECT_TRUE(std::isnan(values[0]));
+    EXPECT_TRUE(std::isnan(values[1]));
+    EXPECT_DOUBLE_EQ(values[2], 1.25);
 }
 
 TEST_F(Hp34970Scan, InstrumentErrorAfterTheScanGivesNoValues) {

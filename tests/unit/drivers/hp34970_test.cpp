@@ -4,6 +4,9 @@
 
 #include <gmock/gmock.h>
 
+#include <climits>
+#include <cmath>
+
 using ::testing::ElementsAre;
 
 namespace {
@@ -50,6 +53,29 @@ TEST_F(Hp34970, UnitThatNeverSaysNoErrorIsReadABoundedNumberOfTimes) {
     daq.expect_repeated("SYSTEM:ERROR?", "-350,\"Queue overflow\"");
     EXPECT_EQ(hp34970_get_errors(id), -1);
     EXPECT_EQ(daq.received().size(), static_cast<std::size_t>(kHp34970MaxErrorEntries));
+}
+
+// A failed read is no entry of the queue: one time-out and one stop message, not twenty.
+TEST_F(Hp34970, SilentErrorQueueStopsAtTheFirstFailedRead) {
+    const int id = bring_up_daq();
+    const double before = clock.elapsed_seconds();
+    daq.expect("SYSTEM:ERROR?");
+    press_enter();
+    EXPECT_EQ(hp34970_get_errors(id), -1);
+    EXPECT_EQ(console.output(), hp34970_stop_text("ibsta = c000, problem receiving GPIB input"));
+    EXPECT_NEAR(clock.elapsed_seconds() - before, 30.5, 1e-6); // one time-out, one message
+}
+
+// Channel and output numbers are checked before their offset is added, so none overflows.
+TEST_F(Hp34970, ChannelAndOutputNearIntMaxAreOutOfRange) {
+    const int id = bring_up_daq();
+    press_enter(2);
+    double v = 0.0;
+    hp34970_get_chan_volt(id, INT_MAX, &v);
+    hp34970_switch_on_off(id, INT_MAX - 100, 1);
+    EXPECT_TRUE(std::isnan(v));
+    EXPECT_EQ(console.output(), hp34970_stop_text("chan = 2147483747, out of range") +
+                                    hp34970_stop_text("chan = 2147483747, out of range"));
 }
 
 TEST_F(Hp34970, SilentUnitCostsItsThirtySecondTimeOut) {

@@ -2,6 +2,7 @@
 // Operation" confirmation, with every answer the operator can give.
 #include "app/shell/messages.hpp"
 #include "app/shell/panel_ids.hpp"
+#include "app/shell/shared_state.hpp"
 #include "app_fixture.hpp"
 
 namespace {
@@ -125,6 +126,7 @@ TEST_F(MessagesTest, DangerConfirmationOutcomes) {
     for (const Case& c : cases) {
         ScriptedOperator fresh;
         platform_use_panels(&fresh);
+        program_ending() = false; // each case is a program of its own
         open_all();
         if (c.script != nullptr)
             (fresh.*c.script)();
@@ -143,6 +145,7 @@ TEST_F(MessagesTest, DangerConfirmationOutcomes) {
         EXPECT_EQ(fresh.beeps(), 2) << c.name;
         EXPECT_EQ(all_closed(), c.closed) << c.name;
         EXPECT_EQ(fresh.quit_requested(), c.quit) << c.name;
+        EXPECT_EQ(program_ending(), c.quit) << c.name;
         EXPECT_TRUE(fresh.unexpected().empty()) << c.name;
     }
     platform_use_panels(&op);

@@ -15,7 +15,8 @@ void cam_move_error_handling(int code, const char* where);
 void cam_move_ui_error(const char* text);
 
 // "Danger Operation" with Yes, No and Reset. Yes (Enter) returns 0. No closes the
-// instruments, asks the event loop to stop and returns 1. Reset (Escape) returns 1.
+// instruments, marks the program as ending (program_ending()), asks the event loop to stop
+// and returns 1. Reset (Escape) returns 1.
 int danger_operation_message(const char* text);
 
 // Closes the open instruments in the order HP34970, CM6K6, EV-16P. A closed instrument's

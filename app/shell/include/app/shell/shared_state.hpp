@@ -20,6 +20,11 @@ struct device_ids {
 };
 device_ids& shared_device_ids();
 
+// True once the operator answered No at a "Danger Operation" question: the instruments
+// are closed and the program ends when the running operation returns. From then on no
+// routine opens an instrument again, and the operation ends without claiming anything.
+bool& program_ending();
+
 // Handle of the main panel; negative when its load failed, 0 before start-up.
 int& main_panel_handle();
 

@@ -10,7 +10,7 @@ std::string ev16p_channel_command(const char* letters, int channel);
 // The preset command of a channel for a value already in counter units: "CP01, -000500.00".
 // The magnitude is written "000" + four decimals and fills a field of nine characters:
 // longer text is cut at nine, shorter text padded with blanks. Nothing for a value that is
-// not finite.
+// not finite, or whose digits before the point do not fit the field (1000000 and more).
 std::optional<std::string> ev16p_preset_command(int channel, double counts);
 // A reading: the number that starts after the reply's first five characters.
 std::optional<double> ev16p_parse_reading(std::string_view reply);

@@ -7,6 +7,9 @@
 #include <vector>
 
 constexpr int kHp34970MaxScanChannels = 60;
+// The unit reads +9.9E+37 or -9.9E+37 for an input out of range; anything this large is
+// that reading, not a measurement.
+constexpr double kHp34970Overload = 9.0E+37;
 
 // "(@101, 102, 110)"; a single channel is "(@101)".
 std::string hp34970_channel_list(const int* chans, int count);
@@ -37,6 +40,8 @@ Hp34970ReadingList hp34970_parse_readings(std::string_view text, int count);
 bool hp34970_unit_matches(char kind, std::string_view unit);
 // The error queue's empty reply: +0,"No error".
 bool hp34970_is_no_error(std::string_view reply);
+// True for the overload reading (and for a value that is not finite).
+bool hp34970_is_overload(double value);
 // An integer reply (switch state, ROUT:DONE?, transducer type).
 std::optional<int> hp34970_parse_int(std::string_view reply);
 // A number reply (reference resistance); finite only.
