@@ -9,6 +9,7 @@
 #include "app/shell/panel_ids.hpp"
 #include "station_sim_fixture.hpp"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -166,30 +167,29 @@ TEST_F(InstrumentFaultsTest, AControllerThatFallsSilentDuringAMoveIsGivenUpAtThe
         << last_entry();
 }
 
-TEST_F(InstrumentFaultsTest, AnAxisShortByMoreThanARevolutionIsReportedAndNoStopsIt) {
+// A motor that stalls 2.5 revolutions short, or stands with its relay stuck open: the
+// controller's commanded position went all the way, so its positioning check is silent,
+// as on the bench; the final coordinates, read from the potentiometers, say where the
+// stage really is.
+TEST_F(InstrumentFaultsTest, AMotorThatStallsPassesThePositioningCheckAndTheLogSaysWhereItIs) {
     bring_up();
     stage_faults().shortfall_revs[0] = 2.5;
-    op.answer_confirm(false);
     move(0.0005);
-    EXPECT_EQ(popup_lines(), std::vector<std::string>{error_confirm("Positioning", 2)});
-    EXPECT_TRUE(sent_to_controller("K1,0,0,0,0,0"));
+    EXPECT_TRUE(popup_lines().empty());
+    EXPECT_FALSE(sent_to_controller("K1,0,0,0,0,0"));
     EXPECT_EQ(op.texts(main, MAIN_STATUS).back(), "Done");
-    // The stage is short of the target, and the log says where it is.
     EXPECT_GT(std::fabs(slot(5) - 0.0005), 1e-5);
     EXPECT_NEAR(logged_coordinates("Final device coordinates")[0], slot(5), 1e-6);
     EXPECT_NEAR(logged_coordinates("Final coordinates")[0], slot(5), 1e-6);
 }
 
-TEST_F(InstrumentFaultsTest, AMotorRelayStuckOpenLeavesItsCamAndThePositioningCheckSaysSo) {
+TEST_F(InstrumentFaultsTest, AMotorRelayStuckOpenLeavesItsCamAndOnlyThePotsSaySo) {
     bring_up();
     stick_relay(203, false);
-    op.answer_confirm(false);
     move(0.0, 0.0005);
-    ASSERT_EQ(popup_lines().size(), 1u);
-    EXPECT_EQ(popup_lines()[0].rfind("ERROR: Error in Positioning. Check error code # ", 0), 0u)
-        << popup_lines()[0];
+    EXPECT_TRUE(popup_lines().empty());
     EXPECT_NEAR(cam_angle(3), 0.0, 1e-9);
-    EXPECT_TRUE(sent_to_controller("K0,0,1,0,0,0"));
+    EXPECT_FALSE(sent_to_controller("K0,0,1,0,0,0"));
     EXPECT_GT(std::fabs(slot(7) - 0.0005), 1e-5);
     EXPECT_NEAR(logged_coordinates("Final device coordinates")[2], slot(7), 1e-6);
 }
@@ -345,42 +345,31 @@ TEST_F(InstrumentFaultsTest, GarbledReadingsDuringAMoveTurnNoCamAndLogNotANumber
 
 // The stage itself.
 
-TEST_F(InstrumentFaultsTest, WithTheReferenceAt0VoltsAMoveTurnsNothingAndLogsNotANumber) {
+// A lost reference reads microvolts, as a meter would, not 0 V: each voltage ratio is
+// absurd but finite, so no reading is NaN and the forward solution's range check is what
+// asks the operator, once per angle beyond 90 degrees. Answered Yes throughout (its
+// answer is not used), the Move goes on from positions that are nonsense: the run log
+// holds numbers, not NaN, and cams whose targets could be worked out turn.
+TEST_F(InstrumentFaultsTest, WithTheReferenceLostTheAnglesAreAbsurdAndTheRangeCheckAsks) {
     bring_up();
     stage_faults().reference_lost = true;
-    // Yes to every question: the present position, then the target, cannot be worked out.
-    for (int i = 0; i < 11; ++i)
+    for (int i = 0; i < 8; ++i)
         op.answer_generic(VAL_GENERIC_POPUP_BTN1);
     op.answer_message();
-    op.answer_generic(VAL_GENERIC_POPUP_BTN1);
-    op.answer_generic(VAL_GENERIC_POPUP_BTN1);
+    for (int i = 0; i < 10; ++i)
+        op.answer_generic(VAL_GENERIC_POPUP_BTN1);
     move(0.0005);
-    std::string not_moved;
-    for (int cam = 1; cam <= 5; ++cam)
-        not_moved += (cam > 1 ? "\n" : "") + std::string("Cam ") + std::to_string(cam) +
-                     " is not moved: its present angle is not a number.";
-    const std::string division =
-        "Danger Operation:  Division by 0; Coordinate difference. Continue?";
-    const std::string unreachable = "Danger Operation: Unreachable position. Continue?";
-    // The target angles of a position that is not a number: each cam is asked about.
-    std::vector<std::string> asked{division, unreachable,
-                                   "Danger Operation: Angle Teta1 > 90.Continue?", unreachable};
-    for (int cam = 2; cam <= 5; ++cam) {
-        asked.push_back("Danger Operation: Angle Teta" + std::to_string(cam) + " > 90. Continue?");
-        if (cam < 5)
-            asked.push_back(unreachable);
-    }
-    asked.push_back("Cams not moved: " + not_moved);
-    asked.push_back(division);
-    asked.push_back(division);
-    EXPECT_EQ(popup_lines(), asked);
-    for (int cam = 1; cam <= 5; ++cam)
-        EXPECT_NEAR(cam_angle(cam), 0.0, 1e-9) << "cam " << cam;
-    const std::string nans = "X = nan Y = nan Roll = nan Pitch = nan Yaw = nan";
+    const std::string out_of_range =
+        "Danger Operation: Angle out of range (>90 Degrees). Continue?";
+    const std::vector<std::string> asked = popup_lines();
+    ASSERT_EQ(asked.size(), 19u);
+    EXPECT_EQ(asked.front(), out_of_range);
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), out_of_range), 14);
+    EXPECT_EQ(asked[8], "Cams not moved: Cam 2 is not moved: its target angle is not a number.\n"
+                        "Cam 4 is not moved: its target angle is not a number.");
     const std::string log = without_entry_times(run_log());
-    EXPECT_EQ(log.substr(log.find(" \n hh:mm:ss * Initial position coordinates")),
-              coordinates_entry("Initial position coordinates", nans) +
-                  coordinates_entry("Final coordinates", nans) +
-                  coordinates_entry("Final device coordinates", nans));
+    EXPECT_EQ(log.find("nan"), std::string::npos) << log;
+    EXPECT_GT(std::fabs(cam_angle(1)), 1e-3); // turned on nonsense
+    EXPECT_NEAR(cam_angle(2), 0.0, 1e-9);
     EXPECT_EQ(op.texts(main, MAIN_STATUS).back(), "Done");
 }

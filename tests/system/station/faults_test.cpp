@@ -20,38 +20,27 @@ protected:
 
 } // namespace
 
-TEST_F(FaultsTest, WithTheReferenceAt0VoltsNothingActsOnTheAnglesThatCannotBeRead) {
+// A lost reference reads microvolts, as a meter does, not 0 V: each angle read is absurd
+// but a number, so nothing is refused as NaN. The forward solution's range check asks
+// about each angle beyond 90 degrees (its answer is not used), and Home then turns the
+// cams by those absurd angles and reports them home. What the program should do with a
+// reference it cannot trust is the program's business; this pins what it does today.
+TEST_F(FaultsTest, WithTheReferenceLostHomeTurnsTheCamsByAbsurdAngles) {
     type_target(0, 0.0003);
     ASSERT_EQ(op.press(main, MAIN_MOVE), 0);
-    std::array<double, 5> away{};
-    for (int cam = 1; cam <= 5; ++cam)
-        away[static_cast<std::size_t>(cam - 1)] = cam_angle(cam);
     op.clear_records();
 
     stage_faults().reference_lost = true;
     ASSERT_EQ(op.press(main, MAIN_READ_POT_3), 0);
-    EXPECT_TRUE(std::isnan(slot(12)));
-
-    const std::string log = run_log();
-    op.answer_message();
-    op.answer_generic(VAL_GENERIC_POPUP_BTN3); // the forward solution's question: Reset
+    EXPECT_GT(std::fabs(slot(12)), 90.0); // degrees
+    for (int i = 0; i < 6; ++i)
+        op.answer_generic(VAL_GENERIC_POPUP_BTN1);
     ASSERT_EQ(op.press(main, MAIN_HOME), 0);
-    ASSERT_EQ(op.popups().size(), 2u);
-    EXPECT_EQ(op.popups()[0].title, "Cams not moved");
-    EXPECT_EQ(op.popups()[0].message, "Cam 1 is not moved: its angle is not a number.\n"
-                                      "Cam 2 is not moved: its angle is not a number.\n"
-                                      "Cam 3 is not moved: its angle is not a number.\n"
-                                      "Cam 4 is not moved: its angle is not a number.\n"
-                                      "Cam 5 is not moved: its angle is not a number.");
-    EXPECT_EQ(op.texts(main, MAIN_STATUS).back(), "Not all cams are in Home position");
-    for (int cam = 1; cam <= 5; ++cam)
-        EXPECT_EQ(cam_angle(cam), away[static_cast<std::size_t>(cam - 1)]) << "cam " << cam;
-    EXPECT_EQ(run_log(), log);
-    // The box shows not-a-number rather than the old, plausible values.
-    for (int i = 5; i < 15; ++i)
-        EXPECT_TRUE(std::isnan(slot(i))) << "slot " << i;
-    for (int cam = 1; cam <= 5; ++cam)
-        EXPECT_EQ(relay_closed(200 + cam), false);
+    ASSERT_EQ(op.popups().size(), 6u);
+    for (const auto& p : op.popups())
+        EXPECT_EQ(p.message, "Angle out of range (>90 Degrees). Continue?");
+    EXPECT_GT(std::fabs(cam_angle(5)), 1.0);
+    EXPECT_EQ(op.texts(main, MAIN_STATUS).back(), "All cams are in Home position");
 }
 
 TEST_F(FaultsTest, AnAxisThatFallsShortLeavesTheStageShortAndTheLogSaysWhereItIs) {
@@ -85,6 +74,7 @@ TEST_F(FaultsTest, AMotionThatNeverEndsIsReportedAndGivingUpStillReadsBackAndLog
     EXPECT_EQ(op.texts(main, MAIN_STATUS).back(), "Done");
     EXPECT_EQ(last_entry().rfind(" \n hh:mm:ss * Final device coordinates * ", 0), 0u);
     EXPECT_NE(run_log().find(" * Final coordinates * "), std::string::npos);
-    // The operator gave up: the stage is not at the target.
-    EXPECT_GT(std::fabs(slot(5) - 0.0005), 1e-5);
+    // The motors finished their moves; only the end was never reported, and the kill that
+    // giving up sends ends the motion at once: the stage stands at the target.
+    EXPECT_NEAR(slot(5), 0.0005, 2e-6);
 }
