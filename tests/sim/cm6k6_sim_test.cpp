@@ -49,6 +49,11 @@ TEST_F(Cm6k6SimTest, EchoesUntilEchoIsTurnedOff) {
     EXPECT_EQ(drain(kPort, 0.1), "ECHO0\r"); // it runs at its carriage return
     send(kPort, "E1\r\nTCMDER\r\n");
     EXPECT_EQ(drain(kPort, 0.1), "*NO ERRORS\r");
+    // The history is a ring of the last N commands.
+    sim.set_history_limit(2);
+    ASSERT_EQ(sim.cm6k6().history().size(), 2u);
+    EXPECT_EQ(sim.cm6k6().history().front().second, "E1");
+    EXPECT_EQ(sim.cm6k6().history().back().second, "TCMDER");
 }
 
 // Deaf for 2.5 s after the reset (the program waits 5 s), then echoing again.
