@@ -28,6 +28,10 @@ BenchStation::BenchStation(ClockBackend& clock, double speed, PanelBackend& pane
     platform_use_clock(&ledger_);
     ledger_.on_wait([this] { note_motion(); });
     sim_.power_on(platform_now_seconds());
+    sim_.cm6k6().on_command = [this](std::string_view command, double time) {
+        if (command.rfind("GO", 0) == 0)
+            go_times_.push_back(time);
+    };
     sim_.attach(serial_, gpib_);
     platform_use_serial(&serial_);
     platform_use_gpib(&gpib_);
@@ -48,11 +52,7 @@ BenchStation::~BenchStation() {
 // Each GO the controller has run since the last look starts a motion; the stage knows
 // when each axis it started comes to rest.
 void BenchStation::note_motion() {
-    const auto& history = sim_.cm6k6().history();
-    for (; history_seen_ < history.size(); ++history_seen_) {
-        const auto& [time, command] = history[history_seen_];
-        if (command.rfind("GO", 0) != 0)
-            continue;
+    for (const double time : go_times_) {
         double end = time;
         for (int axis = 1; axis <= kSimAxes; ++axis) {
             const double axis_end = sim_.model().motion_end_time(axis);
@@ -61,6 +61,7 @@ void BenchStation::note_motion() {
         }
         motion_ += end - time;
     }
+    go_times_.clear();
 }
 
 OperationCost BenchStation::run(const std::string& name, const std::function<void()>& operation) {

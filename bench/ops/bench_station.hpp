@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // The figures of one operation, in machine seconds.
 struct OperationCost {
@@ -62,8 +63,8 @@ private:
     LinkGpibBackend gpib_;
     int main_ = 0;
     int test_ = 0;
-    std::size_t history_seen_ = 0;
-    double motion_ = 0.0; // simulated stage seconds
+    std::vector<double> go_times_; // GOs the controller ran since the last look
+    double motion_ = 0.0;          // simulated stage seconds
 };
 
 void print_cost_header();

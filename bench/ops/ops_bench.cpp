@@ -7,6 +7,8 @@
 //                                         CPU per whole Move and Home in virtual time
 //   trelwick-ops-bench idle [--seconds T]  CPU over wall while the program waits
 //   trelwick-ops-bench memory              resident memory after bring-up and ten moves
+//   trelwick-ops-bench sim-memory [--moves N] [--speed S]
+//                                         trelwick-sim's resident memory over N moves
 // --fine-timers (any mode) sets the timer slack to 1 ns.
 #include "bench_station.hpp"
 #include "drivers/delay.hpp"
@@ -16,6 +18,7 @@
 #include "platform/scripted/virtual_clock.hpp"
 #include "process_usage.hpp"
 #include "sim/scaled_clock.hpp"
+#include "sim_soak.hpp"
 
 #include <QApplication>
 
@@ -203,10 +206,12 @@ int main(int argc, char** argv) {
         return run_idle(seconds);
     if (mode == "memory")
         return run_memory();
+    if (mode == "sim-memory")
+        return run_sim_memory(static_cast<int>(moves), speed);
     std::fprintf(
         stderr,
         "usage: %s ops [--speed S] | virtual [--moves N] [--scripted] | idle [--seconds T] "
-        "| memory\n",
+        "| memory | sim-memory [--moves N] [--speed S]\n",
         argv[0]);
     return 2;
 }

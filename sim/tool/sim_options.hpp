@@ -1,4 +1,6 @@
-// The command line of trelwick-sim: the TCP port, the speed and the fault switches.
+// The command line of trelwick-sim: the TCP port, the speed, the control socket, the
+// bench's description (a file, the gauge wiring and noise), the fault switches and the
+// named scenarios; and the stage these make.
 #pragma once
 
 #include "sim/sim_stage.hpp"
@@ -12,6 +14,13 @@ struct SimToolOptions {
     int tcp_port = 0; // 0: any free port
     double speed = 1.0;
     bool help = false;
+    bool list_scenarios = false;
+    std::string control_path; // empty: one of the simulator's own
+    std::string bench_file;   // empty: the built-in bench
+    std::optional<std::array<int, kSimCams>> gauge_wiring;
+    std::optional<double> gauge_noise_um;
+    std::size_t history = CommandHistory::kDefaultLimit;
+    std::vector<std::string> scenarios;
     std::optional<std::array<double, kSimCams>> start_angles;
     // Faults, applied to the stage after power-on.
     Cm6k6Faults cm6k6;
@@ -24,7 +33,19 @@ struct SimToolOptions {
 // Parses the arguments; on a mistake returns nullopt with the reason in `error`.
 std::optional<SimToolOptions> parse_sim_options(const std::vector<std::string>& args,
                                                 std::string& error);
-// Puts the faults of the options on the stage.
-void apply_sim_faults(const SimToolOptions& options, SimStage& stage, double now);
+// The bench the options describe: the built-in one, or the bench file's, then the wiring,
+// noise and start angles the options give. nullopt with the reason when the file cannot
+// be read or is wrong.
+std::optional<StageModelConfig> sim_bench_config(const SimToolOptions& options, std::string& error);
+// The controller's deaf time after a reset at this speed: as on the bench when the stage
+// runs at speed 1 or faster, and shortened below 1 so that in the machine's seconds it is
+// never longer than on the bench (a program at full speed waits 5 s for it).
+double sim_reset_seconds(double speed);
+// Puts the faults and the scenarios of the options on the stage (after power-on); false
+// with the reason when a scenario does not apply.
+bool apply_sim_faults(const SimToolOptions& options, SimStage& stage, double now,
+                      std::string& error);
+// One line per scenario: its name and what it sets up.
+std::string sim_scenario_list();
 
 extern const char* const kSimToolUsage;

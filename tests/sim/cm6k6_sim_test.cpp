@@ -49,6 +49,11 @@ TEST_F(Cm6k6SimTest, EchoesUntilEchoIsTurnedOff) {
     EXPECT_EQ(drain(kPort, 0.1), "ECHO0\r"); // it runs at its carriage return
     send(kPort, "E1\r\nTCMDER\r\n");
     EXPECT_EQ(drain(kPort, 0.1), "*NO ERRORS\r");
+    // The history is a ring of the last N commands.
+    sim.set_history_limit(2);
+    ASSERT_EQ(sim.cm6k6().history().size(), 2u);
+    EXPECT_EQ(sim.cm6k6().history().front().second, "E1");
+    EXPECT_EQ(sim.cm6k6().history().back().second, "TCMDER");
 }
 
 // Deaf for 2.5 s after the reset (the program waits 5 s), then echoing again.
@@ -120,23 +125,30 @@ TEST_F(Cm6k6SimTest, MoveRunsItsProfileAndWaitHoldsLaterCommands) {
     EXPECT_EQ(query("2TPC"), "*2TPC+10.00000");
 }
 
+// TPC answers where the controller has told the motor to be; only the encoder (TPE, 4096
+// counts a revolution) shows that it stood.
 TEST_F(Cm6k6SimTest, AxisWithoutPowerStandsWhileItsCommandRunsOn) {
     bring_up();
     send(kPort, "1D5\r\nDRIVE100000\r\nGO100000\r\n"); // switch channel 201 open
     Delay(10.0);
-    EXPECT_EQ(query("1TPC"), "*1TPC+0.00000");
+    EXPECT_EQ(query("1TPC"), "*1TPC+5.00000");
+    EXPECT_EQ(query("1TPE"), "*1TPE+0");
     EXPECT_DOUBLE_EQ(model().commanded_revs(1, now()), 5.0);
     close_switch(3);
     send(kPort, "3D1\r\nGO001000\r\n"); // switch closed but drive 3 off
     Delay(5.0);
-    EXPECT_EQ(query("3TPC"), "*3TPC+0.00000");
+    EXPECT_EQ(query("3TPC"), "*3TPC+1.00000");
+    EXPECT_EQ(query("3TPE"), "*3TPE+0");
     EXPECT_EQ(cam_angle(1), 0.0);
     EXPECT_EQ(cam_angle(3), 0.0);
 }
 
+// Even a motion that would never end: after the kill the axis stands where it stopped
+// (TPC and TPE agree) and takes the next GO.
 TEST_F(Cm6k6SimTest, ImmediateKillStopsTheMoveAndTheBuffer) {
     bring_up();
     close_switch(1);
+    stage_faults().motion_never_ends[0] = true;
     send(kPort, "DRIVE100000\r\n1D20\r\nGO100000\r\nWAIT(MOV=b000000)\r\nWRITE\"LATE\"\r\n");
     Delay(5.0);
     send(kPort, "!K1,0,0,0,0,0\r\n");
@@ -146,6 +158,13 @@ TEST_F(Cm6k6SimTest, ImmediateKillStopsTheMoveAndTheBuffer) {
     const double at = model().motor_revs(1, now());
     EXPECT_GT(at, 4.5);
     EXPECT_LT(at, 5.5);
+    EXPECT_EQ(query("1TPC"), strfmt("*1TPC%+.5f", std::llround(at * 25000) / 25000.0));
+    EXPECT_EQ(query("1TPE"), strfmt("*1TPE%+lld", std::llround(at * 4096)));
+    stage_faults().motion_never_ends[0] = false;
+    send(kPort, "1D1\r\nGO100000\r\n");
+    Delay(3.0);
+    EXPECT_EQ(query("TCMDER"), "*NO ERRORS");
+    EXPECT_NEAR(model().motor_revs(1, now()), at + 1.0, 1e-12);
 }
 
 TEST_F(Cm6k6SimTest, AbsoluteAndFollowingMoves) {
@@ -189,4 +208,22 @@ TEST_F(Cm6k6SimTest, ValuesBeyondTheControllersLimitsAreErrors) {
         Delay(0.1);
         EXPECT_EQ(query("TCMDER"), "*" + std::string(bad)) << bad;
     }
+}
+
+// The switch unit closes the motor's channel at about 4 s, after a long reading; the
+// controller's encoder query runs at the move's end, 10 s. Asked in one go afterwards,
+// the query sees the relay closed and the motor turned from then on.
+TEST_F(Cm6k6SimTest, InstrumentsKeepTimeOrderAcrossEachOther) {
+    bring_up();
+    const int ud = open_daq();
+    daq_send(ud, "ROUT:SCAN (@101)");
+    daq_send(ud, "SENS:VOLT:DC:NPLC 100, (@101)");
+    daq_send(ud, "READ?");
+    daq_send(ud, "ROUT:CLOS (@201)");
+    send(kPort, "DRIVE100000\r\n1D10\r\nGO100000\r\nWAIT(MOV=b000000)\r\n1TPE\r\n");
+    Delay(20.0);
+    const double motor = model().motor_revs(1, now());
+    EXPECT_GT(motor, 5.0);
+    EXPECT_LT(motor, 7.0);
+    EXPECT_EQ(read_line(kPort), strfmt("*1TPE%+lld", std::llround(motor * 4096)));
 }

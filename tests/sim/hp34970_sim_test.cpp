@@ -32,12 +32,38 @@ TEST_F(Hp34970SimTest, IdentifiesAndKeepsARealErrorQueue) {
     daq_send(ud, "FROB:NICATE 3");
     daq_send(ud, "TRIGGER:COUNT 0");
     daq_send(ud, "ROUT:CLOS (@409)");
+    daq_send(ud, "ROUT:CLOS");
+    daq_send(ud, "TRIG:SOUR NOW");
     daq_send(ud, "SYST:CPON ALL");
     daq_send(ud, "*RST");
     EXPECT_EQ(daq_query(ud, "SYST:ERR?"), "-113,\"Undefined header\"");
     EXPECT_EQ(daq_query(ud, "SYSTEM:ERROR?"), "-222,\"Data out of range\"");
+    EXPECT_EQ(daq_query(ud, "SYSTEM:ERROR?"), "-221,\"Settings conflict\"");
+    EXPECT_EQ(daq_query(ud, "SYSTEM:ERROR?"), "-109,\"Missing parameter\"");
     EXPECT_EQ(daq_query(ud, "SYSTEM:ERROR?"), "-224,\"Illegal parameter value\"");
     EXPECT_EQ(daq_query(ud, "SYSTEM:ERROR?"), "+0,\"No error\"");
+}
+
+// Only the standard headers, in their long or short form and any case: a half-known one is
+// "Undefined header" and changes nothing, a setting without its value "Missing parameter".
+TEST_F(Hp34970SimTest, AcceptsOnlyTheStandardFormsOfAHeader) {
+    const std::string list = "(@111)";
+    for (const std::string good :
+         {"sens:func \"TEMP\", ", "SENSe:FUNCtion \"TEMPerature\", ", "UNIT:TEMP C, ",
+          "unit:temperature c, ", "SENS:TEMP:NPLC 10, ", "sense:temperature:nplcycles 10, "})
+        daq_send(ud, good + list);
+    EXPECT_EQ(daq_query(ud, "SYST:ERR?"), "+0,\"No error\"");
+    daq_send(ud, "SENS:FUNC \"VOLT\", " + list);
+    for (const std::string bad : {"SENS:FUNC:TEMP, ", "SENS:TEMP:NPLS 10, ",
+                                  "SENSE:FUNCT \"TEMP\", ", "SEN:FUNC \"TEMP\", "})
+        daq_send(ud, bad + list);
+    daq_send(ud, "UNIT:TEMP, " + list);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(daq_query(ud, "SYST:ERR?"), "-113,\"Undefined header\"") << i;
+    EXPECT_EQ(daq_query(ud, "SYST:ERR?"), "-109,\"Missing parameter\"");
+    daq_send(ud, "ROUT:SCAN " + list);
+    daq_send(ud, "FORM:READ:UNIT ON");
+    EXPECT_EQ(daq_query(ud, "READ?").substr(15), " VDC"); // still a voltage channel
 }
 
 TEST_F(Hp34970SimTest, ErrorQueueHoldsTwentyEntries) {
@@ -102,17 +128,21 @@ TEST_F(Hp34970SimTest, PotentiometersReadNothingWithoutPower) {
     double v = 1.0;
     ASSERT_EQ(std::sscanf(reply.c_str(), "%lf", &v), 1);
     EXPECT_LE(std::fabs(v), 3.5e-6);
+    // A lost reference: microvolts of pick-up, not a clean zero.
     model().faults().reference_lost = true;
     scan_volts("(@110)");
-    EXPECT_EQ(daq_query(ud, "READ?"), "+0.00000000E+00 VDC,110");
+    const std::string lost = daq_query(ud, "READ?");
+    ASSERT_EQ(std::sscanf(lost.c_str(), "%lf", &v), 1) << lost;
+    EXPECT_GE(std::fabs(v), 1e-6);
+    EXPECT_LE(std::fabs(v), 6.5e-6);
 }
 
 TEST_F(Hp34970SimTest, TemperatureAsTheDriverAsksForIt) {
     const std::string list = "(@111)";
     daq_send(ud, "ROUTE:SCAN " + list);
-    daq_send(ud, "SENS:FUNC:TEMP, " + list);
-    daq_send(ud, "UNIT:TEMP, " + list);
-    daq_send(ud, "SENS:TEMP:NPLS 10, " + list);
+    daq_send(ud, "SENS:FUNC \"TEMP\", " + list);
+    daq_send(ud, "UNIT:TEMP C, " + list);
+    daq_send(ud, "SENS:TEMP:NPLC 10, " + list);
     EXPECT_EQ(daq_query(ud, "SENS:TEMP:TRAN:TYPE? " + list), "TC");
     EXPECT_EQ(daq_query(ud, "SENS:TEMP:TRAN:TC:TYPE? " + list), "J");
     daq_send(ud, "SENS:TEMP:TRAN:TC:TYPE J, " + list);
@@ -122,6 +152,8 @@ TEST_F(Hp34970SimTest, TemperatureAsTheDriverAsksForIt) {
     const std::string reply = daq_query(ud, "READ?");
     EXPECT_EQ(reply, strfmt("%+.8E C,111", model().temperature(now())));
     EXPECT_EQ(daq_query(ud, "SYST:ERR?"), "+0,\"No error\"");
+    stage_faults().thermocouple_open = true; // the unit's overload reading
+    EXPECT_EQ(daq_query(ud, "READ?"), "+9.90000000E+37 C,111");
 }
 
 TEST_F(Hp34970SimTest, ResetOpensRelaysAndClearsTheScan) {
@@ -143,4 +175,25 @@ TEST_F(Hp34970SimTest, ReplyFaults) {
     sim.hp34970().push_error(-310, "System error");
     sim.hp34970().faults().reply = ReplyFault::none;
     EXPECT_EQ(daq_query(ud, "SYST:ERR?"), "-310,\"System error\"");
+    sim.hp34970().faults().once = ReplyFault::garbled;
+    EXPECT_EQ(daq_query(ud, "*IDN?").substr(0, 4), "H#W#");
+    EXPECT_EQ(daq_query(ud, "*IDN?"), kHp34970Identity);
+    sim.hp34970().faults().switch_not_done = true;
+    EXPECT_EQ(daq_query(ud, "ROUT:DONE?"), "0");
+}
+
+// Commands beyond the unit's input buffer are lost, and the queue says so.
+TEST_F(Hp34970SimTest, InputBeyondTheBufferIsLost) {
+    daq_send(ud, "SENS:VOLT:DC:NPLC 200, (@101)");
+    daq_send(ud, "ROUT:SCAN (@101)");
+    daq_send(ud, "TRIG:COUN 50");
+    daq_send(ud, "READ?"); // 50 x 8 s: the unit takes nothing else meanwhile
+    std::string many;
+    for (int i = 0; i < 1000; ++i)
+        many += "*OPC?;";
+    daq_send(ud, many);
+    std::size_t queued = sim.hp34970().errors_queued();
+    EXPECT_EQ(queued, 1u);
+    ibclr(ud);
+    EXPECT_EQ(daq_query(ud, "SYST:ERR?"), "-363,\"Input buffer overrun\"");
 }

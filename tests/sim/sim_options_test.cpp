@@ -6,8 +6,12 @@
 #include "sim/simulated_mode.hpp"
 #include "sim_options.hpp"
 
+#include "sim/sim_control.hpp"
+
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 namespace {
 
@@ -74,9 +78,83 @@ TEST(SimToolOptions, FaultSwitches) {
     EXPECT_EQ((*o->start_angles)[4], 1.0);
 
     SimStage stage;
-    apply_sim_faults(*o, stage, 0.0);
+    std::string error;
+    EXPECT_TRUE(apply_sim_faults(*o, stage, 0.0, error));
     EXPECT_EQ(stage.hp34970().errors_queued(), 2u);
     EXPECT_TRUE(stage.model().faults().reference_lost);
+}
+
+// The bench comes from its own description: a file, then the wiring, noise and start
+// angles of the command line; scenarios go on after the faults.
+TEST(SimToolOptions, BenchDescriptionAndScenarios) {
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("trelwick-bench-" + std::to_string(::getpid()) + ".txt");
+    std::ofstream(file) << "# our stage\npot_scale 6.3 6.2102 6.2081 6.215 6.2197\n"
+                           "motor_sign -1 -1 1 -1 1  # cam 1 rewired\ngauge_noise_um 0.5\n";
+    std::string error;
+    auto o = tool_options({"--bench", file.string(), "--gauge-wiring=0,1,0,0,2", "--scenario",
+                           "limit-switch", "--scenario=reference-lost", "--history", "10"});
+    ASSERT_TRUE(o);
+    auto config = sim_bench_config(*o, error);
+    ASSERT_TRUE(config) << error;
+    EXPECT_EQ(config->pot_scale[0], 6.3);
+    EXPECT_EQ(config->motor_sign[0], -1);
+    EXPECT_EQ(config->gauge_noise[5], 0.0005);
+    EXPECT_EQ(config->gauge_of_cam, (std::array<int, kSimCams>{0, 1, 0, 0, 2}));
+    EXPECT_EQ(config->eccentricity[4], 0.000747); // not in the file: the built-in bench
+    SimStage stage(*config);
+    ASSERT_TRUE(apply_sim_faults(*o, stage, 0.0, error)) << error;
+    EXPECT_EQ(stage.cm6k6().faults().limit_revs[2], 2.5);
+    EXPECT_TRUE(stage.model().faults().reference_lost);
+
+    std::ofstream(file) << "pot_scale 6.3 0 1 1 1\n";
+    EXPECT_FALSE(sim_bench_config(*o, error));
+    EXPECT_EQ(error, "bench description line 1: \"pot_scale 6.3 0 1 1 1\" is not a setting it "
+                     "knows with its values");
+    std::filesystem::remove(file);
+    EXPECT_FALSE(sim_bench_config(*o, error));
+    EXPECT_EQ(error, "cannot open the bench description " + file.string());
+    for (const char* bad : {"--scenario=nowhere", "--gauge-wiring=1,1,1,2", "--gauge-noise=-1"})
+        EXPECT_FALSE(tool_options({bad})) << bad;
+    EXPECT_NE(sim_scenario_list().find("\ncontroller-dies-mid-move "), std::string::npos);
+}
+
+// Below speed 1 the controller's deaf time after a reset shrinks with the speed, so that
+// in the machine's seconds it stays 2.5 s and a program at full speed, which waits 5 s,
+// still finds it listening.
+TEST(SimToolOptions, ResetDeafnessKeepsBringUpWorkingBelowSpeedOne) {
+    EXPECT_EQ(sim_reset_seconds(1.0), 2.5);
+    EXPECT_EQ(sim_reset_seconds(20.0), 2.5);
+    EXPECT_EQ(sim_reset_seconds(0.25) / 0.25, 2.5);
+}
+
+// The control language: faults on and off, a move's fault for the next move only, the
+// state as JSON, and the mistakes it names.
+TEST(SimControl, SwitchesFaultsAndShowsTheState) {
+    SimStage stage;
+    EXPECT_EQ(sim_control(stage, "fault controller-silent on", 0.0), "ok");
+    EXPECT_EQ(stage.cm6k6().faults().reply, ReplyFault::silent);
+    EXPECT_EQ(sim_control(stage, "fault controller-silent off", 0.0), "ok");
+    EXPECT_EQ(stage.cm6k6().faults().reply, ReplyFault::none);
+    EXPECT_EQ(sim_control(stage, "stall 3 2.5", 0.0), "ok");
+    EXPECT_EQ(sim_control(stage, "gauge 2 noise 0.5", 0.0), "ok");
+    EXPECT_EQ(sim_control(stage, "relay 209 stuck-open", 0.0), "ok");
+    EXPECT_EQ(sim_control(stage, "scenario controller-dies-mid-move", 0.0), "ok");
+    const std::string state = sim_control(stage, "state", 0.0);
+    for (const char* part : {"\"axis\":3,\"commanded\":0.000000,\"motor\":0.000000,"
+                             "\"moving\":false,\"drive\":false,\"powered\":false,\"stall\":2.5",
+                             "{\"channel\":2,\"cams\":[4,5],\"noise_um\":0.5}",
+                             "\"stuck_relays\":{\"209\":\"open\"}", "\"controller_dies\":true"})
+        EXPECT_NE(state.find(part), std::string::npos) << part << "\n" << state;
+    EXPECT_EQ(state.front(), '{');
+    EXPECT_EQ(state.back(), '}');
+    EXPECT_EQ(sim_control(stage, "fault controller-loud on", 0.0),
+              "error: no fault named controller-loud");
+    EXPECT_EQ(sim_control(stage, "stall 9 1", 0.0),
+              "error: usage: stall AXIS REVS (axis 1..6, revolutions 0 or more)");
+    EXPECT_EQ(sim_control(stage, "frob", 0.0), "error: unknown command \"frob\" (help lists them)");
+    EXPECT_EQ(sim_control(stage, "clear", 0.0), "ok");
+    EXPECT_TRUE(stage.model().faults().stuck_relays.empty());
 }
 
 TEST(SimToolOptions, MistakesAreNamed) {
@@ -101,8 +179,10 @@ TEST_F(SimulatedModeTest, StartsTheStageWithItsOwnDriveRoot) {
     setenv("TRELWICK_SIM_ROOT", root.c_str(), 1);
     SimulatedMode mode;
     std::string error;
-    SimulatedOptions options;
-    options.simulate = true;
+    const std::string script = (drive_root / "demo.sim").string();
+    std::ofstream(script) << "# a demonstration\nfault reference-lost on\n"
+                             "at 100000 fault counter-silent on\n";
+    SimulatedOptions options = program_options({"--simulate", "--sim-control", script});
     options.speed = 1000.0;
     ASSERT_TRUE(mode.start(options, error)) << error;
     unsetenv("TRELWICK_SIM_ROOT");
@@ -118,6 +198,19 @@ TEST_F(SimulatedModeTest, StartsTheStageWithItsOwnDriveRoot) {
     EXPECT_EQ(ev, 1);
     hp34970_reset();
     ev16p_reset();
+    // The control file's first fault from the start, its timed one 100000 simulated s in.
+    EXPECT_TRUE(mode.stage().model().faults().reference_lost);
+    EXPECT_EQ(mode.stage().ev16p().faults().reply, ReplyFault::none);
+    mode.stage().advance(platform_now_seconds() + 100000.0);
+    EXPECT_EQ(mode.stage().ev16p().faults().reply, ReplyFault::silent);
     mode.stop();
     EXPECT_EQ(platform_serial(), nullptr);
+
+    std::ofstream(script) << "at ten fault counter-silent on\n";
+    EXPECT_FALSE(SimulatedMode().start(options, error));
+    EXPECT_EQ(error, script + " line 1: \"at\" wants seconds");
+    std::ofstream(script) << "stall 3\n";
+    EXPECT_FALSE(SimulatedMode().start(options, error));
+    EXPECT_EQ(error, script + " line 1: error: usage: stall AXIS REVS (axis 1..6, revolutions 0 "
+                              "or more)");
 }

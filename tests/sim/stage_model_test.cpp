@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -73,6 +74,18 @@ TEST_F(StageModelTest, FaultsStopAxesShortAndKeepThemMoving) {
     EXPECT_EQ(model.motion_end_time(5), kSimNever);
     model.stop_motion(4, 60.0);
     EXPECT_FALSE(model.moving(4, 60.0));
+    // A kill ends even the motion that would never end.
+    model.stop_motion(5, 70.0);
+    EXPECT_FALSE(model.moving(5, 70.0));
+    // An overshoot of the next move only: 2 revolutions become 2.5, then 2 again.
+    model.faults().overshoot_revs[3] = 0.5;
+    model.faults().overshoot_once[3] = true;
+    model.faults().shortfall_revs[3] = 0.0;
+    model.start_motion(4, revs(80.0, 2.0), 80.0);
+    EXPECT_DOUBLE_EQ(model.motor_revs(4, 90.0), -8.5 + 2.5);
+    EXPECT_DOUBLE_EQ(model.commanded_revs(4, 90.0), 2.0);
+    model.start_motion(4, revs(90.0, 2.0), 90.0);
+    EXPECT_DOUBLE_EQ(model.motor_revs(4, 100.0), -6.0 + 2.0);
 }
 
 TEST_F(StageModelTest, KillStopsWhereTheProfileIs) {
@@ -99,8 +112,13 @@ TEST_F(StageModelTest, PotentiometersFollowTheCalibrationWhilePowered) {
     const double read = m.channel_volts(101, 0.0);
     EXPECT_NEAR(read, 10.0 * (0.5 - 0.3 / 6.2025), 3.5e-6);
     EXPECT_DOUBLE_EQ(std::round(read * 1e6), read * 1e6); // whole microvolts
+    // A lost reference reads microvolts of pick-up, never a clean 0 V.
     m.faults().reference_lost = true;
-    EXPECT_EQ(m.channel_volts(110, 0.0), 0.0);
+    for (int i = 0; i < 50; ++i) {
+        const double lost = m.channel_volts(110, 0.0);
+        EXPECT_GE(std::fabs(lost), 1e-6);
+        EXPECT_LE(std::fabs(lost), 6.5e-6);
+    }
 }
 
 // Beyond the track's end the wiper rests there: cam 1 at 3.12 rad would be ratio -0.003.
@@ -122,14 +140,35 @@ TEST_F(StageModelTest, NoiseIsBoundedAndRepeatsWithItsSeed) {
     }
 }
 
-// Gauge n follows cam n: eccentricity x sin(angle + phase) in thousandths.
-TEST_F(StageModelTest, GaugesFollowTheEccentricCams) {
+// Channel 1 sees the lifts of cams 1 to 3, channel 2 those of cams 4 and 5 (eccentricity
+// x sin(angle + contact phase), in thousandths); a channel no cam touches reads its rest
+// value. Every reading carries up to 0.3 um of noise.
+TEST_F(StageModelTest, GaugesSumTheCamsWiredToThem) {
     StageModelConfig config = stage_model_bench_config();
-    config.start_angle = {0.5, 0.0, 0.0, 0.0, 0.0};
+    config.start_angle = {0.5, 0.2, 0.0, -0.1, 0.0};
+    config.gauge_rest[3] = 0.125;
     StageModel m(config);
-    EXPECT_NEAR(m.gauge_raw(1, 0.0), 0.741 * std::sin(0.5 + 0.35), 1e-12);
-    EXPECT_NEAR(m.gauge_raw(2, 0.0), 0.746 * std::sin(-0.6), 1e-12);
-    EXPECT_EQ(m.gauge_raw(6, 0.0), 0.0);
+    const double end1 =
+        0.741 * std::sin(0.5 + 0.35) + 0.746 * std::sin(0.2 - 0.6) + 0.741 * std::sin(1.1);
+    const double end2 = 0.749 * std::sin(-0.1 - 0.25) + 0.747 * std::sin(0.8);
+    EXPECT_NEAR(m.gauge_raw(1, 0.0), end1, 1e-12);
+    EXPECT_NEAR(m.gauge_raw(2, 0.0), end2, 1e-12);
+    EXPECT_EQ(m.gauge_raw(4, 0.0), 0.125);
+    double low = 1.0, high = -1.0;
+    for (int i = 0; i < 200; ++i) {
+        const double d = m.gauge_reading(4, 0.0) - 0.125;
+        low = std::min(low, d);
+        high = std::max(high, d);
+    }
+    EXPECT_GE(low, -0.0003);
+    EXPECT_LE(high, 0.0003);
+    EXPECT_GT(high - low, 0.0004); // it does move
+    // Rewired: channel 3 on cam 2 alone, channel 1 on nothing.
+    m.set_gauge_wiring({0, 3, 0, 2, 2});
+    EXPECT_NEAR(m.gauge_raw(3, 0.0), 0.746 * std::sin(0.2 - 0.6), 1e-12);
+    EXPECT_EQ(m.gauge_raw(1, 0.0), 0.0);
+    m.set_gauge_noise(4, 0.0);
+    EXPECT_EQ(m.gauge_reading(4, 0.0), 0.125);
 }
 
 TEST_F(StageModelTest, StuckRelayIgnoresCommands) {
@@ -142,10 +181,14 @@ TEST_F(StageModelTest, StuckRelayIgnoresCommands) {
     EXPECT_TRUE(model.relay_closed(209));
 }
 
-TEST_F(StageModelTest, TemperatureDriftsSlowly) {
+// The drift counts from power-on, whatever the clock read then: a run repeats.
+TEST_F(StageModelTest, TemperatureDriftsSlowlyFromPowerOn) {
     EXPECT_DOUBLE_EQ(model.temperature(0.0), 21.0);
     EXPECT_NEAR(model.temperature(1800.0), 21.4, 1e-12);
     EXPECT_LT(std::fabs(model.temperature(61.0) - model.temperature(60.0)), 1e-3);
+    model.reset(86000.0);
+    EXPECT_DOUBLE_EQ(model.temperature(86000.0), 21.0);
+    EXPECT_NEAR(model.temperature(87800.0), 21.4, 1e-12);
 }
 
 TEST_F(StageModelTest, CamsPlacedByHandKeepTurningWithTheirMotors) {

@@ -3,6 +3,7 @@
 void SimStageTest::SetUp() {
     PlatformTest::SetUp();
     sim.power_on(now());
+    sim.set_history_limit(kTestHistory);
     sim.attach(serial, gpib);
     platform_use_serial(&serial);
     platform_use_gpib(&gpib);

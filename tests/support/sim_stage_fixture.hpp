@@ -15,6 +15,9 @@
 
 class SimStageTest : public PlatformTest {
 protected:
+    // Every command of a test stays in the instruments' histories.
+    static constexpr std::size_t kTestHistory = 1000000;
+
     void SetUp() override;
     void TearDown() override;
 

@@ -1,4 +1,5 @@
-// Fixture for system tests of the test bench: the simulated stage in virtual time, the
+// Fixture for system tests of the test bench: the simulated stage in virtual time (each
+// cam with a gauge of its own on channel n, without noise), the
 // program's callback table, the main panel loaded, the run-log folder in place, and every
 // module's state (records, device ids, log paths, driver tables, the test bench's own)
 // put back to program start around each test.

@@ -44,7 +44,11 @@ TEST_F(Readings, AngleFollowsTheCamAndItsZeroOffset) {
     EXPECT_FALSE(relay_closed(209));
 }
 
-TEST_F(Readings, ReferenceOfZeroVoltsGivesNoAngle) {
+// A lost reference reads microvolts, not 0 V: the ratio is absurd but finite, and the
+// reading hands on a number, here an angle beyond 90 degrees (only the forward solution's
+// range check asks about it).
+// A lost reference reads microvolts of noise: too small to be a reference, so no angle.
+TEST_F(Readings, LostReferenceGivesNoAngle) {
     bring_up();
     stage_faults().reference_lost = true;
     EXPECT_TRUE(std::isnan(read(2)));

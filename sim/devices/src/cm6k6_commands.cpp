@@ -1,6 +1,7 @@
-// The controller's command set: each command's fields, its effect on the axes and the
-// model, and its reply.
+// The controller's command set as a table: each word with the handler that reads its
+// fields, acts on the axes and the model, and replies. Adding a command is one entry.
 #include "platform/text.hpp"
+#include "serial_line.hpp"
 #include "sim/cm6k6_sim.hpp"
 
 #include <cctype>
@@ -89,18 +90,12 @@ std::array<bool, kSimAxes> selected(const Bits& b, bool empty) {
     return axes;
 }
 
-bool is_one_of(std::string_view word, std::initializer_list<std::string_view> list) {
-    for (const auto w : list)
-        if (word == w)
-            return true;
-    return false;
-}
-
 } // namespace
 
 std::string Cm6k6Sim::position_text(int axis, double time, bool encoder) const {
     const AxisSettings& s = axes_[axis - 1];
-    const double revs = model_.motor_revs(axis, time) + s.offset;
+    const double revs = encoder ? model_.motor_revs(axis, time) + s.encoder_offset
+                                : model_.commanded_revs(axis, time) + s.offset;
     if (encoder)
         return strfmt("%+lld", std::llround(revs * static_cast<double>(s.encoder_res)));
     const long long steps = std::llround(revs * static_cast<double>(s.drive_res));
@@ -113,7 +108,7 @@ bool Cm6k6Sim::go(const std::array<bool, kSimAxes>& axes, double time) {
     bool ok = true;
     std::array<std::optional<MotionProfile>, kSimAxes> started{};
     for (int axis = 1; axis <= kSimAxes; ++axis) {
-        const AxisSettings& s = axes_[axis - 1];
+        AxisSettings& s = axes_[axis - 1];
         if (!axes[axis - 1])
             continue;
         if (s.following && s.master >= 1 && s.master <= kSimAxes && s.master != axis &&
@@ -145,6 +140,13 @@ bool Cm6k6Sim::go(const std::array<bool, kSimAxes>& axes, double time) {
                 s.absolute ? s.distance - (p.start_position + s.offset) / revs_per_unit(axis)
                            : s.distance;
             p.distance = units * revs_per_unit(axis);
+            // A limit switch met on the way: the controller stops the axis there.
+            double& limit = faults_.limit_revs[axis - 1];
+            if (limit > 0.0) {
+                if (std::fabs(p.distance) > limit)
+                    p.distance = std::copysign(limit, p.distance);
+                limit = 0.0;
+            }
         }
         model_.start_motion(axis, p, time);
         started[axis - 1] = p;
@@ -173,6 +175,10 @@ bool Cm6k6Sim::go(const std::array<bool, kSimAxes>& axes, double time) {
             pattern[a] = started[a] ? '0' : 'X';
         hold_ = pattern;
     }
+    if (faults_.dies_after_go >= 0.0 && std::isfinite(faults_.dies_after_go)) {
+        dies_at_ = time + faults_.dies_after_go;
+        faults_.dies_after_go = -1.0;
+    }
     return ok;
 }
 
@@ -185,222 +191,269 @@ void Cm6k6Sim::kill(const std::array<bool, kSimAxes>& axes, double time) {
     hold_.reset();
 }
 
+namespace {
+
+// Words that take per-axis bits and only store them (or nothing).
+constexpr std::string_view kBitWords[] = {"MA",     "MC",     "FOLEN", "AXSDEF", "DRFEN",  "ENCCNT",
+                                          "LIMLVL", "HOMEDG", "HOMDF", "HOMBAC", "HOMEBAC"};
+// Words that take per-axis numbers.
+constexpr std::string_view kNumberWords[] = {"D",      "A",     "AA",    "AD",   "ADA",  "V",
+                                             "PSET",   "DRES",  "ERES",  "SCLD", "SCLV", "SCLA",
+                                             "SCLMAS", "FOLRN", "FOLRD", "LS",   "LH",   "LHAD",
+                                             "LHADA",  "HOMA",  "HOMAD", "HOMV", "HOMVF"};
+// Words that take one switch digit and no axis.
+constexpr std::string_view kSwitchWords[] = {"ECHO", "SCALE", "COMEXC", "PORT", "E"};
+
+} // namespace
+
+const std::vector<Cm6k6Sim::Command>& Cm6k6Sim::commands() {
+    static const std::vector<Command> table = [] {
+        std::vector<Command> t = {
+            {"RESET",
+             [](Cm6k6Sim& sim, const Call& c, double time) {
+                 if (!c.args.empty() || c.per_axis())
+                     return false;
+                 sim.reset(time);
+                 return true;
+             }},
+            {"K",
+             [](Cm6k6Sim& sim, const Call& c, double time) {
+                 const auto b = bits(c.args, c.axis, c.all);
+                 if (!b)
+                     return false;
+                 sim.kill(selected(*b, c.args.empty() && !c.per_axis()), time);
+                 return true;
+             }},
+            {"GO",
+             [](Cm6k6Sim& sim, const Call& c, double time) {
+                 const auto b = bits(c.args, c.axis, c.all);
+                 if (!b)
+                     return false;
+                 return sim.go(selected(*b, c.args.empty() && !c.per_axis()), time);
+             }},
+            {"DRIVE",
+             [](Cm6k6Sim& sim, const Call& c, double time) {
+                 const auto b = bits(c.args, c.axis, c.all);
+                 if (!b)
+                     return false;
+                 for (int a = 0; a < kSimAxes; ++a)
+                     if ((*b)[a])
+                         sim.model_.set_drive(a + 1, (*b)[a] == '1', time);
+                 return true;
+             }},
+            {"TPC",
+             [](Cm6k6Sim& sim, const Call& c, double time) {
+                 if (!c.args.empty() || c.all)
+                     return false;
+                 const bool encoder = c.word == "TPE";
+                 if (c.axis != 0) {
+                     sim.reply(time, strfmt("*%d%s%s", c.axis, c.word.c_str(),
+                                            sim.position_text(c.axis, time, encoder).c_str()));
+                     return true;
+                 }
+                 std::string text = "*" + c.word;
+                 for (int a = 1; a <= kSimAxes; ++a)
+                     text += (a > 1 ? "," : "") + sim.position_text(a, time, encoder);
+                 sim.reply(time, text);
+                 return true;
+             }},
+            {"TCMDER",
+             [](Cm6k6Sim& sim, const Call& c, double time) {
+                 if (!c.args.empty() || c.per_axis())
+                     return false;
+                 if (sim.faults_.error_status)
+                     sim.reply(time, "*" + sim.faults_.error_text);
+                 else if (!sim.error_.empty())
+                     sim.reply(time, "*" + sim.error_);
+                 else
+                     sim.reply(time, "*NO ERRORS");
+                 sim.error_.clear();
+                 return true;
+             }},
+            {"WRITE",
+             [](Cm6k6Sim& sim, const Call& c, double time) {
+                 if (c.per_axis() || c.args.size() < 2 || c.args.front() != '"' ||
+                     c.args.back() != '"')
+                     return false;
+                 sim.reply(time, std::string(c.args.substr(1, c.args.size() - 2)));
+                 return true;
+             }},
+            {"WAIT",
+             [](Cm6k6Sim& sim, const Call& c, double) {
+                 // WAIT(MOV=b......): hold the buffer until the axes marked 0 have stopped.
+                 constexpr std::string_view head = "(MOV=B";
+                 const std::string_view args = c.args;
+                 if (c.per_axis() || args.size() != head.size() + kSimAxes + 1 ||
+                     args.back() != ')')
+                     return false;
+                 for (std::size_t k = 0; k < head.size(); ++k)
+                     if (std::toupper(static_cast<unsigned char>(args[k])) != head[k])
+                         return false;
+                 std::array<char, kSimAxes> pattern{};
+                 for (int a = 0; a < kSimAxes; ++a) {
+                     const char ch = static_cast<char>(
+                         std::toupper(static_cast<unsigned char>(args[head.size() + a])));
+                     if (ch != '0' && ch != '1' && ch != 'X')
+                         return false;
+                     pattern[a] = ch == '1' ? 'X' : ch; // waiting for a start is not simulated
+                 }
+                 sim.hold_ = pattern;
+                 return true;
+             }},
+            {"FOLMAS",
+             [](Cm6k6Sim& sim, const Call& c, double) {
+                 // <axis>FOLMAS[+|-]<master><source>, e.g. 2FOLMAS+11; FOLMAS0 for none.
+                 if (c.axis == 0)
+                     return false;
+                 std::string_view rest = c.args;
+                 int sign = 1;
+                 if (!rest.empty() && (rest[0] == '+' || rest[0] == '-')) {
+                     sign = rest[0] == '-' ? -1 : 1;
+                     rest.remove_prefix(1);
+                 }
+                 AxisSettings& s = sim.axes_[c.axis - 1];
+                 if (rest == "0") {
+                     s.master = 0;
+                     return true;
+                 }
+                 if (rest.size() != 2 || rest[0] < '1' || rest[0] > '0' + kSimAxes ||
+                     rest[1] < '1' || rest[1] > '9')
+                     return false;
+                 s.master = rest[0] - '0';
+                 s.master_sign = sign;
+                 return true;
+             }},
+            {"STARTP",
+             [](Cm6k6Sim&, const Call& c, double) { return !c.per_axis() && !c.args.empty(); }},
+        };
+        t.push_back({"S", t[1].handler});   // stop: as a kill, here
+        t.push_back({"TPE", t[4].handler}); // the encoder: the same reply, its own counter
+        for (const auto word : kBitWords)
+            t.push_back({word, [](Cm6k6Sim& sim, const Call& c, double) {
+                             if ((c.word == "HOMEBAC" || c.word == "HOMBAC") && c.args.empty())
+                                 return true; // back-up to home enabled
+                             const auto b = bits(c.args, c.axis, c.all);
+                             if (!b)
+                                 return false;
+                             for (int a = 0; a < kSimAxes; ++a) {
+                                 if (!(*b)[a])
+                                     continue;
+                                 const bool on = (*b)[a] == '1';
+                                 if (c.word == "MA")
+                                     sim.axes_[a].absolute = on;
+                                 else if (c.word == "MC")
+                                     sim.axes_[a].continuous = on;
+                                 else if (c.word == "FOLEN")
+                                     sim.axes_[a].following = on;
+                             }
+                             return true;
+                         }});
+        for (const auto word : kSwitchWords)
+            t.push_back({word, [](Cm6k6Sim& sim, const Call& c, double) {
+                             if (c.per_axis() || c.args.size() != 1 || c.args[0] < '0' ||
+                                 c.args[0] > '3')
+                                 return false;
+                             const bool on = c.args[0] != '0';
+                             if (c.word == "ECHO")
+                                 sim.line_->set_echo(on);
+                             else if (c.word == "SCALE")
+                                 sim.scaling_ = on;
+                             else if (c.word == "COMEXC")
+                                 sim.continue_while_moving_ = on;
+                             return true;
+                         }});
+        for (const auto word : kNumberWords)
+            t.push_back({word, [](Cm6k6Sim& sim, const Call& c, double time) {
+                             return sim.set_numbers(c, time);
+                         }});
+        return t;
+    }();
+    return table;
+}
+
+bool Cm6k6Sim::set_numbers(const Call& c, double time) {
+    const auto n = numbers(c.args, c.axis, c.all);
+    if (!n)
+        return false;
+    const std::string& word = c.word;
+    for (int a = 0; a < kSimAxes; ++a) {
+        if (!(*n)[a])
+            continue;
+        const double v = *(*n)[a];
+        AxisSettings& s = axes_[a];
+        const bool positive = v > 0.0;
+        // The controller's own limits: distances and positions within +/-1e9 units,
+        // speeds to 1e4 and accelerations to 1e6 units per second (squared).
+        const bool speed = word == "V" || word == "HOMV" || word == "HOMVF";
+        const bool accel = word == "A" || word == "AD" || word == "AA" || word == "ADA" ||
+                           word == "LHAD" || word == "LHADA" || word == "HOMA" || word == "HOMAD";
+        if (std::fabs(v) > (speed ? 1e4 : accel ? 1e6 : 1e9))
+            return false;
+        if (word == "D") {
+            s.distance = v;
+        } else if (word == "A" || word == "AD" || word == "AA" || word == "ADA" || word == "V") {
+            if (v < 0.0)
+                return false;
+            if (word == "A")
+                s.acceleration = v;
+            else if (word == "AD")
+                s.deceleration = v;
+            else if (word == "AA")
+                s.s_accel = v;
+            else if (word == "ADA")
+                s.s_decel = v;
+            else
+                s.velocity = v;
+        } else if (word == "PSET") {
+            if (model_.moving(a + 1, time))
+                return false;
+            s.offset = v * revs_per_unit(a + 1) - model_.commanded_revs(a + 1, time);
+            s.encoder_offset = v * revs_per_unit(a + 1) - model_.motor_revs(a + 1, time);
+        } else if (word == "DRES" || word == "ERES") {
+            if (!positive || v != std::floor(v) || v > 1e7)
+                return false;
+            (word == "DRES" ? s.drive_res : s.encoder_res) = static_cast<long>(v);
+        } else if (word == "SCLD" || word == "SCLV" || word == "SCLA" || word == "SCLMAS") {
+            if (!positive)
+                return false;
+            (word == "SCLD"   ? s.scale_distance
+             : word == "SCLV" ? s.scale_velocity
+             : word == "SCLA" ? s.scale_accel
+                              : s.scale_master) = v;
+        } else if (word == "FOLRN") {
+            s.follow_num = v;
+        } else if (word == "FOLRD") {
+            if (!positive)
+                return false;
+            s.follow_den = v;
+        } else if (word == "LS" || word == "LH") {
+            if (v < 0.0 || v > 3.0)
+                return false;
+        } else if (!positive) {
+            return false; // decelerations, homing speeds
+        }
+    }
+    return true;
+}
+
 bool Cm6k6Sim::execute(std::string_view command, double time) {
+    Call c;
     std::size_t i = 0;
-    int axis = 0;
-    bool all = false;
     if (command.size() > 1 && std::isdigit(static_cast<unsigned char>(command[0])) &&
         std::isalpha(static_cast<unsigned char>(command[1]))) {
-        axis = command[0] - '0';
-        if (axis < 1 || axis > kSimAxes)
+        c.axis = command[0] - '0';
+        if (c.axis < 1 || c.axis > kSimAxes)
             return false;
         i = 1;
     } else if (!command.empty() && command[0] == '@') {
-        all = true;
+        c.all = true;
         i = 1;
     }
-    std::string word;
     while (i < command.size() && std::isalpha(static_cast<unsigned char>(command[i])))
-        word += static_cast<char>(std::toupper(static_cast<unsigned char>(command[i++])));
-    const std::string_view args = command.substr(i);
-    const bool per_axis = axis != 0 || all;
-
-    if (word == "RESET" && args.empty() && !per_axis) {
-        reset(time);
-        return true;
-    }
-    if (word == "K" || word == "S") {
-        const auto b = bits(args, axis, all);
-        if (!b)
-            return false;
-        kill(selected(*b, args.empty() && !per_axis), time);
-        return true;
-    }
-    if (word == "GO") {
-        const auto b = bits(args, axis, all);
-        if (!b)
-            return false;
-        return go(selected(*b, args.empty() && !per_axis), time);
-    }
-    if (word == "DRIVE") {
-        const auto b = bits(args, axis, all);
-        if (!b)
-            return false;
-        for (int a = 0; a < kSimAxes; ++a)
-            if ((*b)[a])
-                model_.set_drive(a + 1, (*b)[a] == '1', time);
-        return true;
-    }
-    if (is_one_of(word, {"MA", "MC", "FOLEN", "AXSDEF", "DRFEN", "ENCCNT", "LIMLVL", "HOMEDG",
-                         "HOMDF", "HOMBAC", "HOMEBAC"})) {
-        if ((word == "HOMEBAC" || word == "HOMBAC") && args.empty())
-            return true; // back-up to home enabled
-        const auto b = bits(args, axis, all);
-        if (!b)
-            return false;
-        for (int a = 0; a < kSimAxes; ++a) {
-            if (!(*b)[a])
-                continue;
-            const bool on = (*b)[a] == '1';
-            if (word == "MA")
-                axes_[a].absolute = on;
-            else if (word == "MC")
-                axes_[a].continuous = on;
-            else if (word == "FOLEN")
-                axes_[a].following = on;
-        }
-        return true;
-    }
-    if (word == "TPC" || word == "TPE") {
-        if (!args.empty() || all)
-            return false;
-        const bool encoder = word == "TPE";
-        if (axis != 0) {
-            reply(time, strfmt("*%d%s%s", axis, word.c_str(),
-                               position_text(axis, time, encoder).c_str()));
-        } else {
-            std::string text = "*" + word;
-            for (int a = 1; a <= kSimAxes; ++a)
-                text += (a > 1 ? "," : "") + position_text(a, time, encoder);
-            reply(time, text);
-        }
-        return true;
-    }
-    if (word == "TCMDER" && args.empty() && !per_axis) {
-        if (faults_.error_status)
-            reply(time, "*" + faults_.error_text);
-        else if (!error_.empty())
-            reply(time, "*" + error_);
-        else
-            reply(time, "*NO ERRORS");
-        error_.clear();
-        return true;
-    }
-    if (word == "WRITE" && !per_axis) {
-        if (args.size() < 2 || args.front() != '"' || args.back() != '"')
-            return false;
-        reply(time, std::string(args.substr(1, args.size() - 2)));
-        return true;
-    }
-    if (word == "WAIT" && !per_axis) {
-        // WAIT(MOV=b......): hold the buffer until the axes marked 0 have stopped.
-        constexpr std::string_view head = "(MOV=B";
-        if (args.size() != head.size() + kSimAxes + 1 || args.back() != ')')
-            return false;
-        for (std::size_t k = 0; k < head.size(); ++k)
-            if (std::toupper(static_cast<unsigned char>(args[k])) != head[k])
-                return false;
-        std::array<char, kSimAxes> pattern{};
-        for (int a = 0; a < kSimAxes; ++a) {
-            const char c =
-                static_cast<char>(std::toupper(static_cast<unsigned char>(args[head.size() + a])));
-            if (c != '0' && c != '1' && c != 'X')
-                return false;
-            pattern[a] = c == '1' ? 'X' : c; // waiting for a start is not simulated
-        }
-        hold_ = pattern;
-        return true;
-    }
-    if (word == "FOLMAS") {
-        // <axis>FOLMAS[+|-]<master><source>, e.g. 2FOLMAS+11; FOLMAS0 for none.
-        if (axis == 0)
-            return false;
-        std::string_view rest = args;
-        int sign = 1;
-        if (!rest.empty() && (rest[0] == '+' || rest[0] == '-')) {
-            sign = rest[0] == '-' ? -1 : 1;
-            rest.remove_prefix(1);
-        }
-        if (rest == "0") {
-            axes_[axis - 1].master = 0;
-            return true;
-        }
-        if (rest.size() != 2 || rest[0] < '1' || rest[0] > '0' + kSimAxes || rest[1] < '1' ||
-            rest[1] > '9')
-            return false;
-        axes_[axis - 1].master = rest[0] - '0';
-        axes_[axis - 1].master_sign = sign;
-        return true;
-    }
-    if (word == "ECHO" || word == "SCALE" || word == "COMEXC" || word == "PORT" || word == "E") {
-        if (per_axis || args.size() != 1 || args[0] < '0' || args[0] > '3')
-            return false;
-        const bool on = args[0] != '0';
-        if (word == "ECHO")
-            echo_ = on;
-        else if (word == "SCALE")
-            scaling_ = on;
-        else if (word == "COMEXC")
-            continue_while_moving_ = on;
-        return true;
-    }
-    if (word == "STARTP")
-        return !per_axis && !args.empty();
-    if (is_one_of(word, {"D",    "A",    "AA",    "AD",   "ADA",    "V",     "PSET",  "DRES",
-                         "ERES", "SCLD", "SCLV",  "SCLA", "SCLMAS", "FOLRN", "FOLRD", "LS",
-                         "LH",   "LHAD", "LHADA", "HOMA", "HOMAD",  "HOMV",  "HOMVF"})) {
-        const auto n = numbers(args, axis, all);
-        if (!n)
-            return false;
-        for (int a = 0; a < kSimAxes; ++a) {
-            if (!(*n)[a])
-                continue;
-            const double v = *(*n)[a];
-            AxisSettings& s = axes_[a];
-            const bool positive = v > 0.0;
-            // The controller's own limits: distances and positions within +/-1e9 units,
-            // speeds to 1e4 and accelerations to 1e6 units per second (squared).
-            const bool speed = word == "V" || word == "HOMV" || word == "HOMVF";
-            const bool accel = word == "A" || word == "AD" || word == "AA" || word == "ADA" ||
-                               word == "LHAD" || word == "LHADA" || word == "HOMA" ||
-                               word == "HOMAD";
-            if (std::fabs(v) > (speed ? 1e4 : accel ? 1e6 : 1e9))
-                return false;
-            if (word == "D") {
-                s.distance = v;
-            } else if (word == "A" || word == "AD" || word == "AA" || word == "ADA" ||
-                       word == "V") {
-                if (v < 0.0)
-                    return false;
-                if (word == "A")
-                    s.acceleration = v;
-                else if (word == "AD")
-                    s.deceleration = v;
-                else if (word == "AA")
-                    s.s_accel = v;
-                else if (word == "ADA")
-                    s.s_decel = v;
-                else
-                    s.velocity = v;
-            } else if (word == "PSET") {
-                if (model_.moving(a + 1, time))
-                    return false;
-                s.offset = v * revs_per_unit(a + 1) - model_.motor_revs(a + 1, time);
-            } else if (word == "DRES" || word == "ERES") {
-                if (!positive || v != std::floor(v) || v > 1e7)
-                    return false;
-                (word == "DRES" ? s.drive_res : s.encoder_res) = static_cast<long>(v);
-            } else if (word == "SCLD" || word == "SCLV" || word == "SCLA" || word == "SCLMAS") {
-                if (!positive)
-                    return false;
-                (word == "SCLD"   ? s.scale_distance
-                 : word == "SCLV" ? s.scale_velocity
-                 : word == "SCLA" ? s.scale_accel
-                                  : s.scale_master) = v;
-            } else if (word == "FOLRN") {
-                s.follow_num = v;
-            } else if (word == "FOLRD") {
-                if (!positive)
-                    return false;
-                s.follow_den = v;
-            } else if (word == "LS" || word == "LH") {
-                if (v < 0.0 || v > 3.0)
-                    return false;
-            } else if (!positive) {
-                return false; // decelerations, homing speeds
-            }
-        }
-        return true;
-    }
+        c.word += static_cast<char>(std::toupper(static_cast<unsigned char>(command[i++])));
+    c.args = command.substr(i);
+    for (const Command& entry : commands())
+        if (entry.word == c.word)
+            return entry.handler(*this, c, time);
     return false;
 }

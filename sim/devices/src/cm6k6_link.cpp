@@ -1,5 +1,7 @@
-// The controller's side of the line: characters arriving one byte time apart, the echo,
-// the command buffer with its holds, and replies leaving at the line's pace.
+// The controller's side of the line: the command buffer with its holds, the reset's
+// deafness, and the order in which bytes and buffered commands are taken. The bytes
+// themselves come and go through the shared serial line.
+#include "serial_line.hpp"
 #include "sim/cm6k6_sim.hpp"
 
 #include <algorithm>
@@ -7,12 +9,18 @@
 
 namespace {
 
-constexpr long kBaud = 9600;
 constexpr double kReplyLatency = 0.001; // seconds from a command to the start of its reply
-constexpr std::size_t kLineLimit = 256; // characters of one command
 
-bool ends_command(char c) {
-    return c == '\r' || c == '\n' || c == ':';
+SerialLineFormat controller_line() {
+    SerialLineFormat f;
+    f.baud = 9600;
+    f.data_bits = 8;
+    f.stop_bits = 1;
+    f.terminators = std::string_view("\r\n:", 3);
+    f.line_limit = 256;
+    f.input_limit = 4096;
+    f.output_limit = 4096;
+    return f;
 }
 
 } // namespace
@@ -21,15 +29,19 @@ bool ends_command(char c) {
 // when it ends, and their replies are all in the program's input queue by the time it
 // flushes it before its next command.
 Cm6k6Sim::Cm6k6Sim(StageModel& model)
-    : model_(model), per_byte_(serial_seconds_per_byte(kBaud, 8, 1)), out_(0.0) {
+    : model_(model), line_(std::make_unique<SerialLine>(controller_line())) {
     power_on(0.0);
 }
+
+Cm6k6Sim::~Cm6k6Sim() = default;
 
 void Cm6k6Sim::power_on(double now) {
     reset(now);
     busy_until_ = now;
-    input_.clear();
-    input_free_at_ = now;
+    dies_at_ = kSimNever;
+    dead_ = false;
+    line_->reset(now);
+    line_->set_echo(true);
     history_.clear();
 }
 
@@ -41,18 +53,30 @@ void Cm6k6Sim::reset(double time) {
         model_.start_motion(axis, MotionProfile::at_rest(time, model_.motor_revs(axis, time)),
                             time);
         axes_[axis - 1] = AxisSettings{};
-        axes_[axis - 1].offset = -model_.motor_revs(axis, time);
+        axes_[axis - 1].offset = -model_.commanded_revs(axis, time);
+        axes_[axis - 1].encoder_offset = -model_.motor_revs(axis, time);
     }
-    echo_ = true;
+    line_->set_echo(true);
     scaling_ = false;
     continue_while_moving_ = false;
     error_.clear();
     queue_.clear();
     hold_.reset();
-    out_.clear();
-    line_.clear();
-    busy_until_ = time + kCm6k6ResetBusySeconds;
+    line_->output().clear();
+    busy_until_ = time + reset_seconds_;
     last_run_ = time;
+}
+
+void Cm6k6Sim::die(double time) {
+    for (int axis = 1; axis <= kSimAxes; ++axis)
+        model_.stop_motion(axis, time);
+    queue_.clear();
+    hold_.reset();
+    line_->output().clear();
+}
+
+bool Cm6k6Sim::echo() const {
+    return line_->echo();
 }
 
 void Cm6k6Sim::sync(double now) {
@@ -65,31 +89,25 @@ void Cm6k6Sim::sync(double now) {
 void Cm6k6Sim::configure(const LinkSettings& settings, double now) {
     sync(now);
     // On any other framing every character arrives as noise the controller cannot read.
-    line_ok_ = settings.baud == kBaud && settings.data_bits == 8 && settings.stop_bits == 1 &&
-               settings.parity == 0;
+    line_->configure(settings);
 }
 
 void Cm6k6Sim::receive(std::string_view bytes, double now) {
     sync(now);
-    double t = std::max(now, input_free_at_);
-    for (const char c : bytes) {
-        t += per_byte_;
-        input_.emplace_back(t, c);
-    }
-    input_free_at_ = t;
+    line_->receive(bytes, now);
     sync(now);
 }
 
 double Cm6k6Sim::output_ready_at(double now) {
     sync(now);
-    if (!out_.empty())
-        return out_.next_ready();
-    return next_event(now);
+    if (!line_->output().empty())
+        return line_->output().next_ready();
+    return next_event();
 }
 
 std::string Cm6k6Sim::take_output(double now, std::size_t max) {
     sync(now);
-    return out_.take(now, max);
+    return line_->output().take(now, max);
 }
 
 double Cm6k6Sim::hold_release() const {
@@ -102,9 +120,8 @@ double Cm6k6Sim::hold_release() const {
     return release;
 }
 
-double Cm6k6Sim::next_event(double /*now*/) const {
-    const double byte = input_.empty() ? kSimNever : input_.front().first;
-    return std::min(byte, next_command());
+double Cm6k6Sim::next_event() const {
+    return std::min({line_->next_arrival(), next_command(), dies_at_});
 }
 
 double Cm6k6Sim::next_command() const {
@@ -113,40 +130,42 @@ double Cm6k6Sim::next_command() const {
     return std::max({queue_.front().time, hold_release(), last_run_});
 }
 
+bool Cm6k6Sim::step(double now) {
+    const double byte = line_->next_arrival();
+    const double command = next_command();
+    const double death = dies_at_;
+    const double first = std::min({byte, command, death});
+    if (first > now)
+        return false;
+    if (death <= first) {
+        die(death);
+        dies_at_ = kSimNever;
+        dead_ = true; // from now on: power-on brings it back
+    } else if (byte <= command) {
+        take_byte(byte);
+    } else {
+        const std::string text = std::move(queue_.front().command);
+        queue_.pop_front();
+        hold_.reset(); // the hold is over, or there was none
+        last_run_ = command;
+        run(text, command);
+    }
+    return true;
+}
+
 void Cm6k6Sim::advance(double now) {
-    for (;;) {
-        const double byte = input_.empty() ? kSimNever : input_.front().first;
-        const double command = next_command();
-        if (std::min(byte, command) > now)
-            break;
-        if (byte <= command) {
-            const char c = input_.front().second;
-            input_.pop_front();
-            take_byte(byte, c);
-        } else {
-            const std::string text = std::move(queue_.front().command);
-            queue_.pop_front();
-            hold_.reset(); // the hold is over, or there was none
-            last_run_ = command;
-            run(text, command);
-        }
+    while (step(now)) {
     }
 }
 
-void Cm6k6Sim::take_byte(double time, char byte) {
-    if (time < busy_until_ || !line_ok_)
+void Cm6k6Sim::take_byte(double time) {
+    const bool deaf = time < busy_until_ || dead_;
+    auto taken = line_->take_byte(deaf);
+    if (line_->take_overflow())
+        error_ = "BUFFER OVERFLOW";
+    if (!taken)
         return;
-    if (echo_)
-        out_.push(time, std::string(1, byte));
-    if (!ends_command(byte)) {
-        if (line_.size() < kLineLimit)
-            line_ += byte;
-        else
-            error_ = "COMMAND TOO LONG";
-        return;
-    }
-    std::string command = std::move(line_);
-    line_.clear();
+    std::string command = std::move(taken->second);
     while (!command.empty() && command.front() == ' ')
         command.erase(0, 1);
     while (!command.empty() && command.back() == ' ')
@@ -165,7 +184,7 @@ void Cm6k6Sim::take_byte(double time, char byte) {
 }
 
 void Cm6k6Sim::run(const std::string& command, double time) {
-    history_.emplace_back(time, command);
+    history_.add(time, command);
     if (!execute(command, time))
         fail(command);
     if (on_command)
@@ -173,7 +192,13 @@ void Cm6k6Sim::run(const std::string& command, double time) {
 }
 
 void Cm6k6Sim::reply(double time, const std::string& text) {
-    out_.push(time + kReplyLatency, reply_with_fault(text, "\r", faults_.reply));
+    if (dead_)
+        return;
+    const ReplyFault fault = next_reply_fault(faults_.once, faults_.reply);
+    const double late = std::isfinite(faults_.late_seconds) && faults_.late_seconds > 0.0
+                            ? faults_.late_seconds
+                            : 0.0;
+    line_->send(time + kReplyLatency + late, reply_with_fault(text, "\r", fault));
 }
 
 void Cm6k6Sim::fail(std::string_view command) {
@@ -189,5 +214,11 @@ double Cm6k6Sim::revs_per_unit(int axis) const {
 double Cm6k6Sim::position_units(int axis, double now) const {
     if (axis < 1 || axis > kSimAxes)
         return 0.0;
-    return (model_.motor_revs(axis, now) + axes_[axis - 1].offset) / revs_per_unit(axis);
+    return (model_.commanded_revs(axis, now) + axes_[axis - 1].offset) / revs_per_unit(axis);
+}
+
+double Cm6k6Sim::encoder_units(int axis, double now) const {
+    if (axis < 1 || axis > kSimAxes)
+        return 0.0;
+    return (model_.motor_revs(axis, now) + axes_[axis - 1].encoder_offset) / revs_per_unit(axis);
 }

@@ -13,7 +13,6 @@ namespace {
 constexpr double kCommandSeconds = 0.001;
 constexpr double kChannelDelay = 0.002; // automatic channel delay of a scan
 constexpr double kLineHertz = 50.0;
-constexpr std::size_t kLineLimit = 4096;
 
 } // namespace
 
@@ -26,6 +25,7 @@ void Hp34970Sim::power_on(double now) {
     errors_.clear();
     line_.clear();
     queue_.clear();
+    queued_bytes_ = 0;
     out_.clear();
     free_at_ = now;
     history_.clear();
@@ -67,13 +67,25 @@ void Hp34970Sim::receive(std::string_view bytes, double now) {
     sync(now);
     for (const char c : bytes) {
         if (c != '\n') {
-            if (line_.size() < kLineLimit)
+            if (line_.size() < kHp34970InputBuffer)
                 line_ += c;
+            else
+                overrun_ = true;
             continue;
         }
-        for (auto& command : scpi_commands(line_))
-            if (command.find_first_not_of(" \t\r") != std::string::npos)
-                queue_.push_back({now, std::move(command)});
+        for (auto& command : scpi_commands(line_)) {
+            if (command.find_first_not_of(" \t\r") == std::string::npos)
+                continue;
+            if (overrun_ || queued_bytes_ + command.size() > kHp34970InputBuffer) {
+                overrun_ = true; // the unit is full: the rest of the line is lost
+                continue;
+            }
+            queued_bytes_ += command.size();
+            queue_.push_back({now, std::move(command)});
+        }
+        if (overrun_)
+            push_error(-363, "Input buffer overrun");
+        overrun_ = false;
         line_.clear();
     }
     sync(now);
@@ -94,7 +106,9 @@ std::string Hp34970Sim::take_output(double now, std::size_t max) {
 void Hp34970Sim::device_clear(double now) {
     sync(now);
     line_.clear();
+    overrun_ = false;
     queue_.clear();
+    queued_bytes_ = 0;
     out_.clear();
     free_at_ = now;
 }
@@ -109,19 +123,28 @@ int Hp34970Sim::serial_poll(double now) {
     return status;
 }
 
+double Hp34970Sim::next_event() const {
+    return queue_.empty() ? kLinkNever : std::max(queue_.front().time, free_at_);
+}
+
+bool Hp34970Sim::step(double now) {
+    const double start = next_event();
+    if (start > now)
+        return false;
+    const std::string command = std::move(queue_.front().command);
+    queue_.pop_front();
+    queued_bytes_ -= std::min(queued_bytes_, command.size());
+    run(command, start);
+    return true;
+}
+
 void Hp34970Sim::advance(double now) {
-    while (!queue_.empty()) {
-        const double start = std::max(queue_.front().time, free_at_);
-        if (start > now)
-            break;
-        const std::string command = std::move(queue_.front().command);
-        queue_.pop_front();
-        run(command, start);
+    while (step(now)) {
     }
 }
 
 void Hp34970Sim::run(const std::string& command, double time) {
-    history_.emplace_back(time, command);
+    history_.add(time, command);
     if (!out_.empty()) {
         out_.clear();
         push_error(-410, "Query INTERRUPTED");
@@ -130,7 +153,7 @@ void Hp34970Sim::run(const std::string& command, double time) {
 }
 
 void Hp34970Sim::reply(double time, const std::string& text) {
-    out_.push(time, reply_with_fault(text, "\n", faults_.reply));
+    out_.push(time, reply_with_fault(text, "\n", next_reply_fault(faults_.once, faults_.reply)));
 }
 
 std::string Hp34970Sim::reading_text(int channel, double time) {
@@ -149,6 +172,11 @@ std::string Hp34970Sim::reading_text(int channel, double time) {
         unit = "OHM";
         break;
     default: {
+        if (channel == kSimTemperatureChannel && model_.faults().thermocouple_open) {
+            value = 9.9e37; // the unit's overload reading
+            unit = std::string(1, ch.temp_unit);
+            break;
+        }
         double celsius = channel == kSimTemperatureChannel ? model_.temperature(time)
                                                            : model_.config().temperature_mean;
         value = ch.temp_unit == 'F'   ? celsius * 9.0 / 5.0 + 32.0

@@ -35,6 +35,7 @@ void TimedOutput::push(double from, std::string bytes) {
         const Chunk& last = chunks_.back();
         from = std::max(from, last.start + per_byte_ * static_cast<double>(last.bytes.size()));
     }
+    queued_ += bytes.size();
     chunks_.push_back({from, std::move(bytes), 0});
 }
 
@@ -63,6 +64,7 @@ std::string TimedOutput::take(double now, std::size_t max) {
         const std::size_t n = std::min(ready - c.taken, max - out.size());
         out.append(c.bytes, c.taken, n);
         c.taken += n;
+        queued_ -= n;
         if (c.taken < c.bytes.size())
             break;
         chunks_.pop_front();

@@ -1,15 +1,62 @@
 #include "sim/simulated_mode.hpp"
 
 #include "platform/platform.hpp"
+#include "sim/sim_control.hpp"
 
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 namespace {
+
+// The control file's lines with the simulated seconds after start at which each runs.
+// Each is tried on a stage of its own first, so a mistake shows at start, not mid-run.
+bool read_control_file(const std::string& path, std::vector<std::pair<double, std::string>>& script,
+                       std::string& error) {
+    std::ifstream in(path);
+    if (!in.is_open()) {
+        error = "cannot open the simulator control file " + path;
+        return false;
+    }
+    SimStage trial;
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (number > 10000 || line.size() > 1024) {
+            error = path + ": more than 10000 lines, or a line over 1024 characters";
+            return false;
+        }
+        double at = 0.0;
+        std::string command = line;
+        std::istringstream words(line);
+        std::string first, when;
+        if (words >> first && first == "at") {
+            const bool timed = static_cast<bool>(words >> when);
+            const auto [end, ec] = std::from_chars(when.data(), when.data() + when.size(), at);
+            if (!timed || ec != std::errc() || end != when.data() + when.size() ||
+                !std::isfinite(at) || at < 0.0) {
+                error = path + " line " + std::to_string(number) + ": \"at\" wants seconds";
+                return false;
+            }
+            std::getline(words, command);
+        }
+        const std::string reply = sim_control(trial, command, 0.0);
+        if (reply.rfind("error:", 0) == 0) {
+            error = path + " line " + std::to_string(number) + ": " + reply;
+            return false;
+        }
+        script.emplace_back(at, command);
+    }
+    return true;
+}
 
 bool parse_speed(std::string_view text, double& speed) {
     double value = 0.0;
@@ -29,6 +76,16 @@ SimulatedOptions simulated_options(int argc, char** argv) {
         const std::string_view arg = argv[i];
         if (arg == "--simulate") {
             o.simulate = true;
+        } else if (arg == "--sim-control" || arg.substr(0, 14) == "--sim-control=") {
+            if (arg == "--sim-control") {
+                if (i + 1 >= argc) {
+                    o.error = "--sim-control needs a file";
+                    return o;
+                }
+                o.control_file = argv[++i];
+            } else {
+                o.control_file = std::string(arg.substr(14));
+            }
         } else if (arg == "--speed" || arg.substr(0, 8) == "--speed=") {
             std::string_view value;
             if (arg == "--speed") {
@@ -49,6 +106,8 @@ SimulatedOptions simulated_options(int argc, char** argv) {
     }
     if (o.speed != 1.0 && !o.simulate)
         o.error = "--speed scales the simulated stage only: give --simulate too";
+    else if (!o.control_file.empty() && !o.simulate)
+        o.error = "--sim-control drives the simulated stage only: give --simulate too";
     return o;
 }
 
@@ -72,10 +131,16 @@ bool SimulatedMode::start(const SimulatedOptions& options, std::string& error) {
             return false;
         }
     }
+    std::vector<std::pair<double, std::string>> script;
+    if (!options.control_file.empty() && !read_control_file(options.control_file, script, error))
+        return false;
     clock_ = std::make_unique<ScaledClock>(options.speed);
     platform_use_clock(clock_.get());
     stage_ = std::make_unique<SimStage>();
-    stage_->power_on(platform_now_seconds());
+    const double start = platform_now_seconds();
+    stage_->power_on(start);
+    for (auto& [at, line] : script)
+        stage_->schedule(start + at, std::move(line));
     stage_->attach(serial_, gpib_);
     platform_use_serial(&serial_);
     platform_use_gpib(&gpib_);

@@ -1,7 +1,5 @@
 #include "sim/stage_model.hpp"
 
-#include "stage/records.hpp"
-
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -23,19 +21,17 @@ std::uint64_t mix(std::uint64_t x) {
 } // namespace
 
 StageModelConfig stage_model_bench_config() {
-    param_structure param{};
-    instrument_addresses addresses{};
-    fill_param_structure(param, addresses, 0);
     StageModelConfig c;
-    for (int k = 0; k < kSimCams; ++k) {
-        c.motor_sign[k] = param.motor_sign[k];
-        c.pot_sign[k] = param.pot_sign[k];
-        c.pot_scale[k] = param.pot_scale[k];
-        c.pot_offset[k] = param.pot_offset[k];
-        c.eccentricity[k] = param.cam_eccentricity[k];
-    }
-    // Each gauge touches its cam at its own place around the circle.
-    c.gauge_phase = {0.35, -0.6, 1.1, -0.25, 0.8, 0.0};
+    c.motor_sign = {1, -1, 1, -1, 1};
+    c.pot_sign = {-1, 1, -1, 1, -1};
+    c.pot_scale = {6.2025, 6.2102, 6.2081, 6.215, 6.2197};
+    c.pot_offset = {0.0, 0.0, 0.0, 0.0, 0.0};
+    c.eccentricity = {0.000741, 0.000746, 0.000741, 0.000749, 0.000747};
+    // One gauge at each end of the body: channel 1 under cams 1 to 3, channel 2 under 4
+    // and 5, each touching its cams at their own places around the circle.
+    c.gauge_of_cam = {1, 1, 1, 2, 2};
+    c.contact_phase = {0.35, -0.6, 1.1, -0.25, 0.8};
+    c.gauge_noise.fill(0.0003);
     return c;
 }
 
@@ -47,6 +43,7 @@ void StageModel::reset(double now) {
     faults_ = StageModelFaults{};
     relays_.clear();
     readings_ = 0;
+    epoch_ = now;
     for (Axis& a : axes_) {
         a = Axis{};
         a.profile = MotionProfile::at_rest(now, 0.0);
@@ -63,7 +60,7 @@ void StageModel::apply_faults(double now) {
 }
 
 double StageModel::followed(const Axis& a, double now) const {
-    const double progress = a.profile.position(now) - a.move_origin;
+    const double progress = (a.profile.position(now) - a.move_origin) * a.move_gain;
     const double limited = std::min(std::fabs(progress), a.move_limit);
     return a.move_origin + (progress < 0.0 ? -limited : limited);
 }
@@ -88,10 +85,22 @@ void StageModel::start_motion(int axis, const MotionProfile& profile, double now
     const double motor = motor_revs(axis, now);
     a.profile = profile;
     a.move_origin = profile.start_position;
-    const double shortfall = faults_.shortfall_revs[axis - 1];
-    a.move_limit = (profile.continuous == 0 && shortfall > 0.0)
-                       ? std::max(std::fabs(profile.distance) - shortfall, 0.0)
-                       : kSimNever;
+    const int i = axis - 1;
+    const double shortfall = faults_.shortfall_revs[i];
+    const double overshoot = faults_.overshoot_revs[i];
+    const double distance = std::fabs(profile.distance);
+    const bool finite = profile.continuous == 0 && distance > 0.0;
+    a.move_limit = (finite && shortfall > 0.0) ? std::max(distance - shortfall, 0.0) : kSimNever;
+    a.move_gain = (finite && overshoot > 0.0) ? (distance + overshoot) / distance : 1.0;
+    a.endless = faults_.motion_never_ends[i];
+    if (finite && shortfall > 0.0 && faults_.shortfall_once[i]) {
+        faults_.shortfall_revs[i] = 0.0;
+        faults_.shortfall_once[i] = false;
+    }
+    if (finite && overshoot > 0.0 && faults_.overshoot_once[i]) {
+        faults_.overshoot_revs[i] = 0.0;
+        faults_.overshoot_once[i] = false;
+    }
     a.anchor_motor = motor;
     a.anchor_commanded = a.move_origin;
 }
@@ -105,6 +114,8 @@ void StageModel::stop_motion(int axis, double now) {
     a.profile = MotionProfile::at_rest(now, at);
     a.move_origin = at;
     a.move_limit = kSimNever;
+    a.move_gain = 1.0;
+    a.endless = false;
     a.anchor_motor = motor;
     a.anchor_commanded = at;
 }
@@ -118,7 +129,7 @@ bool StageModel::moving(int axis, double now) const {
 double StageModel::motion_end_time(int axis) const {
     if (!valid_axis(axis))
         return 0.0;
-    if (faults_.motion_never_ends[axis - 1])
+    if (axes_[axis - 1].endless)
         return kSimNever;
     return axes_[axis - 1].profile.end_time();
 }
@@ -193,8 +204,13 @@ double StageModel::reference_volts_exact() const {
 }
 
 double StageModel::channel_volts(int channel, double now) {
-    if (channel == kSimReferenceChannel && faults_.reference_lost)
-        return 0.0; // the meter's input shorted: no noise to speak of
+    if (channel == kSimReferenceChannel && faults_.reference_lost) {
+        // An open input: a few microvolts of pick-up, of either sign, never a clean zero.
+        const double draw = noise_draw();
+        const double size = std::max(config_.volts_resolution, config_.noise_volts);
+        const double v = (draw < 0.0 ? -1.0 : 1.0) * size * (1.0 + std::fabs(draw));
+        return std::round(v / config_.volts_resolution) * config_.volts_resolution;
+    }
     double exact = 0.0;
     if (channel >= 101 && channel < 101 + kSimCams)
         exact = pot_volts_exact(channel - 100, now);
@@ -203,23 +219,48 @@ double StageModel::channel_volts(int channel, double now) {
     return read_volts(exact);
 }
 
-double StageModel::read_volts(double exact) {
+double StageModel::noise_draw() {
     const std::uint64_t draw = mix(config_.seed ^ mix(++readings_));
     const double unit = static_cast<double>(draw >> 11) / 9007199254740992.0; // [0, 1)
-    const double noisy = exact + (2.0 * unit - 1.0) * config_.noise_volts;
+    return 2.0 * unit - 1.0;
+}
+
+double StageModel::read_volts(double exact) {
+    const double noisy = exact + noise_draw() * config_.noise_volts;
     return std::round(noisy / config_.volts_resolution) * config_.volts_resolution;
 }
 
 double StageModel::temperature(double now) const {
     return config_.temperature_mean +
            config_.temperature_swing *
-               std::sin(2.0 * std::numbers::pi * now / config_.temperature_period);
+               std::sin(2.0 * std::numbers::pi * (now - epoch_) / config_.temperature_period);
 }
 
 double StageModel::gauge_raw(int channel, double now) const {
-    if (channel < 1 || channel > kSimCams)
+    if (channel < 1 || channel > kSimGauges)
         return 0.0;
-    const int k = channel - 1;
-    return config_.eccentricity[k] * std::sin(cam_angle(channel, now) + config_.gauge_phase[k]) *
-           1000.0;
+    double lift = config_.gauge_rest[channel - 1];
+    for (int k = 0; k < kSimCams; ++k)
+        if (config_.gauge_of_cam[k] == channel)
+            lift += config_.eccentricity[k] *
+                    std::sin(cam_angle(k + 1, now) + config_.contact_phase[k]) * 1000.0;
+    return lift;
+}
+
+double StageModel::gauge_reading(int channel, double now) {
+    if (channel < 1 || channel > kSimGauges)
+        return 0.0;
+    return gauge_raw(channel, now) + noise_draw() * config_.gauge_noise[channel - 1];
+}
+
+void StageModel::set_gauge_noise(int channel, double counter_units) {
+    if (channel >= 1 && channel <= kSimGauges && std::isfinite(counter_units) &&
+        counter_units >= 0.0)
+        config_.gauge_noise[channel - 1] = counter_units;
+}
+
+void StageModel::set_gauge_wiring(const std::array<int, kSimCams>& gauge_of_cam) {
+    for (int k = 0; k < kSimCams; ++k)
+        if (gauge_of_cam[k] >= 0 && gauge_of_cam[k] <= kSimGauges)
+            config_.gauge_of_cam[k] = gauge_of_cam[k];
 }

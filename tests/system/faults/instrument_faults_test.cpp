@@ -9,6 +9,7 @@
 #include "app/shell/panel_ids.hpp"
 #include "station_sim_fixture.hpp"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -166,30 +167,29 @@ TEST_F(InstrumentFaultsTest, AControllerThatFallsSilentDuringAMoveIsGivenUpAtThe
         << last_entry();
 }
 
-TEST_F(InstrumentFaultsTest, AnAxisShortByMoreThanARevolutionIsReportedAndNoStopsIt) {
+// A motor that stalls 2.5 revolutions short, or stands with its relay stuck open: the
+// controller's commanded position went all the way, so its positioning check is silent,
+// as on the bench; the final coordinates, read from the potentiometers, say where the
+// stage really is.
+TEST_F(InstrumentFaultsTest, AMotorThatStallsPassesThePositioningCheckAndTheLogSaysWhereItIs) {
     bring_up();
     stage_faults().shortfall_revs[0] = 2.5;
-    op.answer_confirm(false);
     move(0.0005);
-    EXPECT_EQ(popup_lines(), std::vector<std::string>{error_confirm("Positioning", 2)});
-    EXPECT_TRUE(sent_to_controller("K1,0,0,0,0,0"));
-    EXPECT_EQ(op.texts(main, MAIN_STATUS).back(), "Not all cams are in position");
-    // The stage is short of the target, and the log says where it is.
+    EXPECT_TRUE(popup_lines().empty());
+    EXPECT_FALSE(sent_to_controller("K1,0,0,0,0,0"));
+    EXPECT_EQ(op.texts(main, MAIN_STATUS).back(), "Done");
     EXPECT_GT(std::fabs(slot(5) - 0.0005), 1e-5);
     EXPECT_NEAR(logged_coordinates("Final device coordinates")[0], slot(5), 1e-6);
     EXPECT_NEAR(logged_coordinates("Final coordinates")[0], slot(5), 1e-6);
 }
 
-TEST_F(InstrumentFaultsTest, AMotorRelayStuckOpenLeavesItsCamAndThePositioningCheckSaysSo) {
+TEST_F(InstrumentFaultsTest, AMotorRelayStuckOpenLeavesItsCamAndOnlyThePotsSaySo) {
     bring_up();
     stick_relay(203, false);
-    op.answer_confirm(false);
     move(0.0, 0.0005);
-    ASSERT_EQ(popup_lines().size(), 1u);
-    EXPECT_EQ(popup_lines()[0].rfind("ERROR: Error in Positioning. Check error code # ", 0), 0u)
-        << popup_lines()[0];
+    EXPECT_TRUE(popup_lines().empty());
     EXPECT_NEAR(cam_angle(3), 0.0, 1e-9);
-    EXPECT_TRUE(sent_to_controller("K0,0,1,0,0,0"));
+    EXPECT_FALSE(sent_to_controller("K0,0,1,0,0,0"));
     EXPECT_GT(std::fabs(slot(7) - 0.0005), 1e-5);
     EXPECT_NEAR(logged_coordinates("Final device coordinates")[2], slot(7), 1e-6);
 }
@@ -343,7 +343,9 @@ TEST_F(InstrumentFaultsTest, GarbledReadingsDuringAMoveTurnNoCamAndLogNotANumber
 
 // The stage itself.
 
-TEST_F(InstrumentFaultsTest, WithTheReferenceAt0VoltsAMoveTurnsNothingAndLogsNotANumber) {
+// A lost reference reads microvolts, as a meter would, not 0 V: a reference that small is
+// no reading at all, so every angle is NaN and nothing turns.
+TEST_F(InstrumentFaultsTest, WithTheReferenceLostAMoveTurnsNothingAndLogsNotANumber) {
     bring_up();
     stage_faults().reference_lost = true;
     // The present position, and so the target, cannot be worked out: no kinematic question

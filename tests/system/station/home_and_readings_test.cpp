@@ -126,7 +126,9 @@ TEST_F(HomeAndReadingsTest, ZeroingAGaugeShowsZeroAndLogsIt) {
     EXPECT_NEAR(slot(15), 0.0, 1e-6);
 
     // The counter zeroes gauge 1 only: gauge 3 is shown and stored as it reads, and the
-    // log says what was zeroed. Gauge 5 has no stored reading.
+    // log says what was zeroed. Gauge 5 has no stored reading. (Gauge 3 is wired to cam 3
+    // here, so that it reads something other than noise.)
+    model().set_gauge_wiring({1, 2, 3, 2, 2});
     ASSERT_GT(std::fabs(gauge(3)), 1e-5);
     ASSERT_EQ(op.press(main, MAIN_ZERO_GAGE_3), 0);
     EXPECT_NEAR(slot(17), gauge(3), 1e-6);

@@ -9,6 +9,10 @@
 #include "sim/hp34970_sim.hpp"
 #include "sim/stage_model.hpp"
 
+#include <deque>
+#include <string>
+#include <utility>
+
 class LinkSerialBackend;
 class LinkGpibBackend;
 
@@ -28,6 +32,11 @@ public:
     void power_on(double now);
     // Brings every instrument up to `now`.
     void advance(double now);
+    // How many commands each instrument's history keeps (CommandHistory::kDefaultLimit).
+    void set_history_limit(std::size_t n);
+    // Runs a control line (sim_control.hpp) when the stage's clock reaches `at`, in time
+    // order with the instruments' own work.
+    void schedule(double at, std::string line);
 
     // Plugs the instruments into the link backends at the default addresses.
     void attach(LinkSerialBackend& serial, LinkGpibBackend& gpib);
@@ -43,4 +52,5 @@ private:
     Ev16pSim ev16p_;
     Hp34970Sim hp34970_;
     bool advancing_ = false;
+    std::deque<std::pair<double, std::string>> schedule_;
 };

@@ -18,6 +18,14 @@ enum class ReplyFault {
 // The bytes an instrument sends for `text` ended by `terminator`, spoiled by `fault`.
 std::string reply_with_fault(std::string_view text, std::string_view terminator, ReplyFault fault);
 
+// The fault the next reply meets: a one-shot fault (then cleared, so the instrument is
+// clean again), else the standing one.
+inline ReplyFault next_reply_fault(ReplyFault& once, ReplyFault standing) {
+    const ReplyFault fault = once != ReplyFault::none ? once : standing;
+    once = ReplyFault::none;
+    return fault;
+}
+
 // Seconds one character takes on a serial line (start bit, data bits, stop bits).
 double serial_seconds_per_byte(long baud, int data_bits, int stop_bits);
 
@@ -30,8 +38,12 @@ public:
     // When the first byte not yet taken is (or was) ready; infinity when none is queued.
     double next_ready() const;
     std::string take(double now, std::size_t max);
-    void clear() { chunks_.clear(); }
+    void clear() {
+        chunks_.clear();
+        queued_ = 0;
+    }
     bool empty() const { return chunks_.empty(); }
+    std::size_t size() const { return queued_; } // bytes not yet taken
 
 private:
     struct Chunk {
@@ -41,4 +53,5 @@ private:
     };
     double per_byte_;
     std::deque<Chunk> chunks_;
+    std::size_t queued_ = 0;
 };

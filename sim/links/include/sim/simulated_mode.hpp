@@ -1,7 +1,10 @@
-// `trelwick --simulate [--speed N]`: the program against the simulated stage in this
-// process. The instruments answer on the in-process links at the default addresses, the
-// drive root is a folder of the simulated stage's own (with the log and exchange folders
-// made), and with --speed every wait and the physics run N times as fast together.
+// `trelwick --simulate [--speed N] [--sim-control FILE]`: the program against the
+// simulated stage in this process. The instruments answer on the in-process links at the
+// default addresses, the drive root is a folder of the simulated stage's own (with the log
+// and exchange folders made), and with --speed every wait and the physics run N times as
+// fast together. The control file holds the simulator's control commands (sim_control.hpp)
+// for a scripted demonstration, one a line; "at SECONDS COMMAND" runs one that many
+// simulated seconds after start, the others run at start.
 //
 // Drive root: $TRELWICK_SIM_ROOT, else $XDG_DATA_HOME/trelwick/simulated-drives, else
 // ~/.local/share/trelwick/simulated-drives.
@@ -17,19 +20,21 @@
 struct SimulatedOptions {
     bool simulate = false;
     double speed = 1.0;
-    std::string error; // non-empty: the command line was wrong
+    std::string control_file; // --sim-control
+    std::string error;        // non-empty: the command line was wrong
 };
 
-// Reads --simulate, --speed N and --speed=N from the command line; other arguments are
-// left for others.
+// Reads --simulate, --speed N (or =N) and --sim-control FILE (or =FILE) from the command
+// line; other arguments are left for others.
 SimulatedOptions simulated_options(int argc, char** argv);
 
 std::string simulated_drive_root();
 
 class SimulatedMode {
 public:
-    // Installs the simulated stage, its clock and its drive root. False (with the reason
-    // in `error`) when the drive root cannot be made.
+    // Installs the simulated stage, its clock and its drive root, and schedules the control
+    // file's commands. False (with the reason in `error`) when the drive root cannot be
+    // made or the control file cannot be read or holds a line the simulator refuses.
     bool start(const SimulatedOptions& options, std::string& error);
     // Puts the machine's clock and no serial or GPIB backend back.
     void stop();

@@ -8,6 +8,14 @@
 // commanded profile runs on while the motor stands. The potentiometers read only while
 // channel 209 is closed. Faults switched on here act on the physics; the instruments keep
 // their own (reply) faults.
+//
+// The gauges: each counter channel reads the sum of the lifts of the cams wired to it (the
+// gauge at an end of the body sees each cam under that end lift it), plus its rest value;
+// a channel no cam touches reads its rest value. Every reading carries the channel's noise.
+//
+// The calibration is the simulated bench's own description (stage_model_bench_config, or a
+// bench file read by sim_bench_file.hpp), never the program's records, so a wrong default
+// in the program shows as a wrong reading.
 #pragma once
 
 #include "sim/motion_profile.hpp"
@@ -18,7 +26,7 @@
 
 constexpr int kSimAxes = 6; // controller axes; 1..5 drive the cams
 constexpr int kSimCams = 5;
-constexpr int kSimGauges = 6; // counter channels; channel n follows cam n, 6 is free
+constexpr int kSimGauges = 6; // counter channels
 constexpr int kSimPotPowerRelay = 209;
 constexpr int kSimReferenceChannel = 110;
 constexpr int kSimTemperatureChannel = 111;
@@ -31,29 +39,43 @@ struct StageModelConfig {
     std::array<double, kSimCams> pot_scale{};  // radians per unit of V / Vref
     std::array<double, kSimCams> pot_offset{}; // radians
     std::array<double, kSimCams> eccentricity{};
-    std::array<double, kSimGauges> gauge_phase{}; // radians, gauge channel n at n - 1
+    // The counter channel (1..6) whose gauge cam k touches, 0 for none, and where on the
+    // cam's circle it touches (radians).
+    std::array<int, kSimCams> gauge_of_cam{};
+    std::array<double, kSimCams> contact_phase{};
+    std::array<double, kSimGauges> gauge_rest{};  // counter units, channel n at n - 1
+    std::array<double, kSimGauges> gauge_noise{}; // counter units, uniform +/- this
+    double gauge_range = 9999.9999;               // counter units the display holds
     double reference_volts = 10.0;
     double noise_volts = 3e-6;      // uniform, +/- this, on every voltage reading
     double volts_resolution = 1e-6; // readings are whole multiples of this
     std::uint64_t seed = 20261208;
     double temperature_mean = 21.0;     // deg C
-    double temperature_swing = 0.4;     // deg C, a slow sine
+    double temperature_swing = 0.4;     // deg C, a slow sine from power-on
     double temperature_period = 7200.0; // seconds
 };
 
-// The bench as the program's built-in defaults describe it (signs, scales, offsets,
-// eccentricities), all cams at angle 0.
+// The bench as it stands in the lab (signs, scales, offsets, eccentricities, the gauges
+// on channel 1 under cams 1 to 3 and channel 2 under cams 4 and 5, 0.3 um of gauge noise),
+// all cams at angle 0.
 StageModelConfig stage_model_bench_config();
 
 struct StageModelFaults {
-    // Revolutions by which each axis (1..6 at 0..5) stops short of every move.
+    // Revolutions by which each axis's motor (1..6 at 0..5) stops short of every move
+    // while the controller's command runs on (a stall), or runs past its end (overshoot).
     std::array<double, kSimAxes> shortfall_revs{};
-    // The axis never reports the end of its motion.
+    std::array<double, kSimAxes> overshoot_revs{};
+    // Each of the two above applies to the next move only, then clears.
+    std::array<bool, kSimAxes> shortfall_once{};
+    std::array<bool, kSimAxes> overshoot_once{};
+    // The axis's next moves never report their end (until a kill ends one).
     std::array<bool, kSimAxes> motion_never_ends{};
     // Relays (channel -> state held: true closed) that ignore every command.
     std::map<int, bool> stuck_relays;
-    // The potentiometer reference reads 0 V.
+    // The potentiometer reference is lost: its channel reads microvolts of noise.
     bool reference_lost = false;
+    // The thermocouple on the temperature channel is open.
+    bool thermocouple_open = false;
 };
 
 class StageModel {
@@ -94,17 +116,25 @@ public:
     // A reading of a voltage as the meter gives it: with the noise and resolution.
     double read_volts(double exact);
     // The DC voltage a meter channel (1xx) reads: the pots on 101..105, the reference on
-    // 110 (exactly 0 when it is lost), nothing but noise on the others.
+    // 110 (microvolts of noise, never exactly 0, when it is lost), noise on the others.
     double channel_volts(int channel, double now);
+    // Degrees C; the slow drift's phase counts from power-on, so runs repeat.
     double temperature(double now) const;
-    // Gauge channel n (1..6) in counter units (lengths times 1000), before any zero.
+    // Gauge channel n (1..6) in counter units (lengths times 1000), before any zero and
+    // without noise.
     double gauge_raw(int channel, double now) const;
+    // What the gauge gives at one reading: the raw value and a draw of its noise.
+    double gauge_reading(int channel, double now);
+    void set_gauge_noise(int channel, double counter_units);
+    void set_gauge_wiring(const std::array<int, kSimCams>& gauge_of_cam);
 
 private:
     struct Axis {
         MotionProfile profile;
         double move_origin = 0.0;      // commanded position where the present move began
         double move_limit = kSimNever; // the most the motor follows of this move
+        double move_gain = 1.0;        // motor revolutions per commanded one (overshoot)
+        bool endless = false;          // this move never reports its end
         double anchor_commanded = 0.0;
         double anchor_motor = 0.0;
         bool drive = false;
@@ -118,4 +148,6 @@ private:
     std::array<Axis, kSimAxes> axes_;
     std::map<int, bool> relays_; // closed channels
     std::uint64_t readings_ = 0; // draws of the noise sequence
+    double epoch_ = 0.0;         // power-on
+    double noise_draw();         // uniform in [-1, 1)
 };
