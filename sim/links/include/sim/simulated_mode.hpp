@@ -3,8 +3,9 @@
 // drive root is a folder of the simulated stage's own (with the log and exchange folders
 // made), and with --speed every wait and the physics run N times as fast together.
 //
-// Drive root: $TRELWICK_SIM_ROOT, else $XDG_DATA_HOME/trelwick/simulated-drives, else
-// ~/.local/share/trelwick/simulated-drives.
+// Drive root: $TRELWICK_SIM_ROOT, else "simulated-drives" in the user's data folder
+// (platform_user_data_folder(): $XDG_DATA_HOME/trelwick or ~/.local/share/trelwick, on
+// Windows %LOCALAPPDATA%\Trelwick), else in the temporary folder; never the drives.
 #pragma once
 
 #include "platform/link/link_backends.hpp"
