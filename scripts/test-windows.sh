@@ -22,7 +22,10 @@ prefix=$(mktemp -d /tmp/trelwick-wine.XXXXXX)
 export TRELWICK_WINEPREFIX=$prefix WINEPREFIX=$prefix WINEDEBUG=-all
 sim_pid=
 finish() {
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  if [ -n "$sim_pid" ]; then
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+  fi
   wineserver -k 2>/dev/null || true
   rm -rf "$prefix"
 }
@@ -35,8 +38,19 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x8
       -DCMAKE_BUILD_TYPE=Release -DTRELWICK_WERROR=ON "${launcher[@]}"
 cmake --build "$build" -j "$jobs"
 
+# The wine server of the prefix, started here so that what it prints when it is ended (a
+# dump of its objects) does not reach the log; it stays until finish() ends it. One
+# program is run at once, so that wine's own services are up before the tests start
+# two at a time (two first programs starting together can hang one of them).
+start_wineserver() {
+  wineserver -p >/dev/null 2>&1
+  timeout 120 scripts/wine-run.sh cmd /c exit 0
+}
+
 echo "== Windows tests under wine =="
 timeout 120 scripts/wine-run.sh cmd /c exit 0 # makes the prefix once, before the tests
+wineserver -w || true
+start_wineserver
 ctest --test-dir "$build" -j "$jobs" --timeout 300 --output-on-failure
 
 # The tests ran with drive roots of their own: the station's folders on drive C must not
@@ -65,5 +79,6 @@ for port in 2 5; do
 done
 wineserver -k || true # the ports are mapped when the server starts
 wineserver -w || true
+start_wineserver
 TRELWICK_GPIB1_9=${where[TRELWICK_GPIB1_9]} \
   timeout 300 scripts/wine-run.sh "$build/tests/sim/windows_ports_tests.exe"
