@@ -89,8 +89,7 @@ TEST(GpibEndpoints, UnitRangeAndLibraryName) {
         EXPECT_EQ(gpib_library_name(), "/opt/gpib/libgpib.so");
     }
     ScopedEnvironment unnamed("TRELWICK_GPIB_LIBRARY", "");
-    EXPECT_EQ(gpib_library_name(),
-              kHere == ComPortSystem::Windows ? "gpib-32.dll" : "libgpib.so.0");
+    EXPECT_EQ(gpib_library_name(), kHere == ComPortSystem::Windows ? "ni4882.dll" : "libgpib.so.0");
 }
 
 #ifndef _WIN32 // Windows meets its serial backend under wine (scripts/test-windows.sh)
