@@ -4,9 +4,11 @@
 #include <QEvent>
 #include <QWindow>
 
+#ifdef __linux__
 #include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
+#endif
 
 #include <charconv>
 #include <cstdio>
@@ -20,6 +22,9 @@ namespace {
 // Seconds since the process started, from the kernel's record of its start (in clock
 // ticks since boot, so to 10 ms); negative when that cannot be read.
 double seconds_since_process_start() {
+#ifndef __linux__
+    return -1.0; // the figures are measured on Linux (scripts/bench-ops.sh)
+#else
     std::ifstream in("/proc/self/stat");
     std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     // The command name may hold blanks and parentheses: the fields start after the last ')'.
@@ -39,10 +44,14 @@ double seconds_since_process_start() {
         return -1.0;
     const double now = static_cast<double>(boot.tv_sec) + static_cast<double>(boot.tv_nsec) / 1e9;
     return now - static_cast<double>(ticks) / static_cast<double>(per_second);
+#endif
 }
 
 // CPU seconds the process has used so far, all threads, user and system.
 double cpu_seconds() {
+#ifndef __linux__
+    return -1.0;
+#else
     rusage usage{};
     if (getrusage(RUSAGE_SELF, &usage) != 0)
         return -1.0;
@@ -50,6 +59,7 @@ double cpu_seconds() {
         return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
     };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+#endif
 }
 
 class ExposeWatch : public QObject {

@@ -9,8 +9,11 @@ packages=(cmake ninja-build g++ clang libgtest-dev libbenchmark-dev
           libclang-rt-14-dev xvfb dbus at-spi2-core python3-pyatspi)
 # The Debian package and its checks (scripts/package.sh).
 packages+=(dpkg-dev file help2man desktop-file-utils appstream lintian x11-utils)
+# The Windows stage: the mingw-w64 cross compiler, and wine to run what it builds
+# (GoogleTest is built from libgtest-dev's sources).
+windows_packages=(g++-mingw-w64-x86-64-posix wine wine64)
 missing=()
-for p in "${packages[@]}"; do
+for p in "${packages[@]}" "${windows_packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0

@@ -3,7 +3,8 @@
 # they are missing), then configures, builds and tests twice: a GCC build with warnings
 # as errors (benchmarks built too), and a Clang build with AddressSanitizer and
 # UndefinedBehaviorSanitizer. The GCC build also makes the Debian package and checks it
-# (scripts/package.sh).
+# (scripts/package.sh). Then it fuzzes the parsers, and last cross-builds the tree that
+# needs no window for Windows and runs its tests under wine (scripts/test-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,3 +34,6 @@ ctest --test-dir build-test-asan -j "$jobs" --timeout 600
 
 echo "== Fuzz the reply parsers and the motion data file reader, 10 s each =="
 scripts/fuzz.sh 10
+
+echo "== Windows: mingw-w64 cross build, its tests under wine =="
+scripts/test-windows.sh build-test/sim/trelwick-sim

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "device_table.hpp"
+#include "platform/text.hpp"
 
 #include <array>
 #include <string>
@@ -23,7 +24,7 @@ Cm6k6State& cm6k6_state();
 void cm6k6_forget_motion();
 
 // Sends a command built with a printf format.
-int cm6k6_outf(int dev_ID, const char* format, ...) __attribute__((format(printf, 2, 3)));
+int cm6k6_outf(int dev_ID, const char* format, ...) TRELWICK_PRINTF(2, 3);
 // The position query of an axis: "<axis>TPC" (or TPE), the reply's first five characters
 // dropped; NaN when no number came.
 double cm6k6_query_position(int dev_ID, int axis, const char* query);

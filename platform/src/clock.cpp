@@ -33,7 +33,7 @@ public:
     WallTime wall_time() override {
         const std::time_t now = std::time(nullptr);
         std::tm local{};
-        localtime_r(&now, &local);
+        platform_local_time(now, local);
         return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                 local.tm_hour,        local.tm_min,     local.tm_sec};
     }
@@ -55,6 +55,14 @@ ClockBackend& platform_system_clock() {
 }
 void platform_clock_reset() {
     g_clock = nullptr;
+}
+
+bool platform_local_time(std::time_t when, std::tm& local) {
+#ifdef _WIN32
+    return ::localtime_s(&local, &when) == 0;
+#else
+    return ::localtime_r(&when, &local) != nullptr;
+#endif
 }
 
 void Delay(double seconds) {

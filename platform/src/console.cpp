@@ -1,6 +1,7 @@
 // The standard console (stdin/stdout) and the dispatch of the console operations.
 #include "platform/console.hpp"
 
+#include "console_presence.hpp"
 #include "group_resets.hpp"
 #include "platform/panels.hpp"
 #include "platform/text.hpp"
@@ -20,7 +21,7 @@ public:
     }
     bool read_line(std::string& line, std::size_t max_chars) override {
         line.clear();
-        if (max_chars < 2)
+        if (max_chars < 2 || !standard_input_has_operator())
             return false;
         // Keeps at most max_chars - 1 characters as fgets would; the rest of a longer line
         // stays unread for the next prompt, as with the run-time.

@@ -30,12 +30,27 @@ bool has_drive_letter(std::string_view path) {
 
 } // namespace
 
-std::string platform_default_drive_root() {
+std::string platform_user_data_folder() {
+#ifdef _WIN32
+    if (const char* local = std::getenv("LOCALAPPDATA"); local != nullptr && *local != '\0')
+        return std::string(local) + "\\Trelwick";
+    return {};
+#else
     if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data != '\0')
-        return std::string(data) + "/trelwick/drives";
+        return std::string(data) + "/trelwick";
     if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
-        return std::string(home) + "/.local/share/trelwick/drives";
-    return "/tmp/trelwick/drives";
+        return std::string(home) + "/.local/share/trelwick";
+    return {};
+#endif
+}
+
+std::string platform_default_drive_root() {
+#ifdef _WIN32
+    return {}; // the drives themselves: the program on the station's own PC
+#else
+    const std::string data = platform_user_data_folder();
+    return !data.empty() ? data + "/drives" : "/tmp/trelwick/drives";
+#endif
 }
 
 void platform_set_drive_root(std::string root) {
@@ -50,20 +65,24 @@ const std::string& platform_drive_root() {
 
 std::string platform_map_path(std::string_view program_path) {
 #ifdef _WIN32
-    return std::string(program_path);
+    constexpr char kSeparator = '\\';
 #else
+    constexpr char kSeparator = '/';
+#endif
     if (!has_drive_letter(program_path))
         return std::string(program_path);
     std::string mapped = platform_drive_root();
-    mapped += '/';
+    if (mapped.empty())
+        return std::string(program_path); // no root: the drive itself (Windows only)
+    if (mapped.back() != '/' && mapped.back() != kSeparator)
+        mapped += kSeparator;
     mapped += static_cast<char>(std::tolower(static_cast<unsigned char>(program_path[0])));
     std::string_view rest = program_path.substr(2);
     if (rest.empty() || (rest.front() != '\\' && rest.front() != '/'))
-        mapped += '/';
+        mapped += kSeparator;
     for (char c : rest)
-        mapped += (c == '\\') ? '/' : c;
+        mapped += (c == '\\' || c == '/') ? kSeparator : c;
     return mapped;
-#endif
 }
 
 int MakePathname(std::string_view directory, std::string_view file_name, std::string* path) {
@@ -91,8 +110,9 @@ int GetFileInfo(std::string_view path, long* size) {
 }
 
 int OpenFile(std::string_view path, int mode, int action, int file_type) {
-    // Text and binary are the same on this platform; the mode string keeps the intent.
-    const bool binary = file_type == VAL_BINARY;
+    // Always binary: the bytes written are the bytes on disk, on every system (no CR LF on
+    // Windows, which would change the run log's framing).
+    (void)file_type;
     std::string how;
     if (mode == VAL_READ_ONLY)
         how = "r";
@@ -102,8 +122,7 @@ int OpenFile(std::string_view path, int mode, int action, int file_type) {
         how = mode == VAL_WRITE_ONLY ? "w" : "w+";
     else
         how = "r+";
-    if (binary)
-        how += 'b';
+    how += 'b';
     if (g_fault == FileFault::read_only && mode != VAL_READ_ONLY) {
         errno = EROFS;
         return -1;
@@ -111,7 +130,7 @@ int OpenFile(std::string_view path, int mode, int action, int file_type) {
     const std::string mapped = platform_map_path(path);
     std::FILE* file = std::fopen(mapped.c_str(), how.c_str());
     if (file == nullptr && action == VAL_OPEN_AS_IS && mode != VAL_READ_ONLY)
-        file = std::fopen(mapped.c_str(), binary ? "w+b" : "w+");
+        file = std::fopen(mapped.c_str(), "w+b");
     if (file == nullptr)
         return -1;
     for (std::size_t i = 0; i < g_files.size(); ++i) {

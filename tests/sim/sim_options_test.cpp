@@ -3,6 +3,7 @@
 #include "drivers/ev16p.hpp"
 #include "drivers/hp34970.hpp"
 #include "platform_fixture.hpp"
+#include "scoped_environment.hpp"
 #include "sim/simulated_mode.hpp"
 #include "sim_options.hpp"
 
@@ -172,11 +173,24 @@ TEST(SimToolOptions, MistakesAreNamed) {
 
 class SimulatedModeTest : public PlatformTest {};
 
+// Without TRELWICK_SIM_ROOT the simulated stage keeps its drives in the user's own data
+// folder (on Windows under %LOCALAPPDATA%), never on the station's drives.
+TEST_F(SimulatedModeTest, DefaultsToADriveRootInTheUsersDataFolder) {
+    const std::string data = drive_root.string();
+    const ScopedEnvironment no_root("TRELWICK_SIM_ROOT", "");
+#ifdef _WIN32
+    const ScopedEnvironment local("LOCALAPPDATA", data);
+    EXPECT_EQ(simulated_drive_root(), data + "\\Trelwick\\simulated-drives");
+#else
+    const ScopedEnvironment local("XDG_DATA_HOME", data);
+    EXPECT_EQ(simulated_drive_root(), data + "/trelwick/simulated-drives");
+#endif
+}
+
 // The mode makes its own drive root with the log and exchange folders, and the drivers
 // find the instruments at the default addresses on its clock.
 TEST_F(SimulatedModeTest, StartsTheStageWithItsOwnDriveRoot) {
     const std::string root = (drive_root / "simulated").string();
-    setenv("TRELWICK_SIM_ROOT", root.c_str(), 1);
     SimulatedMode mode;
     std::string error;
     const std::string script = (drive_root / "demo.sim").string();
@@ -184,8 +198,10 @@ TEST_F(SimulatedModeTest, StartsTheStageWithItsOwnDriveRoot) {
                              "at 100000 fault counter-silent on\n";
     SimulatedOptions options = program_options({"--simulate", "--sim-control", script});
     options.speed = 1000.0;
-    ASSERT_TRUE(mode.start(options, error)) << error;
-    unsetenv("TRELWICK_SIM_ROOT");
+    {
+        const ScopedEnvironment sim_root("TRELWICK_SIM_ROOT", root);
+        ASSERT_TRUE(mode.start(options, error)) << error;
+    }
     EXPECT_EQ(platform_drive_root(), root);
     EXPECT_TRUE(std::filesystem::is_directory(root + "/c/CVI/Trelwick/Log"));
     EXPECT_TRUE(std::filesystem::is_directory(root + "/c/qel/Exchange"));

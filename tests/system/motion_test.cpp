@@ -13,6 +13,7 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <numbers>
 
 namespace {
 
@@ -49,7 +50,7 @@ std::string motor_revs(int axis, double revs) {
 
 // 120 motor revolutions turn a cam once.
 double revs_for(double cam_turn) {
-    return cam_turn * 120.0 / (2.0 * M_PI);
+    return cam_turn * 120.0 / (2.0 * std::numbers::pi);
 }
 
 class Move : public StageSystemTest {
@@ -265,7 +266,7 @@ TEST_F(Move, SingleCamMoveTurnsTheTestAxisWithItsRelayClosed) {
     EXPECT_EQ(distances(), (std::map<int, std::string>{{3, "3D1.000000"}}));
     EXPECT_EQ(closed_at_go, std::vector<int>{203});
     EXPECT_FALSE(relay_closed(203));
-    EXPECT_NEAR(cam_angle(3), 2.0 * M_PI / 120.0, 1e-9);
+    EXPECT_NEAR(cam_angle(3), 2.0 * std::numbers::pi / 120.0, 1e-9);
     EXPECT_TRUE(lamp_history().empty());
 }
 
@@ -326,7 +327,7 @@ TEST_F(Move, MotorMoveThatIsNotANumberIsNotSent) {
     EXPECT_EQ(distances().at(2), "2D0.000000");
     EXPECT_EQ(revs[1], 0.0);
     EXPECT_EQ(closed_at_go, (std::vector<int>{201, 203, 204, 205}));
-    EXPECT_NEAR(cam_angle(1), 0.5 * 2.0 * M_PI / 120.0, 1e-9);
+    EXPECT_NEAR(cam_angle(1), 0.5 * 2.0 * std::numbers::pi / 120.0, 1e-9);
     EXPECT_EQ(cam_angle(2), 0.0);
 }
 

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace {
 
@@ -34,7 +35,7 @@ TEST_F(Readings, AngleFollowsTheCamAndItsZeroOffset) {
     motor_move revs{0, 0, 0, 3.0, 0};
     move_cam_motor(panel, param, revs, 0);
     forget_traffic();
-    const double turned = 3.0 * 2.0 * M_PI / 120.0;
+    const double turned = 3.0 * 2.0 * std::numbers::pi / 120.0;
     EXPECT_NEAR(read(4), turned, kPot);
     param.pot_offset[3] = 0.1;
     EXPECT_NEAR(read(4), turned - 0.1, kPot);
@@ -95,7 +96,7 @@ TEST_F(Readings, PresentStateAndTargetsAreReadIntoTheRecord) {
     move_cam_motor(panel, param, revs, 0);
     type_targets({0.0004, -0.0003, 0.001, -0.002, 0.5});
     EXPECT_EQ(cam_move_get_coordinates(panel, param, shared_addresses(), coord_ctrls), 0);
-    EXPECT_NEAR(param.cam_angle[0], 2.0 * 2.0 * M_PI / 120.0, kPot);
+    EXPECT_NEAR(param.cam_angle[0], 2.0 * 2.0 * std::numbers::pi / 120.0, kPot);
     for (int k = 2; k <= 5; ++k)
         EXPECT_NEAR(param.cam_angle[k - 1], 0.0, kPot) << "cam " << k;
     EXPECT_EQ(param.coord, (coordinates{0.0004, -0.0003, 0.001, -0.002, 0.5}));

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 struct WallTime {
@@ -34,6 +35,10 @@ ClockBackend& platform_clock();
 
 // The machine's clocks: steady clock for waits and ticks, local time for the wall clock.
 ClockBackend& platform_system_clock();
+
+// The local date and time of `when`, thread-safe on every system (localtime_r, or
+// localtime_s on Windows). False when the time can't be converted.
+bool platform_local_time(std::time_t when, std::tm& local);
 
 void Delay(double seconds);
 std::uint32_t GetTickCount();

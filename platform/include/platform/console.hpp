@@ -5,6 +5,8 @@
 // end the test process but is reported to the test.
 #pragma once
 
+#include "platform/text.hpp"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -26,7 +28,7 @@ ConsoleBackend& platform_standard_console();
 
 void ConsoleWrite(std::string_view text);
 // printf-style output to the console.
-void ConsolePrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void ConsolePrintf(const char* format, ...) TRELWICK_PRINTF(1, 2);
 bool ConsoleReadLine(std::string* line, std::size_t max_chars);
 [[noreturn]] void ProgramExit(int status);
 

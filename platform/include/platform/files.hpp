@@ -1,9 +1,17 @@
 // Files: the program's fixed drive paths mapped onto a drive root, and the few file
 // operations the program needs.
 //
-// "C:\CVI\Trelwick\Log" names a folder on drive C. On Windows that is the drive itself;
-// elsewhere it is "<root>/c/CVI/Trelwick/Log" (drive letter lowered, the rest kept,
-// backslashes turned into slashes). Paths without a drive letter are used as given.
+// "C:\CVI\Trelwick\Log" names a folder on drive C. Under a drive root it is
+// "<root>/c/CVI/Trelwick/Log" (drive letter lowered, the rest kept, separators made the
+// system's own). On Windows the drive root is empty unless one has been set, and the path
+// is then the drive itself; a test or the simulated stage sets a root of its own, so
+// neither ever writes into an operator's log or exchange folders. Elsewhere the default
+// root is a folder under the user's data folder. Paths without a drive letter are used as
+// given.
+//
+// Line ends: every file is read and written in binary mode on every system, whatever
+// file type the caller names, so the bytes on disk are exactly the bytes written (a line
+// end is the one line feed the program writes, never turned into CR LF).
 #pragma once
 
 #include <cstddef>
@@ -13,9 +21,15 @@
 constexpr std::size_t MAX_PATHNAME_LEN = 260; // a joined path is shorter than this
 
 void platform_set_drive_root(std::string root);
+// The root set, else the default: empty on Windows (the drives themselves).
 const std::string& platform_drive_root();
 std::string platform_default_drive_root();
 std::string platform_map_path(std::string_view program_path);
+
+// This user's data folder for the program: %LOCALAPPDATA%\Trelwick on Windows,
+// $XDG_DATA_HOME/trelwick or ~/.local/share/trelwick elsewhere; empty when the
+// environment names no such folder.
+std::string platform_user_data_folder();
 
 // Joins directory and file name with a backslash into `path`. 0, or negative when the
 // result would not fit MAX_PATHNAME_LEN.
@@ -23,6 +37,7 @@ int MakePathname(std::string_view directory, std::string_view file_name, std::st
 // 1 when the file exists, 0 when it does not, negative when the check itself fails.
 int GetFileInfo(std::string_view path, long* size);
 
+// VAL_ASCII and VAL_BINARY both open the file in binary mode (see "Line ends" above).
 enum : int {
     VAL_READ_WRITE = 0,
     VAL_READ_ONLY = 1,
@@ -34,7 +49,7 @@ enum : int {
     VAL_ASCII = 1,
 };
 
-// File handles are 0 or above; -1 on failure.
+// File handles are 0 or above; -1 on failure. `file_type` is the caller's intent only.
 int OpenFile(std::string_view path, int mode, int action, int file_type);
 int CloseFile(int handle);
 // Bytes written, or -1. A write is whole or not at all: when the disk refuses part of it,

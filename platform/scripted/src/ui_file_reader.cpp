@@ -1,14 +1,18 @@
 #include "ui_file_reader.hpp"
 
-#include <QFile>
-#include <QXmlStreamReader>
+#include "xml_tree.hpp"
 
 #include <algorithm>
+#include <charconv>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <vector>
 
 namespace {
+
+// Resource files are a few hundred kilobytes; anything far larger is not one.
+constexpr std::streamoff kMaxFileBytes = 16 * 1024 * 1024;
 
 struct WidgetEntry {
     int parent = -1;
@@ -17,54 +21,73 @@ struct WidgetEntry {
     std::string title;                        // a tab page's title attribute
 };
 
-// Reads the value of a <property> or <attribute>: the text of its first child element
+std::string trimmed(std::string_view text) {
+    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    while (!text.empty() && space(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && space(text.back()))
+        text.remove_suffix(1);
+    return std::string(text);
+}
+
+// The value of a <property> or <attribute>: the text of its first child element
 // (<number>, <double>, <bool>, <string>, ...). Compound values (rectangles, fonts, size
 // policies) read as empty text.
-std::string read_value(QXmlStreamReader& xml) {
-    std::string value;
-    bool first = true;
-    while (xml.readNextStartElement()) {
-        const auto name = xml.name();
-        if (first && (name == u"number" || name == u"double" || name == u"bool" ||
-                      name == u"string" || name == u"enum" || name == u"cstring")) {
-            value =
-                xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed().toStdString();
-        } else {
-            xml.skipCurrentElement();
-        }
-        first = false;
-    }
-    return value;
+std::string read_value(const XmlElement& holder) {
+    if (holder.children.empty())
+        return {};
+    const XmlElement& first = holder.children.front();
+    const std::string& n = first.name;
+    if (n == "number" || n == "double" || n == "bool" || n == "string" || n == "enum" ||
+        n == "cstring")
+        return trimmed(first.all_text());
+    return {};
 }
 
 // Reads the children of a widget (widget_level) or of a layout or layout item, which
 // hold widgets at any depth.
-void read_children(QXmlStreamReader& xml, int owner, bool widget_level,
+void read_children(const XmlElement& parent, int owner, bool widget_level,
                    std::vector<WidgetEntry>& widgets) {
-    while (xml.readNextStartElement()) {
-        const auto name = xml.name();
-        if (name == u"widget") {
+    for (const XmlElement& child : parent.children) {
+        const std::string& name = child.name;
+        if (name == "widget") {
             WidgetEntry entry;
             entry.parent = owner;
-            entry.cls = xml.attributes().value(QStringLiteral("class")).toString().toStdString();
-            entry.name = xml.attributes().value(QStringLiteral("name")).toString().toStdString();
+            entry.cls = std::string(child.attribute("class").value_or(""));
+            entry.name = std::string(child.attribute("name").value_or(""));
             widgets.push_back(std::move(entry));
-            read_children(xml, static_cast<int>(widgets.size() - 1), true, widgets);
-        } else if (widget_level && owner >= 0 && name == u"property") {
-            std::string key =
-                xml.attributes().value(QStringLiteral("name")).toString().toStdString();
-            widgets[static_cast<std::size_t>(owner)].props[key] = read_value(xml);
-        } else if (widget_level && owner >= 0 && name == u"attribute") {
-            const bool is_title = xml.attributes().value(QStringLiteral("name")) == u"title";
-            std::string value = read_value(xml);
-            if (is_title)
-                widgets[static_cast<std::size_t>(owner)].title = std::move(value);
-        } else if (name == u"layout" || name == u"item") {
-            read_children(xml, owner, false, widgets);
-        } else {
-            xml.skipCurrentElement();
+            read_children(child, static_cast<int>(widgets.size() - 1), true, widgets);
+        } else if (widget_level && owner >= 0 && name == "property") {
+            std::string key(child.attribute("name").value_or(""));
+            widgets[static_cast<std::size_t>(owner)].props[key] = read_value(child);
+        } else if (widget_level && owner >= 0 && name == "attribute") {
+            if (child.attribute("name") == "title")
+                widgets[static_cast<std::size_t>(owner)].title = read_value(child);
+        } else if (name == "layout" || name == "item") {
+            read_children(child, owner, false, widgets);
         }
     }
+}
+
+// A whole decimal integer with an optional sign, or nothing.
+std::optional<long long> parse_integer(std::string_view text) {
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    long long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+std::optional<double> parse_double(std::string_view text) {
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
 }
 
 std::optional<long long> as_integer(const std::map<std::string, std::string>& props,
@@ -72,9 +95,7 @@ std::optional<long long> as_integer(const std::map<std::string, std::string>& pr
     const auto it = props.find(key);
     if (it == props.end())
         return std::nullopt;
-    bool ok = false;
-    const long long value = QString::fromStdString(it->second).toLongLong(&ok);
-    return ok ? std::optional<long long>(value) : std::nullopt;
+    return parse_integer(it->second);
 }
 
 bool is_true(const std::map<std::string, std::string>& props, const char* key) {
@@ -102,9 +123,7 @@ bool descends_from(const std::vector<WidgetEntry>& widgets, int index, int ances
 
 CtrlValue initial_value(const WidgetEntry& w, const std::string& kind) {
     if (kind == "numeric_double") {
-        bool ok = false;
-        const double v = QString::fromStdString(text_of(w.props, "value")).toDouble(&ok);
-        return ok ? v : 0.0;
+        return parse_double(text_of(w.props, "value")).value_or(0.0);
     }
     if (kind == "string")
         return text_of(w.props, "text");
@@ -118,18 +137,23 @@ CtrlValue initial_value(const WidgetEntry& w, const std::string& kind) {
 } // namespace
 
 int read_ui_panel(const std::string& ui_file, int resource_id, ScriptedPanel& panel) {
-    QFile file(QString::fromStdString(ui_file));
-    if (!file.exists())
+    std::ifstream file(ui_file, std::ios::binary);
+    if (!file)
         return UIEFileNotFound;
-    if (!file.open(QIODevice::ReadOnly))
+    std::string document;
+    char chunk[4096];
+    while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
+        document.append(chunk, static_cast<std::size_t>(file.gcount()));
+        if (static_cast<std::streamoff>(document.size()) > kMaxFileBytes)
+            return UIEBadFileFormat;
+    }
+    if (file.bad())
         return UIEFileNotFound;
-    QXmlStreamReader xml(&file);
+    const std::optional<XmlElement> root = parse_xml(document);
+    if (!root || root->name != "ui")
+        return UIEBadFileFormat;
     std::vector<WidgetEntry> widgets;
-    if (!xml.readNextStartElement() || xml.name() != u"ui")
-        return UIEBadFileFormat;
-    read_children(xml, -1, false, widgets);
-    if (xml.hasError())
-        return UIEBadFileFormat;
+    read_children(*root, -1, false, widgets);
 
     int page = -1;
     for (std::size_t i = 0; i < widgets.size(); ++i)

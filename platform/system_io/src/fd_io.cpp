@@ -13,28 +13,12 @@ namespace {
 
 constexpr std::size_t kChunk = 512;
 
-// The end of the first whole reply in `queue`, or 0 when there is none yet.
-std::size_t reply_length(const std::string& queue, std::size_t count, ReplyEnd end) {
-    if (end.byte >= 0) {
-        const unsigned wanted = static_cast<unsigned>(end.byte) & end.mask;
-        const std::size_t limit = queue.size() < count ? queue.size() : count;
-        for (std::size_t i = 0; i < limit; ++i)
-            if ((static_cast<unsigned char>(queue[i]) & end.mask) == wanted)
-                return i + 1;
-    }
-    return queue.size() >= count ? count : 0;
-}
-
 // Milliseconds for poll(): -1 for no deadline, rounded up so a wait never ends early
 // and never turns into a loop of zero-length polls.
 int poll_ms(IoClock::time_point deadline) {
     if (deadline == IoClock::time_point::max())
         return -1;
-    const auto left = deadline - IoClock::now();
-    if (left <= IoClock::duration::zero())
-        return 0;
-    const double ms = std::ceil(std::chrono::duration<double, std::milli>(left).count());
-    return ms > static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(ms);
+    return static_cast<int>(io_ms_left(deadline, INT_MAX));
 }
 
 } // namespace
@@ -81,53 +65,27 @@ IoStatus wait_for(int fd, short events, IoClock::time_point deadline) {
 
 } // namespace
 
-IoClock::time_point io_deadline(double seconds) {
-    // Beyond a year the wait is "for ever"; this also keeps the arithmetic in range.
-    if (!(seconds < 365.0 * 86400.0))
-        return IoClock::time_point::max();
-    const auto wait = std::chrono::duration_cast<IoClock::duration>(
-        std::chrono::duration<double>(seconds > 0.0 ? seconds : 0.0));
-    return IoClock::now() + wait;
-}
-
 FdReadResult fd_read_reply(int fd, std::string& queue, std::size_t count, ReplyEnd end,
                            IoClock::time_point deadline) {
-    FdReadResult result;
-    for (;;) {
-        const std::size_t length = reply_length(queue, count, end);
-        if (length > 0) {
-            result.bytes = queue.substr(0, length);
-            queue.erase(0, length);
-            result.terminated =
-                end.byte >= 0 && (static_cast<unsigned char>(result.bytes.back()) & end.mask) ==
-                                     (static_cast<unsigned>(end.byte) & end.mask);
-            result.status = IoStatus::Done;
-            return result;
+    return take_reply(queue, count, end, [fd, deadline](std::string& q) {
+        for (;;) {
+            char chunk[kChunk];
+            const ssize_t n = ::read(fd, chunk, sizeof chunk);
+            if (n > 0) {
+                q.append(chunk, static_cast<std::size_t>(n));
+                return IoStatus::Done;
+            }
+            if (n == 0)
+                return IoStatus::PeerGone;
+            if (errno == EINTR)
+                continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK)
+                return io_status_of_errno(errno);
+            const IoStatus waited = wait_for(fd, POLLIN, deadline);
+            if (waited != IoStatus::Done)
+                return waited;
         }
-        char chunk[kChunk];
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n > 0) {
-            queue.append(chunk, static_cast<std::size_t>(n));
-            continue;
-        }
-        if (n == 0) {
-            result.status = IoStatus::PeerGone;
-            break;
-        }
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            result.status = io_status_of_errno(errno);
-            break;
-        }
-        result.status = wait_for(fd, POLLIN, deadline);
-        if (result.status != IoStatus::Done)
-            break;
-    }
-    const std::size_t n = queue.size() < count ? queue.size() : count;
-    result.bytes = queue.substr(0, n);
-    queue.erase(0, n);
-    return result;
+    });
 }
 
 FdWriteResult fd_write_all(int fd, const char* data, std::size_t count,

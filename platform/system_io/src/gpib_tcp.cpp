@@ -1,79 +1,15 @@
-#ifndef _WIN32
-
 #include "platform/system_io/gpib_tcp.hpp"
 
-#include "fd_io.hpp"
 #include "platform/gpib_timeout.hpp"
 #include "platform/system_io/gpib_units.hpp"
+#include "socket_io.hpp"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
 constexpr char kLineFeed = '\n';
-
-// Connects to one address, waiting until the deadline; the socket or -1.
-int connect_to(const addrinfo& address, IoClock::time_point deadline) {
-    const int fd = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                            address.ai_protocol);
-    if (fd < 0)
-        return -1;
-    if (::connect(fd, address.ai_addr, address.ai_addrlen) != 0) {
-        bool connected = false;
-        if (errno == EINPROGRESS) {
-            for (;;) {
-                const auto left =
-                    std::chrono::ceil<std::chrono::milliseconds>(deadline - IoClock::now());
-                if (left.count() <= 0)
-                    break;
-                pollfd p{fd, POLLOUT, 0};
-                const int r = ::poll(&p, 1, static_cast<int>(left.count()));
-                if (r < 0 && errno == EINTR)
-                    continue;
-                if (r > 0) {
-                    int error = 0;
-                    socklen_t length = sizeof error;
-                    connected =
-                        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
-                }
-                break;
-            }
-        }
-        if (!connected) {
-            ::close(fd);
-            return -1;
-        }
-    }
-    // Commands are short and each waits for its answer: send them at once.
-    const int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    return fd;
-}
-
-int connect_endpoint(const GpibEndpoint& endpoint, double timeout) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const std::string port = std::to_string(endpoint.port);
-    if (::getaddrinfo(endpoint.host.c_str(), port.c_str(), &hints, &found) != 0)
-        return -1;
-    const double wait = timeout < 1.0 ? 1.0 : (timeout > 30.0 ? 30.0 : timeout);
-    const IoClock::time_point deadline = io_deadline(wait);
-    int fd = -1;
-    for (const addrinfo* a = found; a != nullptr && fd < 0; a = a->ai_next)
-        fd = connect_to(*a, deadline);
-    ::freeaddrinfo(found);
-    return fd;
-}
 
 int status_of(IoStatus status) {
     return status == IoStatus::TimedOut ? (ERR | TIMO) : ERR;
@@ -91,8 +27,7 @@ GpibTcpBackend::~GpibTcpBackend() {
 
 void GpibTcpBackend::close_all() {
     for (auto& [ud, u] : units_)
-        if (u.fd >= 0)
-            ::close(u.fd);
+        socket_close(u.socket);
     units_.clear();
 }
 
@@ -115,8 +50,10 @@ int GpibTcpBackend::ibdev(int board, int pad, int /*sad*/, int tmo, int /*eot*/,
     }
     Unit fresh;
     fresh.timeout = gpib_timeout_seconds(tmo);
-    fresh.fd = connect_endpoint(*endpoint, fresh.timeout);
-    if (fresh.fd < 0)
+    // The connection waits the unit's time-out, at least 1 s and at most 30 s.
+    const double wait = fresh.timeout < 1.0 ? 1.0 : (fresh.timeout > 30.0 ? 30.0 : fresh.timeout);
+    fresh.socket = socket_connect(*endpoint, wait);
+    if (fresh.socket == kNoSocket)
         return -1;
     const int ud = next_ud_++;
     units_[ud] = std::move(fresh);
@@ -128,15 +65,15 @@ int GpibTcpBackend::ibclr(int ud) {
     if (u == nullptr)
         return ERR;
     u->queue.clear();
-    return fd_drain(u->fd) == IoStatus::Done ? CMPL : ERR;
+    return socket_drain(u->socket) == IoStatus::Done ? CMPL : ERR;
 }
 
 int GpibTcpBackend::ibwrt(int ud, const char* buffer, long count, long& transferred) {
     Unit* u = unit(ud);
     if (u == nullptr || count < 0)
         return ERR;
-    const FdWriteResult r =
-        fd_write_all(u->fd, buffer, static_cast<std::size_t>(count), io_deadline(u->timeout), true);
+    const FdWriteResult r = socket_write_all(u->socket, buffer, static_cast<std::size_t>(count),
+                                             io_deadline(u->timeout));
     transferred = static_cast<long>(r.written);
     return r.status == IoStatus::Done ? CMPL : status_of(r.status);
 }
@@ -147,8 +84,8 @@ int GpibTcpBackend::ibrd(int ud, char* buffer, long count, long& transferred) {
         return ERR;
     ReplyEnd end;
     end.byte = kLineFeed;
-    const FdReadResult r = fd_read_reply(u->fd, u->queue, static_cast<std::size_t>(count), end,
-                                         io_deadline(u->timeout));
+    const FdReadResult r = socket_read_reply(u->socket, u->queue, static_cast<std::size_t>(count),
+                                             end, io_deadline(u->timeout));
     std::memcpy(buffer, r.bytes.data(), r.bytes.size());
     transferred = static_cast<long>(r.bytes.size());
     if (r.status != IoStatus::Done)
@@ -171,9 +108,7 @@ int GpibTcpBackend::ibonl(int ud, int online) {
         u->queue.clear();
         return CMPL;
     }
-    ::close(u->fd);
+    socket_close(u->socket);
     units_.erase(ud);
     return CMPL;
 }
-
-#endif

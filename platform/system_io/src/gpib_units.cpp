@@ -49,8 +49,10 @@ std::optional<std::string> gpib_endpoint_from_environment(int board, int address
 std::string gpib_library_name() {
     if (std::optional<std::string> name = environment_value("TRELWICK_GPIB_LIBRARY"))
         return *name;
-#ifdef _WIN32
-    return "gpib-32.dll";
+#if defined(_WIN64)
+    return "ni4882.dll"; // NI-488.2's library for 64-bit programs
+#elif defined(_WIN32)
+    return "gpib-32.dll"; // 32-bit programs only
 #else
     return "libgpib.so.0";
 #endif

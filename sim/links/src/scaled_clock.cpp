@@ -37,7 +37,7 @@ WallTime ScaledClock::wall_time() {
         std::chrono::duration<double>(elapsed()));
     const std::time_t now = std::chrono::system_clock::to_time_t(wall_start_ + shift);
     std::tm local{};
-    localtime_r(&now, &local);
+    platform_local_time(now, local);
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
             local.tm_hour,        local.tm_min,     local.tm_sec};
 }

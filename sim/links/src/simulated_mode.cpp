@@ -114,11 +114,14 @@ SimulatedOptions simulated_options(int argc, char** argv) {
 std::string simulated_drive_root() {
     if (const char* root = std::getenv("TRELWICK_SIM_ROOT"); root != nullptr && *root != '\0')
         return root;
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data != '\0')
-        return std::string(data) + "/trelwick/simulated-drives";
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
-        return std::string(home) + "/.local/share/trelwick/simulated-drives";
-    return (std::filesystem::temp_directory_path() / "trelwick-simulated-drives").string();
+    // Under the user's own data folder (on Windows %LOCALAPPDATA%\Trelwick), never the
+    // drives themselves: the simulated stage must not write into a real station's folders.
+    const std::string data = platform_user_data_folder();
+    if (!data.empty())
+        return (std::filesystem::path(data) / "simulated-drives").string();
+    std::error_code ec;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
+    return ((ec ? std::filesystem::path(".") : temp) / "trelwick-simulated-drives").string();
 }
 
 bool SimulatedMode::start(const SimulatedOptions& options, std::string& error) {

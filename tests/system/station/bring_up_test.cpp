@@ -125,7 +125,7 @@ TEST_F(BringUpTest, TheChosenDataFileHoldsTheDateABlankAndTheCommentAndThenTheMo
 }
 
 TEST_F(BringUpTest, ACancelledDataFileChoiceTruncatesNothingAndLogsTheRunLogOnly) {
-    std::ofstream(on_disk(kDataFile)) << "yesterday's data\n";
+    std::ofstream(on_disk(kDataFile), std::ios::binary) << "yesterday's data\n";
     op.type_value(main, MAIN_LOG_TO_FILE, 1LL);
     op.answer_message();
     op.answer(PopupKind::FileSelect, VAL_NO_FILE_SELECTED, kDataFile);

@@ -41,7 +41,7 @@ TEST_F(DataFileTest, TheChosenFileHoldsExactlyTheDateABlankAndTheComment) {
 }
 
 TEST_F(DataFileTest, ACancelledChoiceOpensNoFileAndLeavesThePathAndHandleAlone) {
-    std::ofstream(on_disk(kDataFile)) << "kept\n";
+    std::ofstream(on_disk(kDataFile), std::ios::binary) << "kept\n";
     op.answer(PopupKind::FileSelect, VAL_NO_FILE_SELECTED, kDataFile);
     EXPECT_EQ(file_open(&path, &handle, VAL_READ_WRITE), 0);
     EXPECT_EQ(path, kRunLog);

@@ -34,7 +34,7 @@ protected:
 
 TEST_F(RunLogTest, EntriesAreAppendedInTheirFraming) {
     make_program_dir(kLogDir);
-    std::ofstream(on_disk(kLog)) << "header\n";
+    std::ofstream(on_disk(kLog), std::ios::binary) << "header\n";
     write_to_log(kLog, "PROBLEM: CM6K6 is not initialized");
     write_to_log(kLog, "14:03:27 * Cams moved to zero position\n");
     EXPECT_EQ(read_text_file(on_disk(kLog)), "header\n"

@@ -6,8 +6,9 @@
 // for a scripted demonstration, one a line; "at SECONDS COMMAND" runs one that many
 // simulated seconds after start, the others run at start.
 //
-// Drive root: $TRELWICK_SIM_ROOT, else $XDG_DATA_HOME/trelwick/simulated-drives, else
-// ~/.local/share/trelwick/simulated-drives.
+// Drive root: $TRELWICK_SIM_ROOT, else "simulated-drives" in the user's data folder
+// (platform_user_data_folder(): $XDG_DATA_HOME/trelwick or ~/.local/share/trelwick, on
+// Windows %LOCALAPPDATA%\Trelwick), else in the temporary folder; never the drives.
 #pragma once
 
 #include "platform/link/link_backends.hpp"

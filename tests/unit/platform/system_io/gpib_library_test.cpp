@@ -7,7 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
+#include "dynamic_library.hpp"
+
 #include <string>
 
 namespace {
@@ -17,18 +18,12 @@ constexpr int kEos = 0x140A;
 // The stand-in's own functions, reached the way the program reaches the library.
 class StandIn {
 public:
-    explicit StandIn(const char* path) : handle_(::dlopen(path, RTLD_NOW | RTLD_LOCAL)) {
-        if (handle_ != nullptr)
+    explicit StandIn(const char* path) {
+        if (library_.open(path))
             reset();
     }
-    ~StandIn() {
-        if (handle_ != nullptr)
-            ::dlclose(handle_);
-    }
-    StandIn(const StandIn&) = delete;
-    StandIn& operator=(const StandIn&) = delete;
 
-    bool ok() const { return handle_ != nullptr; }
+    bool ok() const { return library_.is_open(); }
     void reset() { call<void (*)()>("standin_reset")(); }
     std::string calls() { return call<const char* (*)()>("standin_calls")(); }
     std::string written() { return call<const char* (*)()>("standin_written")(); }
@@ -39,9 +34,9 @@ public:
 
 private:
     template <class Fn> Fn call(const char* name) {
-        return reinterpret_cast<Fn>(::dlsym(handle_, name));
+        return reinterpret_cast<Fn>(library_.symbol(name));
     }
-    void* handle_;
+    DynamicLibrary library_;
 };
 
 std::string read(GpibBackend& gpib, int ud, long count, int* status, long* got) {

@@ -3,11 +3,12 @@
 // without it and runs without it.
 //
 // The library is loaded when the first unit is opened, from gpib_library_name()
-// (TRELWICK_GPIB_LIBRARY, else libgpib.so.0 / gpib-32.dll). If it is missing, or lacks a
-// function the program needs, that open returns -1 and the program runs on; the reason
-// is written once to standard error. The byte count of a transfer is read from the
-// library after the call: its ThreadIbcntl() function, else its ibcntl variable, else
-// ThreadIbcnt() or ibcnt; a library with none of them is not used.
+// (TRELWICK_GPIB_LIBRARY, else libgpib.so.0, or on Windows ni4882.dll, gpib-32.dll for a
+// 32-bit build). If it is missing, or lacks a function the program needs, that open
+// returns -1 and the program runs on; the reason is written once to standard error. The
+// byte count of a transfer is read from the library after the call: its ThreadIbcntl()
+// function, else its ibcntl variable, else ThreadIbcnt() or ibcnt; a library with none
+// of them is not used.
 #pragma once
 
 #include "platform/gpib.hpp"

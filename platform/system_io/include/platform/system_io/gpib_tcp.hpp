@@ -10,12 +10,13 @@
 // sends nothing (a socket has no device clear). ibrsp cannot serial-poll over a socket:
 // it sends nothing and gives status byte 0 with CMPL. ibonl(ud, 0) closes the socket and
 // frees the descriptor; ibonl(ud, 1) drops pending input.
+//
+// The same on every system: POSIX sockets, or Winsock on Windows (socket_io.hpp).
 #pragma once
-
-#ifndef _WIN32
 
 #include "platform/gpib.hpp"
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -47,7 +48,7 @@ public:
 
 private:
     struct Unit {
-        int fd = -1;
+        std::intptr_t socket = -1; // a SocketHandle
         double timeout = 0.0;
         std::string queue; // received, not yet read
     };
@@ -57,5 +58,3 @@ private:
     std::map<int, Unit> units_;
     int next_ud_ = 1;
 };
-
-#endif

@@ -26,5 +26,6 @@ std::string gpib_endpoint_variable(int board, int address);
 std::optional<std::string> gpib_endpoint_from_environment(int board, int address);
 
 // The GPIB library to load: TRELWICK_GPIB_LIBRARY when set, else "libgpib.so.0"
-// (linux-gpib) or "gpib-32.dll" on Windows.
+// (linux-gpib); on Windows NI-488.2's "ni4882.dll" for a 64-bit program, "gpib-32.dll"
+// for a 32-bit one.
 std::string gpib_library_name();

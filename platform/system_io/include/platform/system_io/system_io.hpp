@@ -1,11 +1,11 @@
 // The machine's instruments for the program: serial ports on the machine's devices
-// (termios_serial.hpp) and GPIB units through the GPIB library or a TCP socket
-// (gpib_routing.hpp), installed as the platform's serial and GPIB backends.
+// (termios_serial.hpp, or win32_serial.hpp on Windows) and GPIB units through the GPIB
+// library or a TCP socket (gpib_routing.hpp), installed as the platform's serial and GPIB
+// backends.
 #pragma once
 
 // Installs the real serial and GPIB backends. Nothing is opened or loaded until the
-// program opens a port or a unit. (Windows has no serial backend yet: serial calls then
-// report kRS232NoBackend.)
+// program opens a port or a unit.
 void platform_use_system_io();
 
 // Uninstalls them and closes every port and socket they opened.

@@ -11,22 +11,12 @@
 #ifndef _WIN32
 
 #include "platform/serial.hpp"
+#include "platform/system_io/serial_errors.hpp"
 
 #include <functional>
 #include <map>
 #include <string>
 #include <termios.h>
-
-// Failures of the device ports, beside those of serial.hpp (all negative).
-enum : int {
-    kRS232SystemError = -1,  // an operating-system error not named below
-    kRS232PeerGone = -4,     // the device or whatever was on its far side has gone away
-    kRS232CannotOpen = -7,   // the device node could not be opened, claimed or set up
-    kRS232BadBaud = -14,     // a baud rate the device cannot be set to
-    kRS232BadParity = -24,   // parity other than 0 none, 1 odd, 2 even, 3 mark, 4 space
-    kRS232BadDataBits = -34, // data bits other than 5..8
-    kRS232BadStopBits = -44, // stop bits other than 1 or 2
-};
 
 // Sets `t` to raw mode with the given line settings (parity numbered 0 none, 1 odd,
 // 2 even, 3 mark, 4 space): no echo, no line editing, no translation of carriage return
