@@ -51,6 +51,7 @@ std::vector<Expected> main_controls() {
     e.push_back({MAIN_PARAM, Kind::command, "set_param"});
     e.push_back({MAIN_TEST, Kind::command, "do_cam_test"});
     e.push_back({MAIN_QUIT, Kind::command, "program_quit"});
+    e.push_back({MAIN_STOP, Kind::command, "operator_stop"});
     return e;
 }
 
@@ -90,7 +91,8 @@ std::vector<Expected> test_controls() {
                                                    {TEST_GO_HOME, "test_go_home"},
                                                    {TEST_SET_ANGLE, "test_set_angle"},
                                                    {TEST_WORK_POINT, "find_work_point"},
-                                                   {TEST_EXIT, "exit_test"}};
+                                                   {TEST_EXIT, "exit_test"},
+                                                   {TEST_STOP, "operator_stop"}};
     for (const auto& [id, name] : buttons)
         e.push_back({id, Kind::command, name});
     return e;
