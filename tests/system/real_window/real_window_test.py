@@ -2,7 +2,7 @@
 """The operator program as an operator meets it: the trelwick executable in simulated mode
 under a private X server, driven through the accessibility interface (AT-SPI) by the names
 of its controls. Initialise devices, type a target, Move, read the present coordinates from
-the window, Quit, and check the run log the program wrote; the window
+the window, search cam 1's work point on the test panel, Quit, and check the run log the program wrote; the window
 polled every 0.1 s all along must answer each time within 0.25 s. Then, at speed 1, a Move
 stopped while the motors turn: the simulated stage's motors, reported as the program ends,
 must all have halted within 0.5 s of the press.
@@ -200,7 +200,7 @@ def bring_up(app, watch):
 
 
 def operations_stay_answered(exe, env, log_dir):
-    """Bring-up and a Move at speed 20, the window polled all along."""
+    """Bring-up, a Move and a work-point search at speed 20, the window polled all along."""
     start_program(exe, env, 20)
     app = wait_for("the program's window", lambda: find_application("trelwick"))
     frame = wait_for("the main window's title", lambda: named(app, "Trelwick - simulated stage"))
@@ -224,8 +224,33 @@ def operations_stay_answered(exe, env, log_dir):
     if abs(present - TARGET_X) > ARRIVAL_TOLERANCE:
         fail("present X after the move is %.7f" % present)
 
-    # The work-point search on the test panel is not driven here yet: through the
-    # accessibility bus its run did not come to "Done" (left open).
+    press(app, "Test bench")
+
+    # The test panel's controls share their names with the main panel's: the later ones.
+    def last_named(name):
+        found = pyatspi.findAllDescendants(app, lambda n: n is not None and n.name == name)
+        return found[-1] if len(found) > 1 else None
+    bench_status = wait_for("the test panel's status line", lambda: last_named("Status line"))
+    bench_init = last_named("Initialise devices")
+    for name in ("Cam number", "Gauge channel"):  # cam 1, its gauge 1
+        numeric(app, name).queryValue().currentValue = 1
+    wait_for("the test panel's bring-up button",
+             lambda: bench_init.getState().contains(pyatspi.STATE_SENSITIVE))
+    bench_init.queryAction().doAction(0)
+    wait_for("the test bench to be ready", lambda: text_of(bench_status) == "Devices Ready")
+    watch = Watch("a work-point search")
+    press(app, "Find work point")
+    end = time.monotonic() + 90
+    while time.monotonic() < end and watch.ask(lambda: text_of(bench_status)) != "Done":
+        time.sleep(POLL_S)
+    if watch.ask(lambda: text_of(bench_status)) != "Done":
+        dialogs = pyatspi.findAllDescendants(
+            app, lambda n: n is not None and n.getRole() in (pyatspi.ROLE_DIALOG,
+                                                             pyatspi.ROLE_ALERT))
+        fail("the work-point search did not end: status %r, dialogs %r" % (
+            text_of(bench_status), [(d.name, [c.name for c in d]) for d in dialogs]))
+    watch.report()
+    press(app, "Exit")
     quit_program(app)
 
     log = os.path.join(log_dir, "Trelwick_log.001")
