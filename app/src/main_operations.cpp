@@ -3,6 +3,7 @@
 #include "app/bring_up.hpp"
 #include "app/motion_data_file.hpp"
 #include "app/shell/messages.hpp"
+#include "app/shell/operator_stop.hpp"
 #include "app/shell/panel_ids.hpp"
 #include "app/shell/run_log.hpp"
 #include "app/shell/shared_state.hpp"
@@ -56,12 +57,23 @@ int ev16p_gauge(const param_structure& param, int k) {
     return k <= GAGE_SLOTS ? param.gage_list[static_cast<std::size_t>(k - 1)] : 5;
 }
 
+// Reads where the stage is, shows it and logs it: the end of a Move, or of a stopped one.
+void read_final_coordinates(int panel, param_structure& param,
+                            const instrument_addresses& addresses) {
+    cam_move_get_coordinates(panel, param, addresses, coord_ctrls);
+    cam_move_set_coordinates(panel, coord_ctrls, param);
+    // A "Danger Operation" No while reading has closed the instruments and ends the program.
+    if (!program_ending())
+        cam_move_log_motion_data("Final device coordinates", param);
+}
+
 } // namespace
 
 int move_motor(int panel, int /*control*/, int event, void* /*callbackData*/, int /*eventData1*/,
                int /*eventData2*/) {
     if (event != EVENT_COMMIT)
         return 0;
+    const stoppable_operation stoppable(panel, MAIN_STOP);
     param_structure& param = shared_param();
     const instrument_addresses addresses = shared_addresses();
     update_status_line(panel, MAIN_STATUS, "Motors are in motion");
@@ -71,13 +83,14 @@ int move_motor(int panel, int /*control*/, int event, void* /*callbackData*/, in
     // A "Danger Operation" No has closed the instruments and ends the program.
     if (moved == 1)
         return 0;
-    update_status_line(panel, MAIN_STATUS, "Reading position");
-    cam_move_get_coordinates(panel, param, addresses, coord_ctrls);
-    cam_move_set_coordinates(panel, coord_ctrls, param);
-    if (program_ending())
-        return 0;
-    cam_move_log_motion_data("Final device coordinates", param);
-    update_status_line(panel, MAIN_STATUS, moved == 0 ? "Done" : "Not all cams are in position");
+    const bool stopped = operation_stopped();
+    if (stopped)
+        report_operator_stop(panel, MAIN_STATUS);
+    else
+        update_status_line(panel, MAIN_STATUS, "Reading position");
+    read_final_coordinates(panel, param, addresses);
+    if (!stopped && !program_ending())
+        update_status_line(panel, MAIN_STATUS, moved == 0 ? "Done" : "Not all cams are in position");
     return 0;
 }
 
@@ -90,8 +103,9 @@ int cam_go_zero(int panel, param_structure& param, instrument_addresses addresse
         move[static_cast<std::size_t>(cam - 1)] =
             MOTOR_REVS_PER_CAM_REV * (-angle) / PI_VALUE / 2.0;
     }
-    // Only a Home whose every cam the controller confirmed is logged as one.
-    if (move_cam_motor(panel, param, move, 1) != 0)
+    // Only a Home whose every cam the controller confirmed is logged as one, and not one
+    // the operator stopped.
+    if (move_cam_motor(panel, param, move, 1) != 0 || operation_stopped())
         return -1;
     write_to_log(motion_log_path(),
                  strfmt("%s * Cams moved to zero position\n", TimeStr().c_str()));
@@ -102,10 +116,16 @@ int go_home(int panel, int /*control*/, int event, void* /*callbackData*/, int /
             int /*eventData2*/) {
     if (event != EVENT_COMMIT)
         return 0;
+    const stoppable_operation stoppable(panel, MAIN_STOP);
     param_structure& param = shared_param();
     const instrument_addresses addresses = shared_addresses();
     update_status_line(panel, MAIN_STATUS, "Setting all cams in Home position");
     const int homed = cam_go_zero(panel, param, addresses);
+    if (operation_stopped()) {
+        report_operator_stop(panel, MAIN_STATUS);
+        read_final_coordinates(panel, param, addresses);
+        return 0;
+    }
     cam_move_get_coordinates(panel, param, addresses, coord_ctrls);
     cam_move_set_coordinates(panel, coord_ctrls, param);
     // A "Danger Operation" No has closed the instruments and ends the program.

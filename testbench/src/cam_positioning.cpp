@@ -5,6 +5,7 @@
 #include "app/shell/run_log.hpp"
 #include "bench_support.hpp"
 #include "platform/clock.hpp"
+#include "platform/operator_thread.hpp"
 #include "platform/text.hpp"
 #include "stage/geometry.hpp"
 #include "testbench/cam_measure.hpp"
@@ -41,7 +42,9 @@ int cam_test_go_zero(int /*panel*/, param_structure& record, instrument_addresse
     const double angle = cam_test_get_angle(record, address);
     if (!std::isfinite(angle))
         return kBenchAngleUnknown;
-    if (cam_test_move_angle(bench_readings_panel(), record, angle) != 0)
+    // Stopped by the operator: no zero position to log.
+    if (cam_test_move_angle(bench_readings_panel(), record, angle) != 0 ||
+        platform_stop_requested())
         return kBenchMoveFailed;
     write_to_log(motion_log_path(),
                  strfmt("%s * Cams moved to zero position\n", TimeStr().c_str()));
@@ -53,8 +56,10 @@ int cam_test_go_home(param_structure& record, instrument_addresses address) {
     if (!std::isfinite(angle))
         return kBenchAngleUnknown;
     const int cam = bench_cam(record);
+    // Stopped by the operator: no home position to log.
     if (cam_test_move_angle(bench_readings_panel(), record, angle - record.home_angle[cam - 1]) !=
-        0)
+            0 ||
+        platform_stop_requested())
         return kBenchMoveFailed;
     cam_test_get_position(address, record.gage_channel, 1);
     cam_test_get_angle(record, address);

@@ -11,6 +11,7 @@
 #include "drivers/hp34970.hpp"
 #include "platform/clock.hpp"
 #include "platform/files.hpp"
+#include "platform/operator_thread.hpp"
 #include "platform/panels.hpp"
 #include "platform/text.hpp"
 #include "testbench/bench_state.hpp"
@@ -61,7 +62,10 @@ int repeatability_test(const instrument_addresses& address, param_structure& rec
     for (int i = 0; i < kRandomMoves; ++i) {
         const double before = cam_test_get_position(address, gage, 0);
         double step = random_step();
-        if (cam_test_rel_move(address, record, step) != 0)
+        const int moved = cam_test_rel_move(address, record, step);
+        if (platform_stop_requested())
+            break; // stopped during the move: no difference to measure
+        if (moved != 0)
             return -1;
         const double after = cam_test_get_position(address, gage, 0);
         difference = after - before;
@@ -76,8 +80,8 @@ void timed_series(const instrument_addresses& address, const param_structure& re
     // At least one point, also when no points were asked for.
     for (int point = 0;; ++point) {
         cam_test_out(address, record, file, point);
-        delay(record.test_interval);
-        if (point + 1 >= record.test_points)
+        delay(record.test_interval); // a Stop ends it
+        if (point + 1 >= record.test_points || platform_stop_requested())
             break;
     }
 }
@@ -86,8 +90,11 @@ int step_scan(const instrument_addresses& address, param_structure& record, int 
     const int panel = test_panel_handle();
     cam_test_out(address, record, file, 0); // the starting point
     if (record.test_step >= 0.0) {
-        for (int k = 0; k < record.test_points; ++k) {
-            if (move_bench_cam(panel, record, record.test_step) != 0)
+        for (int k = 0; k < record.test_points && !platform_stop_requested(); ++k) {
+            const int moved = move_bench_cam(panel, record, record.test_step);
+            if (platform_stop_requested())
+                break; // stopped during the move: the cam is not at the point
+            if (moved != 0)
                 return -1;
             cam_test_out(address, record, file, k);
         }
@@ -96,8 +103,11 @@ int step_scan(const instrument_addresses& address, param_structure& record, int 
     // Downward: the point numbers count down from the far end; each pass lowers i by at
     // least one because the sum is truncated toward zero.
     int i = static_cast<int>(record.test_points + record.test_step);
-    while (i > 0) {
-        if (move_bench_cam(panel, record, record.test_step) != 0)
+    while (i > 0 && !platform_stop_requested()) {
+        const int moved = move_bench_cam(panel, record, record.test_step);
+        if (platform_stop_requested())
+            break; // stopped during the move: the cam is not at the point
+        if (moved != 0)
             return -1;
         cam_test_out(address, record, file, i);
         i = static_cast<int>(i + record.test_step);

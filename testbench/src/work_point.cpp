@@ -5,6 +5,7 @@
 #include "app/shell/panel_ids.hpp"
 #include "bench_support.hpp"
 #include "numeric/fit.hpp"
+#include "platform/operator_thread.hpp"
 #include "platform/panels.hpp"
 #include "platform/text.hpp"
 #include "stage/geometry.hpp"
@@ -79,7 +80,10 @@ double cam_test_find_work_point(param_structure record, instrument_addresses add
     for (int i = 0; i < kSamples; ++i) {
         y[i] = scan_reading(record, address, x[i]);
         x[i + 1] = x[i] + kScanStep;
-        if (move_bench_cam(panel, record, kScanStep) != 0) {
+        const int moved = move_bench_cam(panel, record, kScanStep);
+        if (platform_stop_requested())
+            return std::numeric_limits<double>::quiet_NaN(); // the points so far stay shown
+        if (moved != 0) {
             tell_no_work_point(panel, "A move of the scan failed. The cam is not moved to a "
                                       "work point.");
             return std::numeric_limits<double>::quiet_NaN();

@@ -49,11 +49,12 @@ TEST_F(DiskFaultsTest, AReadOnlyLogFolderStopsBringUpBeforeAnyInstrumentWithNoMe
 
 TEST_F(DiskFaultsTest, AFullDiskAtBringUpAsksOnceForEachLostPartAndStillBringsTheStageUp) {
     platform_files_inject_fault(FileFault::disk_full, 0);
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 4; ++i)
         op.answer_confirm(true);
     ASSERT_EQ(op.press(main, MAIN_INIT), 0);
-    // The header, the ready entry and the initial coordinates are each lost and said so.
-    EXPECT_EQ(popup_lines(), std::vector<std::string>(3, "ERROR: " + kLostEntry));
+    // The header, the stage's name, the ready entry and the initial coordinates are each
+    // lost and said so.
+    EXPECT_EQ(popup_lines(), std::vector<std::string>(4, "ERROR: " + kLostEntry));
     EXPECT_EQ(op.texts(main, MAIN_STATUS).back(), "Devices are ready");
     EXPECT_FALSE(op.dimmed(main, MAIN_MOVE));
     // The run log was created and holds nothing, not a part of a line.

@@ -125,7 +125,8 @@ TEST_F(InstrumentFaultsTest, AControllerErrorStatusIsShownAndStopsBringUp) {
     bring_up();
     const std::string second = without_entry_times(run_log(2));
     EXPECT_EQ(second.substr(second.find('\n') + 1),
-              std::string(73, '*') + "\n" + kInstrumentsReady +
+              std::string(73, '*') + "\n" +
+                  " \n Trelwick - instruments on COM2, COM5, GPIB 1:9 \n " + kInstrumentsReady +
                   coordinates_entry("Initial device coordinates", kZeroCoordinates));
 }
 

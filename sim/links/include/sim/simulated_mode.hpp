@@ -6,9 +6,11 @@
 // for a scripted demonstration, one a line; "at SECONDS COMMAND" runs one that many
 // simulated seconds after start, the others run at start.
 //
-// Drive root: $TRELWICK_SIM_ROOT, else "simulated-drives" in the user's data folder
-// (platform_user_data_folder(): $XDG_DATA_HOME/trelwick or ~/.local/share/trelwick, on
-// Windows %LOCALAPPDATA%\Trelwick), else in the temporary folder; never the drives.
+// $TRELWICK_SIM_MOTION_REPORT names a file that gets the motors' state as the program ends
+// (for the real-window test). Drive root: $TRELWICK_SIM_ROOT, else "simulated-drives" in
+// the user's data folder (platform_user_data_folder(): $XDG_DATA_HOME/trelwick or
+// ~/.local/share/trelwick, on Windows %LOCALAPPDATA%\Trelwick), else in the temporary
+// folder; never the drives.
 #pragma once
 
 #include "platform/link/link_backends.hpp"
@@ -44,6 +46,10 @@ public:
     SimStage& stage() { return *stage_; }
 
 private:
+    // With $TRELWICK_SIM_MOTION_REPORT set, writes there at stop() the stage's clock and,
+    // per cam motor, whether it turns and when its motion ended ("axis k moving 0|1 end t").
+    void write_motion_report();
+
     std::unique_ptr<ScaledClock> clock_;
     std::unique_ptr<SimStage> stage_;
     LinkSerialBackend serial_;
