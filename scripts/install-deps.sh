@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang libgtest-dev libbenchmark-dev
           qt6-base-dev qt6-tools-dev qt6-charts-dev qt6-serialport-dev
           libqt6opengl6-dev libgl-dev
-          libclang-rt-14-dev xvfb dbus at-spi2-core python3-pyatspi)
+          libclang-rt-14-dev xvfb dbus at-spi2-core python3-pyatspi
+          libtango-dev python3-tango)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -1,0 +1,95 @@
+// trelwick-tango: the stage as a TANGO device server.
+//
+//   trelwick-tango INSTANCE [--simulate [--speed N]] [TANGO's own options]
+//
+// The operator program runs on its operator thread behind a headless panel; the TANGO
+// threads only queue its operations and read its last values. With --simulate the
+// simulated stage answers in this process, as for the window.
+#include "headless/headless_panel.hpp"
+#include "headless/operator_worker.hpp"
+#include "headless/stage_service.hpp"
+#include "headless/stage_view.hpp"
+#include "platform/platform.hpp"
+#include "platform/system_io/system_io.hpp"
+#include "sim/simulated_mode.hpp"
+#include "trelwick_stage.hpp"
+
+#include <tango.h>
+
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+// TANGO refuses options it does not know: --simulate and --speed are this program's.
+std::vector<char*> tango_arguments(int argc, char** argv) {
+    std::vector<char*> kept;
+    for (int i = 0; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--simulate" || arg.substr(0, 8) == "--speed=")
+            continue;
+        if (arg == "--speed") {
+            ++i;
+            continue;
+        }
+        kept.push_back(argv[i]);
+    }
+    kept.push_back(nullptr);
+    return kept;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const SimulatedOptions options = simulated_options(argc, argv);
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "trelwick-tango: %s\n", options.error.c_str());
+        return 2;
+    }
+
+    StageView view;
+    HeadlessPanel panel(view);
+    platform_use_panels(&panel);
+    platform_use_console(&panel);
+    platform_use_system_io();
+    SimulatedMode simulated;
+    if (options.simulate) {
+        std::string error;
+        if (!simulated.start(options, error)) {
+            std::fprintf(stderr, "trelwick-tango: %s\n", error.c_str());
+            return 2;
+        }
+    }
+
+    OperatorWorker worker;
+    StageService service(view, panel, worker, [] {});
+    trelwick_stage_use_service(&service, &panel, &view);
+    worker.start();
+    service.start();
+
+    int status = 0;
+    std::vector<char*> arguments = tango_arguments(argc, argv);
+    try {
+        int count = static_cast<int>(arguments.size()) - 1;
+        Tango::Util* tango = Tango::Util::init(count, arguments.data());
+        tango->server_init(false);
+        std::printf("Ready to accept request\n");
+        std::fflush(stdout);
+        tango->server_run();
+        tango->server_cleanup();
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "trelwick-tango: out of memory\n");
+        status = 1;
+    } catch (const CORBA::Exception& failure) {
+        Tango::Except::print_exception(failure);
+        status = 1;
+    }
+
+    service.stop();
+    worker.finish();
+    simulated.stop();
+    platform_use_console(nullptr);
+    platform_use_panels(nullptr);
+    return status;
+}
