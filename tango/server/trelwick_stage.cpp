@@ -165,7 +165,8 @@ TrelwickStage::TrelwickStage(Tango::DeviceClass* device_class, const char* name)
     g_view->set_listener([this](const StageChange& change) {
         {
             const std::lock_guard lock(events_mutex_);
-            pending_.state = pending_.state || change.state;
+            if (change.state)
+                states_.push_back(*change.state);
             pending_.status = pending_.status || change.status;
             for (std::size_t i = 0; i < 5; ++i)
                 pending_.coordinate[i] = pending_.coordinate[i] || change.coordinate[i];
@@ -292,6 +293,7 @@ void TrelwickStage::pusher_loop() {
     omni_thread::create_dummy();
     for (;;) {
         StageChange change;
+        std::deque<StageState> states;
         {
             std::unique_lock lock(events_mutex_);
             events_queued_.wait(lock, [this] { return stopping_ || events_waiting_; });
@@ -299,22 +301,30 @@ void TrelwickStage::pusher_loop() {
                 break;
             change = pending_;
             pending_ = StageChange{};
+            states.swap(states_);
             events_waiting_ = false;
         }
-        push_changes(change);
+        push_changes(states, change);
     }
     omni_thread::release_dummy();
 }
 
-void TrelwickStage::push_changes(const StageChange& change) {
+void TrelwickStage::push_changes(const std::deque<StageState>& states, const StageChange& change) {
     const StageSnapshot now = g_view->snapshot();
     try {
         const DeviceMonitorHold hold(*this);
-        if (change.state) {
-            set_state(tango_state(now.state));
+        // A change event says that a value changed: the same state or text twice in a row
+        // is pushed once.
+        for (const StageState state : states) {
+            if (state == pushed_state_)
+                continue;
+            pushed_state_ = state;
+            set_state(tango_state(state));
             push_change_event("State");
         }
-        if (change.state || change.status) {
+        set_state(tango_state(now.state));
+        if (now.status != pushed_status_) {
+            pushed_status_ = now.status;
             status_ = now.status;
             set_status(status_);
             push_change_event("Status");

@@ -10,6 +10,7 @@
 #include <tango.h>
 
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -39,18 +40,21 @@ public:
 private:
     void read_properties();
     void pusher_loop();
-    void push_changes(const StageChange& change);
+    void push_changes(const std::deque<StageState>& states, const StageChange& change);
 
     StageSnapshot read_; // the values of one read request
     std::string status_; // what dev_status() returned last
     // Change events, handed from the operator thread to the pusher thread.
     std::mutex events_mutex_;
     std::condition_variable events_queued_;
-    StageChange pending_{};
+    std::deque<StageState> states_; // every state, in order
+    StageChange pending_{};         // the other values: only the latest is pushed
     bool events_waiting_ = false;
     bool stopping_ = false;
     std::thread pusher_;
     StageFive pushed_{};
+    StageState pushed_state_ = StageState::Off;
+    std::string pushed_status_;
 };
 
 class TrelwickStageClass : public Tango::DeviceClass {

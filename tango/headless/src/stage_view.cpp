@@ -82,7 +82,7 @@ bool StageView::change_state(StageState to, std::optional<StageState> expected) 
             return true;
         state_ = to;
     }
-    notify({.state = true, .status = false, .coordinate = {}});
+    notify({.state = to, .status = false, .coordinate = {}});
     return true;
 }
 
@@ -91,7 +91,7 @@ void StageView::set_status_line(std::string text) {
         const std::lock_guard lock(mutex_);
         status_line_ = std::move(text);
     }
-    notify({.state = false, .status = true, .coordinate = {}});
+    notify({.state = std::nullopt, .status = true, .coordinate = {}});
 }
 
 void StageView::set_message(std::string text) {
@@ -99,7 +99,7 @@ void StageView::set_message(std::string text) {
         const std::lock_guard lock(mutex_);
         message_ = std::move(text);
     }
-    notify({.state = false, .status = true, .coordinate = {}});
+    notify({.state = std::nullopt, .status = true, .coordinate = {}});
 }
 
 void StageView::clear_message() {
@@ -172,9 +172,10 @@ std::optional<bool> StageView::ask(const std::string& question, double timeout_s
         message_ = question;
         state_ = StageState::Alarm;
     }
-    notify({.state = true, .status = true, .coordinate = {}});
+    notify({.state = StageState::Alarm, .status = true, .coordinate = {}});
 
     std::optional<bool> answer;
+    StageState after;
     {
         std::unique_lock lock(mutex_);
         const auto wait = std::chrono::duration<double>(timeout_seconds);
@@ -184,8 +185,9 @@ std::optional<bool> StageView::ask(const std::string& question, double timeout_s
         values_.question.clear();
         if (state_ == StageState::Alarm)
             state_ = before;
+        after = state_;
     }
-    notify({.state = true, .status = true, .coordinate = {}});
+    notify({.state = after, .status = true, .coordinate = {}});
     return answer;
 }
 

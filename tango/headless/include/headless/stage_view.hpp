@@ -31,9 +31,10 @@ struct StageSnapshot {
     std::string question;     // the question waiting in ALARM, else empty
 };
 
-// Which values a change touched.
+// Which values a change touched; a new state is carried with the change, so that a
+// listener that falls behind still hears every state in its order.
 struct StageChange {
-    bool state = false;
+    std::optional<StageState> state;
     bool status = false;
     std::array<bool, 5> coordinate{};
 };
