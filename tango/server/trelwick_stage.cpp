@@ -17,8 +17,9 @@ StageView* g_view = nullptr;
 
 const char* const kCoordinateNames[5] = {"X", "Y", "Roll", "Pitch", "Yaw"};
 
-// How long Init waits for the operator thread to close the instruments.
-constexpr double kCloseSeconds = 10.0;
+// How long Init waits for the operator thread to close the instruments: within a client's
+// usual 3 s time-out. An operation that has not stopped by then is closed when it ends.
+constexpr double kCloseSeconds = 2.5;
 
 Tango::DevState tango_state(StageState state) {
     switch (state) {

@@ -204,16 +204,25 @@ void HeadlessPanel::tell(std::string text) {
 bool HeadlessPanel::decide(const std::string& question, const char* confirm_label,
                            const char* refuse_label) {
     const QuestionSettings settings = questions();
-    std::optional<bool> answer;
-    std::string who;
+    bool confirmed = false;
+    std::string who = "by the device server (Questions = refuse)";
     if (settings.policy == QuestionPolicy::Ask) {
-        answer = view_.ask(question, settings.timeout_seconds);
-        who = answer ? (*answer ? "by Confirm" : "by Refuse")
-                     : strfmt("as no answer came within %g s", settings.timeout_seconds);
-    } else {
-        who = "by the device server (Questions = refuse)";
+        switch (view_.ask(question, settings.timeout_seconds)) {
+        case StageView::Answer::Confirmed:
+            confirmed = true;
+            who = "by Confirm";
+            break;
+        case StageView::Answer::Refused:
+            who = "by Refuse";
+            break;
+        case StageView::Answer::TimedOut:
+            who = strfmt("as no answer came within %g s", settings.timeout_seconds);
+            break;
+        case StageView::Answer::Cancelled:
+            who = "by Stop";
+            break;
+        }
     }
-    const bool confirmed = answer.value_or(false);
     const std::string said = strfmt("%s - answered %s %s", question.c_str(),
                                     confirmed ? confirm_label : refuse_label, who.c_str());
     tell(said);

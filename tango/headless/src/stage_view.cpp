@@ -160,7 +160,7 @@ void StageView::reset_values() {
     notify(change);
 }
 
-std::optional<bool> StageView::ask(const std::string& question, double timeout_seconds) {
+StageView::Answer StageView::ask(const std::string& question, double timeout_seconds) {
     StageState before;
     {
         const std::lock_guard lock(mutex_);
@@ -174,13 +174,16 @@ std::optional<bool> StageView::ask(const std::string& question, double timeout_s
     }
     notify({.state = StageState::Alarm, .status = true, .coordinate = {}});
 
-    std::optional<bool> answer;
+    Answer answer = Answer::TimedOut;
     StageState after;
     {
         std::unique_lock lock(mutex_);
         const auto wait = std::chrono::duration<double>(timeout_seconds);
         answered_.wait_for(lock, wait, [this] { return answer_.has_value() || cancelled_; });
-        answer = answer_;
+        if (answer_)
+            answer = *answer_ ? Answer::Confirmed : Answer::Refused;
+        else if (cancelled_)
+            answer = Answer::Cancelled;
         question_waiting_ = false;
         values_.question.clear();
         if (state_ == StageState::Alarm)

@@ -67,10 +67,10 @@ public:
     // Back to the values of a device never brought up (nothing measured).
     void reset_values();
 
-    // Asks `question`: ALARM with the question in Status until answer() or `timeout_seconds`
-    // (steady clock). The answer: true confirm, false refuse, nothing when the time passed
-    // or the wait was cancelled. The state goes back to what it was.
-    std::optional<bool> ask(const std::string& question, double timeout_seconds);
+    // Asks `question`: ALARM with the question in Status until answer(), cancel_question()
+    // or `timeout_seconds` (steady clock). The state goes back to what it was.
+    enum class Answer { Confirmed, Refused, TimedOut, Cancelled };
+    Answer ask(const std::string& question, double timeout_seconds);
     // Answers the waiting question; false when none waits.
     bool answer(bool confirm);
     // Ends a waiting question without an answer (a Stop).
