@@ -28,6 +28,7 @@ public:
     WallTime wall_time() override { return inner_.wall_time(); }
     double now_seconds() override { return inner_.now_seconds(); }
     void pass_event_wait(double seconds) override;
+    double real_wait_seconds(double seconds) override { return inner_.real_wait_seconds(seconds); }
 
 private:
     ClockBackend& inner_;

@@ -4,6 +4,7 @@
 #include "console_stop.hpp"
 #include "platform/clock.hpp"
 #include "platform/console.hpp"
+#include "platform/operator_thread.hpp"
 #include "platform/panels.hpp"
 #include "platform/text.hpp"
 
@@ -31,22 +32,29 @@ void yield() {
     ProcessSystemEvents();
 }
 
-std::uint32_t delay(double seconds) {
+namespace {
+
+// Processes events until the tick counter reaches the end. Each round waits for an event
+// for no longer than what is left, so the wait idles in between and ends on time; a stop
+// request ends it early, as the operation is then to end.
+std::uint32_t wait_with_events(double seconds) {
     std::uint32_t now = GetTickCount();
     const std::uint32_t end = now + wait_ms(seconds); // wraps as the tick counter does
-    while (end > (now = GetTickCount()))
-        yield();
+    while (end > (now = GetTickCount()) && !platform_stop_requested()) {
+        ProcessTCPEvents();
+        platform_process_events(static_cast<double>(end - now) / 1000.0);
+    }
     return now;
 }
 
+} // namespace
+
+std::uint32_t delay(double seconds) {
+    return wait_with_events(seconds);
+}
+
 std::uint32_t cvi_delay(double seconds) {
-    std::uint32_t now = GetTickCount();
-    const std::uint32_t end = now + wait_ms(seconds);
-    while (end > (now = GetTickCount())) {
-        ProcessTCPEvents();
-        ProcessSystemEvents();
-    }
-    return now;
+    return wait_with_events(seconds);
 }
 
 void stop_error_msg(const char* title, const char* text) {

@@ -2,6 +2,7 @@
 #include "platform/clock.hpp"
 
 #include "group_resets.hpp"
+#include "platform/operator_thread.hpp"
 #include "platform/text.hpp"
 
 #include <chrono>
@@ -20,6 +21,9 @@ public:
         // value cannot hang the station for ever.
         const double capped = std::fmin(seconds, 86400.0);
         std::this_thread::sleep_for(std::chrono::duration<double>(capped));
+    }
+    double real_wait_seconds(double seconds) override {
+        return seconds > 0.0 ? std::fmin(seconds, 86400.0) : 0.0;
     }
     std::uint32_t tick_count() override {
         const auto now = std::chrono::steady_clock::now().time_since_epoch();
@@ -58,7 +62,19 @@ void platform_clock_reset() {
 }
 
 void Delay(double seconds) {
-    platform_clock().delay(seconds);
+    if (platform_wait_interrupted())
+        return; // a motion is being stopped: its waits are over
+    ClockBackend& clock = platform_clock();
+    OperatorThread* t = platform_operator_thread();
+    if (t != nullptr && t->on_operator_thread()) {
+        const double real = clock.real_wait_seconds(std::fmin(seconds, 86400.0));
+        if (real >= 0.0) {
+            if (real > 0.0)
+                t->sleep(real);
+            return;
+        }
+    }
+    clock.delay(seconds);
 }
 std::uint32_t GetTickCount() {
     return platform_clock().tick_count();

@@ -7,3 +7,4 @@ void platform_console_reset();
 void platform_files_reset();
 void platform_serial_reset();
 void platform_gpib_reset();
+void platform_operator_reset();

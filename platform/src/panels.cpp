@@ -5,6 +5,7 @@
 #include "group_resets.hpp"
 
 #include "platform/clock.hpp"
+#include "platform/operator_thread.hpp"
 #include "platform/text.hpp"
 
 #include <chrono>
@@ -137,20 +138,53 @@ int SetActivePanel(int panel) {
 int SetActiveCtrl(int panel, int control) {
     return g_panels != nullptr ? g_panels->set_active_ctrl(panel, control) : UIENotAvailable;
 }
+namespace {
+
+// The operator thread, when one is installed and this is it.
+OperatorThread* on_operator_thread() {
+    OperatorThread* t = platform_operator_thread();
+    return t != nullptr && t->on_operator_thread() ? t : nullptr;
+}
+
+} // namespace
+
 int RunUserInterface() {
+    if (OperatorThread* t = on_operator_thread())
+        return t->run_actions();
     return g_panels != nullptr ? g_panels->run_user_interface() : UIENotAvailable;
 }
 int QuitUserInterface(int code) {
+    if (OperatorThread* t = on_operator_thread()) {
+        t->quit(code);
+        return 0;
+    }
     return g_panels != nullptr ? g_panels->quit_user_interface(code) : UIENotAvailable;
 }
-int ProcessSystemEvents() {
-    if (g_panels != nullptr) {
-        g_panels->process_system_events(kEventWaitSeconds);
-    } else if (&platform_clock() == &platform_system_clock()) {
-        // No events to wait for: the slice passes idle rather than in a busy loop.
-        std::this_thread::sleep_for(std::chrono::duration<double>(kEventWaitSeconds));
+
+void platform_process_events(double seconds) {
+    const double wait = std::isfinite(seconds) && seconds > 0.0 ? seconds : 0.0;
+    if (OperatorThread* t = on_operator_thread()) {
+        // The actions queued for the operator thread are its events. A clock that does not
+        // keep machine time (a virtual one) moves on by the wait instead.
+        const double real = platform_clock().real_wait_seconds(wait);
+        t->process_actions(real >= 0.0 ? real : 0.0);
+        if (real < 0.0)
+            platform_clock().pass_event_wait(wait);
+        return;
     }
-    platform_clock().pass_event_wait(kEventWaitSeconds);
+    if (g_panels != nullptr) {
+        g_panels->process_system_events(wait);
+        return;
+    }
+    // No events to wait for: the wait passes idle rather than in a busy loop.
+    const double real = platform_clock().real_wait_seconds(wait);
+    if (real > 0.0)
+        std::this_thread::sleep_for(std::chrono::duration<double>(real));
+    platform_clock().pass_event_wait(wait);
+}
+
+int ProcessSystemEvents() {
+    platform_process_events(kEventWaitSeconds);
     return 0;
 }
 // There is no network event source in this program; the call exists for the wait loop.
@@ -227,6 +261,14 @@ int SetCtrlAttribute(int panel, int control, int attribute, double value) {
     if (!integer)
         return UIEValueNotRepresentable;
     return SetCtrlAttribute(panel, control, attribute, *integer);
+}
+
+int SetPanelAttribute(int panel, int attribute, const char* value) {
+    if (g_panels == nullptr)
+        return UIENotAvailable;
+    if (attribute != ATTR_TITLE)
+        return UIEAttributeNotValid;
+    return g_panels->set_panel_title(panel, or_empty(value));
 }
 
 int MessagePopup(const char* title, const char* message) {

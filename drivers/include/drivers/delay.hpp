@@ -10,8 +10,9 @@
 // Lets pending network and user-interface events run once each.
 void yield();
 
-// Waits `seconds` on the millisecond tick counter, calling yield() until the tick reaches
-// the end. Returns the last tick value read.
+// Waits `seconds` on the millisecond tick counter, letting events run until the tick
+// reaches the end: each round waits for an event no longer than what is left of the wait
+// (no polling slices), and a stop request ends it. Returns the last tick value read.
 std::uint32_t delay(double seconds);
 
 // The same wait, with the two event calls made directly in the loop.

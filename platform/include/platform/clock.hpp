@@ -25,6 +25,10 @@ public:
     // virtual clock moves on by `seconds` (not counted as a Delay), so that a wait that
     // watches the tick counter while processing events ends in virtual time too.
     virtual void pass_event_wait(double seconds) { (void)seconds; }
+    // The machine time a wait of `seconds` on this clock lasts, or a negative value for a
+    // clock that does not keep machine time (a virtual one: its waits pass at once). The
+    // operator thread waits this long itself, so that a stop request can end the wait.
+    virtual double real_wait_seconds(double seconds) { return seconds; }
 };
 
 // Installs the clock used by every call below; nullptr restores the machine's clock.
@@ -35,6 +39,8 @@ ClockBackend& platform_clock();
 // The machine's clocks: steady clock for waits and ticks, local time for the wall clock.
 ClockBackend& platform_system_clock();
 
+// Blocking: no callback runs meanwhile. Inside a motion (StopInterruptible) a stop request
+// ends it at once, and while one is pending it does not wait at all.
 void Delay(double seconds);
 std::uint32_t GetTickCount();
 double platform_now_seconds(); // platform_clock().now_seconds()

@@ -44,6 +44,7 @@ enum : int {
     ATTR_CTRL_VAL = 1,
     ATTR_DIMMED = 2,
     ATTR_VISIBLE = 3,
+    ATTR_TITLE = 4, // a panel's title (SetPanelAttribute)
 };
 
 // Pop-up results and GenericMessagePopup arguments.
@@ -126,13 +127,20 @@ public:
     virtual int quit_user_interface(int code) = 0;
     // Runs the events that are pending. When none is, waits for the next one for at most
     // `wait_seconds` (the real backend) or lets the operator act once (a test backend), so
-    // that a loop around this call neither spins a core nor waits for ever.
+    // that a loop around this call neither spins a core nor waits for ever. The time it
+    // let go by is told to the platform clock (ClockBackend::pass_event_wait).
     virtual void process_system_events(double wait_seconds) = 0;
 
     virtual int get_value(int panel, int control, CtrlValue& out) = 0;
     virtual int set_value(int panel, int control, const CtrlValue& value) = 0;
     virtual int get_attribute(int panel, int control, int attribute, int& out) = 0;
     virtual int set_attribute(int panel, int control, int attribute, int value) = 0;
+    // The panel's window title.
+    virtual int set_panel_title(int panel, const std::string& title) {
+        (void)panel;
+        (void)title;
+        return UIENotAvailable;
+    }
 
     virtual void message_popup(const std::string& title, const std::string& message) = 0;
     virtual int confirm_popup(const std::string& title, const std::string& message) = 0;
@@ -177,9 +185,14 @@ int SetActiveCtrl(int panel, int control);
 int RunUserInterface();
 int QuitUserInterface(int code);
 // Lets pending events run; when there are none, waits up to kEventWaitSeconds for one.
-// The installed clock is told of the slice (ClockBackend::pass_event_wait), so a loop that
-// processes events until a tick count is reached ends on a virtual clock as well.
+// The installed clock is told of the wait (ClockBackend::pass_event_wait), so a loop that
+// processes events until a tick count is reached ends on a virtual clock as well. On the
+// operator thread (operator_thread.hpp) the events are the actions queued for it.
 int ProcessSystemEvents();
+// The same with a wait of up to `seconds` of platform time: the event-processing wait
+// asks for what is left of its own wait, so it ends on time and idles in between. A stop
+// request ends the wait at once.
+void platform_process_events(double seconds);
 int ProcessTCPEvents();
 inline constexpr double kEventWaitSeconds = 0.005;
 
@@ -209,6 +222,9 @@ int SetCtrlVal(int panel, int control, const std::string& value);
 int GetCtrlAttribute(int panel, int control, int attribute, int* value);
 int SetCtrlAttribute(int panel, int control, int attribute, int value);
 int SetCtrlAttribute(int panel, int control, int attribute, double value);
+
+// ATTR_TITLE: the panel's window title.
+int SetPanelAttribute(int panel, int attribute, const char* value);
 
 int MessagePopup(const char* title, const char* message);
 int ConfirmPopup(const char* title, const char* message); // 1 Yes, 0 No

@@ -1,6 +1,7 @@
 #include "link_read.hpp"
 
 #include "platform/clock.hpp"
+#include "platform/operator_thread.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -40,7 +41,8 @@ LinkReadResult link_read(LinkPeer& peer, std::string& pending, std::size_t count
             return result;
         }
         const double due = peer.output_ready_at(now);
-        if (now >= deadline || (forever && !(due < kLinkNever))) {
+        // A motion being stopped reads no further: the driver's next poll halts it.
+        if (now >= deadline || (forever && !(due < kLinkNever)) || platform_wait_interrupted()) {
             result.timed_out = true;
             break;
         }

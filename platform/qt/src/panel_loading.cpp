@@ -80,16 +80,23 @@ public:
 
 // Panels close only through the program's own buttons (Quit, Exit), which also take the
 // instruments down; the window's close button is refused.
+// While an operation runs, a close is taken as the panel's Quit (asked first).
 class CloseGuard : public QObject {
 public:
-    using QObject::QObject;
+    CloseGuard(QObject* parent, QtPanelBackend::Impl& impl, int handle)
+        : QObject(parent), impl_(impl), handle_(handle) {}
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Close) {
             event->ignore();
+            impl_.close_requested(handle_);
             return true;
         }
         return QObject::eventFilter(watched, event);
     }
+
+private:
+    QtPanelBackend::Impl& impl_;
+    int handle_;
 };
 
 // Notes an Enter in an editable field, so that Enter commits even an unchanged value.
@@ -226,7 +233,7 @@ int build_panel(QtPanelBackend::Impl& impl, int handle, int parent, const std::s
     tabs->removeTab(index);
     page->setParent(parent_window, Qt::Window);
     page->setWindowTitle(title);
-    page->installEventFilter(new CloseGuard(page.get()));
+    page->installEventFilter(new CloseGuard(page.get(), impl, handle));
 
     Panel panel;
     panel.parent = parent;
@@ -248,6 +255,8 @@ int build_panel(QtPanelBackend::Impl& impl, int handle, int parent, const std::s
         const QString callback = widget->property("callback").toString();
         if (!callback.isEmpty())
             control.callback = platform_find_callback(callback.toStdString());
+        control.at_once = widget->property("runsAtOnce").toBool();
+        control.quits = widget->property("quitsProgram").toBool();
         if (*kind == CtrlKind::graph) {
             Graph& graph = panel.graphs[id];
             make_graph(widget, graph);

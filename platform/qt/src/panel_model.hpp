@@ -3,6 +3,7 @@
 // source files only.
 #pragma once
 
+#include "platform/operator_thread.hpp"
 #include "platform/qt/qt_panel_backend.hpp"
 
 #include <QPointer>
@@ -39,6 +40,11 @@ struct Control {
     // ends without changing it (focus leaving the field) is no commit.
     CtrlValue committed;
     bool enter_pressed = false;
+    // Runs on the window's thread at once, never queued (Stop: a request for the operator
+    // thread, seen at once).
+    bool at_once = false;
+    // Ends the program (Quit): while an operation runs, the operator is asked first.
+    bool quits = false;
 };
 
 struct Plot {
@@ -69,6 +75,9 @@ struct QtPanelBackend::Impl {
     std::map<int, Panel> panels;
     int next_handle = 1;
     std::vector<QEventLoop*> loops; // nested run_user_interface calls, innermost last
+    QtPanelBackend* backend = nullptr;
+    // The operator thread the commits go to; none: callbacks run here, inline.
+    OperatorThread* operator_thread = nullptr;
 
     Panel* panel(int handle);
     const Panel* panel(int handle) const;
@@ -76,8 +85,13 @@ struct QtPanelBackend::Impl {
     int control(int handle, int id, Control*& out);
     int graph(int handle, int id, Graph*& out);
 
-    // Calls the control's callback with the commit event, if it has one.
+    // Calls the control's callback with the commit event, if it has one, or queues it
+    // for the operator thread.
     void commit(int handle, int id);
+    // The window of a panel was closed by the window system.
+    void close_requested(int handle);
+    // While an operation runs, asks whether to stop it and quit: false to stay.
+    bool quit_accepted();
 };
 
 // Loading (panel_loading.cpp): builds the panel from page `resource_id` of the file;

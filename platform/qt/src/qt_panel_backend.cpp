@@ -1,6 +1,8 @@
 // The panel backend's handles, windows, event loop, values and attributes.
 #include "panel_model.hpp"
 
+#include "platform/clock.hpp"
+
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QChartView>
@@ -53,13 +55,51 @@ void QtPanelBackend::Impl::commit(int handle, int id) {
     Control* c = nullptr;
     if (control(handle, id, c) != 0 || c->callback == nullptr)
         return;
-    // The callback may discard this very panel; nothing here is touched afterwards.
-    c->callback(handle, id, EVENT_COMMIT, nullptr, 0, 0);
+    const CtrlCallbackPtr callback = c->callback;
+    if (operator_thread == nullptr || c->at_once) {
+        // The callback may discard this very panel; nothing here is touched afterwards.
+        callback(handle, id, EVENT_COMMIT, nullptr, 0, 0);
+        return;
+    }
+    if (c->quits && !quit_accepted())
+        return;
+    operator_thread->post(
+        [callback, handle, id] { callback(handle, id, EVENT_COMMIT, nullptr, 0, 0); });
+}
+
+bool QtPanelBackend::Impl::quit_accepted() {
+    if (operator_thread == nullptr || !operator_thread->busy())
+        return true;
+    if (backend->confirm_popup("Quit", "An operation is running. Stop it and quit?") != 1)
+        return false;
+    // The quit runs once the stopped operation has returned (or where it lets events run).
+    platform_request_stop();
+    return true;
+}
+
+void QtPanelBackend::Impl::close_requested(int handle) {
+    // Closing the window while an operation runs is Quit: asked, then stopped and quit.
+    // While nothing runs the window closes through the program's own buttons only.
+    if (operator_thread == nullptr || !operator_thread->busy())
+        return;
+    Panel* p = panel(handle);
+    if (p == nullptr)
+        return;
+    for (auto& [id, c] : p->controls)
+        if (c.quits && c.callback != nullptr && c.widget != nullptr && c.widget->isEnabled()) {
+            commit(handle, id);
+            return;
+        }
+}
+
+void QtPanelBackend::send_commits_to(OperatorThread* thread) {
+    impl_->operator_thread = thread;
 }
 
 // --- Panels and the event loop ----------------------------------------------------------
 
 QtPanelBackend::QtPanelBackend() : impl_(std::make_unique<Impl>()) {
+    impl_->backend = this;
     // Panels close through the program's Quit and Exit buttons only.
     QApplication::setQuitOnLastWindowClosed(false);
 }
@@ -171,15 +211,17 @@ int QtPanelBackend::quit_user_interface(int code) {
 }
 
 void QtPanelBackend::process_system_events(double wait_seconds) {
-    // Pending events run at once. With none pending, the thread sleeps out the slice: a
-    // wait loop around this call stays responsive (an event waits at most one slice, a few
-    // milliseconds) without keeping a core busy. Sleeping in the event dispatcher on a
-    // timer instead cost a timer set up and torn down in every slice, over 1% of a core.
-    const double slice = std::isfinite(wait_seconds) ? std::clamp(wait_seconds, 0.0, 1.0) : 0.0;
+    // Used where the program runs on the window's own thread (the GUI tests); the program
+    // itself runs on the operator thread, whose waits never come here. Pending events run
+    // at once. With none pending, the thread sleeps out a short slice, so a wait loop
+    // around this call stays responsive without keeping a core busy.
+    const double slice =
+        std::isfinite(wait_seconds) ? std::clamp(wait_seconds, 0.0, kEventWaitSeconds) : 0.0;
     QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
     const bool handled = dispatcher != nullptr && dispatcher->processEvents(QEventLoop::AllEvents);
     if (!handled && slice > 0.0)
         std::this_thread::sleep_for(std::chrono::duration<double>(slice));
+    platform_clock().pass_event_wait(slice);
 }
 
 // --- Values and attributes --------------------------------------------------------------
@@ -247,6 +289,14 @@ int QtPanelBackend::set_attribute(int panel, int control, int attribute, int val
     }
     if (c->widget->window()->isVisible())
         c->widget->repaint();
+    return 0;
+}
+
+int QtPanelBackend::set_panel_title(int panel, const std::string& title) {
+    Panel* p = impl_->panel(panel);
+    if (p == nullptr)
+        return UIEHandleInvalid;
+    p->window->setWindowTitle(QString::fromStdString(title));
     return 0;
 }
 

@@ -282,15 +282,33 @@ int ScriptedOperator::quit_user_interface(int code) {
     return 0;
 }
 
-void ScriptedOperator::process_system_events(double /*wait_seconds*/) {
-    // The slice of time itself passes on the platform clock (ProcessSystemEvents).
+void ScriptedOperator::process_system_events(double wait_seconds) {
     ++events_processed_;
-    if (wait_actions_.empty() || platform_now_seconds() < wait_actions_.front().at_seconds)
+    const double now = platform_now_seconds();
+    const double due =
+        wait_actions_.empty() ? now + wait_seconds : wait_actions_.front().at_seconds;
+    if (wait_actions_.empty() || due > now + wait_seconds) {
+        // Nothing for this wait: all of it passes on the clock.
+        platform_clock().pass_event_wait(wait_seconds);
+        return;
+    }
+    // The wait ends when the operator acts: the clock moves on to that moment (a clock
+    // that ignores the wait has not reached it yet: the operator acts on a later call).
+    platform_clock().pass_event_wait(due > now ? due - now : 0.0);
+    if (platform_now_seconds() < due)
         return;
     // Taken off the queue first: the action may wait with event processing itself.
     const std::function<void()> action = std::move(wait_actions_.front().action);
     wait_actions_.pop_front();
     action();
+}
+
+int ScriptedOperator::set_panel_title(int panel, const std::string& title) {
+    const auto it = panels_.find(panel);
+    if (it == panels_.end())
+        return UIEHandleInvalid;
+    it->second.title = title;
+    return 0;
 }
 
 int ScriptedOperator::get_value(int panel, int control, CtrlValue& out) {

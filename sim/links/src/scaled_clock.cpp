@@ -23,6 +23,10 @@ void ScaledClock::delay(double seconds) {
     std::this_thread::sleep_for(std::chrono::duration<double>(real));
 }
 
+double ScaledClock::real_wait_seconds(double seconds) {
+    return seconds > 0.0 ? std::fmin(seconds, 86400.0) / speed_ : 0.0;
+}
+
 std::uint32_t ScaledClock::tick_count() {
     const auto ms = static_cast<unsigned long long>(elapsed() * 1000.0);
     return static_cast<std::uint32_t>(start_ticks_ + ms);

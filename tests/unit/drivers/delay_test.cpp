@@ -1,5 +1,6 @@
 // The event-processing wait on the tick counter, and the wait module's console messages.
-// Each event processing moves the virtual clock on by its 5 ms slice.
+// Each event processing waits for what is left of the wait, so with nothing to run one
+// call ends it, on time; a press queued for the wait ends that call at its moment.
 #include "platform_fixture.hpp"
 
 #include "drivers/delay.hpp"
@@ -16,20 +17,28 @@ TEST_F(Delay, ZeroSecondsReturnsWithoutYielding) {
     EXPECT_EQ(op.events_processed(), 0);
 }
 
-TEST_F(Delay, OneMillisecondTargetsTheNextTick) {
+TEST_F(Delay, OneMillisecondEndsAtTheNextTick) {
     const std::uint32_t start = GetTickCount();
-    // The end is start + 1; the first 5 ms slice of event processing passes it.
-    EXPECT_EQ(delay(0.001), start + 5);
+    EXPECT_EQ(delay(0.001), start + 1);
     EXPECT_EQ(op.events_processed(), 1);
 }
 
-TEST_F(Delay, QuarterSecondYieldsUntilTheTickReachesTheEnd) {
+TEST_F(Delay, WaitsOnceForTheWholeWaitAndEndsOnTime) {
     const std::uint32_t start = GetTickCount();
     EXPECT_EQ(delay(0.25), start + 250);
-    EXPECT_EQ(op.events_processed(), 50);
+    EXPECT_EQ(op.events_processed(), 1);
     EXPECT_EQ(cvi_delay(0.1), start + 350);
-    EXPECT_EQ(op.events_processed(), 70);
+    EXPECT_EQ(op.events_processed(), 2);
     EXPECT_EQ(clock.delay_calls(), 0); // never the blocking wait
+}
+
+TEST_F(Delay, APressDuringTheWaitRunsAtItsMomentAndTheWaitStillEndsOnTime) {
+    const std::uint32_t start = GetTickCount();
+    std::uint32_t pressed = 0;
+    op.during_wait([&] { pressed = GetTickCount(); }, clock.now_seconds() + 0.1);
+    EXPECT_EQ(delay(0.25), start + 250);
+    EXPECT_EQ(pressed, start + 100);
+    EXPECT_EQ(op.events_processed(), 2);
 }
 
 TEST_F(Delay, WaitsThatAreNotTimesAreNoWait) {
@@ -53,7 +62,7 @@ TEST_F(Delay, StopMessageWaitsWithEventsAndEnterGoesOn) {
     EXPECT_EQ(console.output(), "\nTEST: Gage not found\nPress ENTER to continue.\nPress any "
                                 "key then ENTER to terminate program.\n");
     EXPECT_EQ(op.beeps(), 2);
-    EXPECT_EQ(op.events_processed(), 100);
+    EXPECT_EQ(op.events_processed(), 1); // the half second between the beeps
 }
 
 TEST_F(Delay, StopMessageAnsweredOtherwiseEndsTheProgram) {

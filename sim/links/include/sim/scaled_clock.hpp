@@ -14,6 +14,7 @@ public:
     double speed() const { return speed_; }
 
     void delay(double seconds) override;
+    double real_wait_seconds(double seconds) override;
     std::uint32_t tick_count() override;
     WallTime wall_time() override;
     double now_seconds() override;

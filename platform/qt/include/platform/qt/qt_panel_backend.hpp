@@ -12,6 +12,7 @@
 #include <memory>
 
 class QWidget;
+class OperatorThread;
 
 class QtPanelBackend : public PanelBackend {
 public:
@@ -33,6 +34,7 @@ public:
     int set_value(int panel, int control, const CtrlValue& value) override;
     int get_attribute(int panel, int control, int attribute, int& out) override;
     int set_attribute(int panel, int control, int attribute, int value) override;
+    int set_panel_title(int panel, const std::string& title) override;
 
     void message_popup(const std::string& title, const std::string& message) override;
     int confirm_popup(const std::string& title, const std::string& message) override;
@@ -47,6 +49,11 @@ public:
                        double y_min, double y_max) override;
 
     void beep() override;
+
+    // The operator's commits are queued for `thread` from now on instead of running here
+    // (nullptr: inline again). A control marked runsAtOnce in the resource file (Stop)
+    // still runs here at once; one marked quitsProgram asks first while an action runs.
+    void send_commits_to(OperatorThread* thread);
 
     // --- For tests and screenshots ----------------------------------------------------
 

@@ -8,7 +8,8 @@
 //
 // While the program waits with event processing (ProcessSystemEvents), the operator may
 // act: each call runs the oldest action queued with during_wait() once the platform clock
-// has reached its time, at most one per call.
+// has reached its time, at most one per call. A call whose wait reaches that time moves
+// the clock on to it and runs the action there; otherwise the whole wait passes.
 #pragma once
 
 #include "platform/panels.hpp"
@@ -181,6 +182,7 @@ public:
     int set_value(int panel, int control, const CtrlValue& value) override;
     int get_attribute(int panel, int control, int attribute, int& out) override;
     int set_attribute(int panel, int control, int attribute, int value) override;
+    int set_panel_title(int panel, const std::string& title) override;
     void message_popup(const std::string& title, const std::string& message) override;
     int confirm_popup(const std::string& title, const std::string& message) override;
     int generic_message_popup(const GenericPopupRequest& request, std::string* response) override;

@@ -1,0 +1,130 @@
+// The operator thread and the Stop request: how a front end drives the operator program.
+//
+// The operator program (every callback, every driver call, every wait) runs on a thread
+// of its own; a front end (the Qt window, or a headless service) never runs it and never
+// blocks on it. How a front end uses it:
+//
+//   OperatorThread op;
+//   platform_use_operator_thread(&op);          // before start(); nullptr when done
+//   op.start([] { return WinMain(); },          // the program, on the operator thread
+//            [] { /* on the operator thread, after the program returned */ });
+//   op.post([=] { cb(panel, ctrl, EVENT_COMMIT, nullptr, 0, 0); });   // an action
+//   platform_request_stop();                    // the Stop button: returns at once
+//   op.busy(); platform_stoppable(); op.finished();                    // state to show
+//   const int status = op.join();               // the program's result
+//
+// Dispatch: an action posted while no action runs starts at once. One posted while an
+// action runs waits until that action calls ProcessSystemEvents or an event-processing
+// wait (which run the actions queued, in order, as the one-thread design lets events run
+// there), or until it returns. Nothing runs re-entrantly that would not on one thread.
+//
+// Stop: an operation that may turn a motor opens a StoppableScope. While one is open,
+// platform_request_stop() (any thread) raises the stop flag and wakes the operator
+// thread: the waits of a motion (StopInterruptible) and the event-processing waits end at
+// once, and the drivers and the operations act on platform_stop_requested() at their next
+// wait or poll. Closing the scope lowers the flag, so one press stops one operation. A
+// request while no scope is open does nothing.
+//
+// Without an operator thread installed (the scripted operator of the tests) the program
+// runs on the caller's thread and the stop flag works the same way.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+class OperatorThread {
+public:
+    OperatorThread();
+    ~OperatorThread(); // joins the thread if it was started and not joined
+    OperatorThread(const OperatorThread&) = delete;
+    OperatorThread& operator=(const OperatorThread&) = delete;
+
+    // --- The front end (any thread) ----------------------------------------------------
+    // Queues an action for the operator thread.
+    void post(std::function<void()> action);
+    // True while an action (a callback, with everything it calls) runs.
+    bool busy() const;
+    // True once the program has returned.
+    bool finished() const;
+
+    // --- Life cycle ---------------------------------------------------------------------
+    // Runs `program` on a new thread; `after` (may be empty) runs there once it returned.
+    void start(std::function<int()> program, std::function<void()> after = {});
+    // Waits for the program to return; its result.
+    int join();
+
+    // --- The platform, on the operator thread -----------------------------------------
+    bool on_operator_thread() const;
+    // RunUserInterface: runs actions as they come until quit(); returns quit's code.
+    int run_actions();
+    void quit(int code);
+    // Runs the actions queued now; when there is none, waits up to `real_seconds` (machine
+    // time) for one and runs it. A stop request ends the wait.
+    void process_actions(double real_seconds);
+    // Sleeps `real_seconds` of machine time, running no action; a stop request ends it
+    // inside a StopInterruptible.
+    void sleep(double real_seconds);
+    // Wakes every wait of the operator thread (a stop request).
+    void wake();
+
+private:
+    bool take(std::function<void()>& action); // with the lock held by the caller
+    void run_one(std::function<void()>& action);
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::function<void()>> queue_;
+    std::thread thread_;
+    std::thread::id id_;
+    int depth_ = 0;     // actions running (nested inside event processing)
+    int loops_ = 0;     // run_actions calls running
+    bool quit_ = false; // the innermost run_actions is asked to end
+    int quit_code_ = 0;
+    bool finished_ = false;
+    int result_ = 0;
+};
+
+// Installs the operator thread RunUserInterface, QuitUserInterface, ProcessSystemEvents,
+// Delay and the event-processing waits use when called on it; nullptr removes it.
+void platform_use_operator_thread(OperatorThread* thread);
+OperatorThread* platform_operator_thread();
+
+// --- Stop --------------------------------------------------------------------------------
+
+// Asks the running operation to stop. Ignored while no StoppableScope is open. Any thread.
+void platform_request_stop();
+// True from a request until the stoppable operation ends. Any thread.
+bool platform_stop_requested();
+// True while an operation that may turn a motor runs. Any thread.
+bool platform_stoppable();
+
+// Marks an operation that may turn a motor, for as long as it lives (on the operator
+// thread). Nested scopes count as one operation; the outermost one's end lowers the flag.
+class StoppableScope {
+public:
+    StoppableScope();
+    ~StoppableScope();
+    StoppableScope(const StoppableScope&) = delete;
+    StoppableScope& operator=(const StoppableScope&) = delete;
+};
+
+// A stretch of the operator thread during which motors may turn (the motion controller's
+// driver opens one from a motion's start to the end of its wait). While a stop is
+// requested, every wait inside it ends at once (Delay, the links' reads), so the driver
+// reaches its next poll without delay. Waits elsewhere run their full length, so that a
+// reading taken after the stop is settled as any other.
+class StopInterruptible {
+public:
+    StopInterruptible();
+    ~StopInterruptible();
+    StopInterruptible(const StopInterruptible&) = delete;
+    StopInterruptible& operator=(const StopInterruptible&) = delete;
+};
+// True on this thread inside a StopInterruptible while a stop is requested.
+bool platform_wait_interrupted();
+
+// Returns the stop flag and the operator thread to their defaults (tests).
+void platform_operator_reset();

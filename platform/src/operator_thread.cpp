@@ -1,0 +1,218 @@
+// The operator thread's action queue and waits, and the stop flag.
+#include "platform/operator_thread.hpp"
+
+#include "group_resets.hpp"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <utility>
+
+namespace {
+
+OperatorThread* g_thread = nullptr;
+std::atomic<int> g_stoppable{0}; // open StoppableScopes
+std::atomic<bool> g_stop{false};
+thread_local int t_interruptible = 0; // StopInterruptible sections open on this thread
+
+// A wait's length as a duration the condition variable takes: at most a day, never
+// negative, nothing for a value that is no time.
+std::chrono::steady_clock::duration wait_length(double real_seconds) {
+    const double s =
+        std::isfinite(real_seconds) ? std::fmin(std::fmax(real_seconds, 0.0), 86400.0) : 0.0;
+    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(s));
+}
+
+} // namespace
+
+OperatorThread::OperatorThread() = default;
+
+OperatorThread::~OperatorThread() {
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void OperatorThread::post(std::function<void()> action) {
+    {
+        const std::lock_guard lock(mutex_);
+        queue_.push_back(std::move(action));
+    }
+    changed_.notify_all();
+}
+
+bool OperatorThread::busy() const {
+    const std::lock_guard lock(mutex_);
+    return depth_ > 0;
+}
+
+bool OperatorThread::finished() const {
+    const std::lock_guard lock(mutex_);
+    return finished_;
+}
+
+void OperatorThread::start(std::function<int()> program, std::function<void()> after) {
+    thread_ = std::thread([this, program = std::move(program), after = std::move(after)] {
+        {
+            const std::lock_guard lock(mutex_);
+            id_ = std::this_thread::get_id();
+        }
+        changed_.notify_all();
+        const int result = program();
+        {
+            const std::lock_guard lock(mutex_);
+            result_ = result;
+            finished_ = true;
+        }
+        if (after)
+            after();
+    });
+    // The thread knows itself before anything is posted to it.
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return id_ != std::thread::id{}; });
+}
+
+int OperatorThread::join() {
+    if (thread_.joinable())
+        thread_.join();
+    const std::lock_guard lock(mutex_);
+    return result_;
+}
+
+bool OperatorThread::on_operator_thread() const {
+    const std::lock_guard lock(mutex_);
+    return id_ == std::this_thread::get_id();
+}
+
+bool OperatorThread::take(std::function<void()>& action) {
+    if (queue_.empty())
+        return false;
+    action = std::move(queue_.front());
+    queue_.pop_front();
+    ++depth_;
+    return true;
+}
+
+void OperatorThread::run_one(std::function<void()>& action) {
+    action();
+    action = nullptr;
+    {
+        const std::lock_guard lock(mutex_);
+        --depth_;
+    }
+    changed_.notify_all();
+}
+
+int OperatorThread::run_actions() {
+    std::unique_lock lock(mutex_);
+    ++loops_;
+    quit_ = false;
+    while (!quit_) {
+        std::function<void()> action;
+        if (!take(action)) {
+            changed_.wait(lock, [this] { return quit_ || !queue_.empty(); });
+            continue;
+        }
+        lock.unlock();
+        run_one(action);
+        lock.lock();
+    }
+    quit_ = false;
+    --loops_;
+    return quit_code_;
+}
+
+void OperatorThread::quit(int code) {
+    {
+        const std::lock_guard lock(mutex_);
+        // Heard by the innermost loop once the action that asked for it has returned.
+        if (loops_ == 0)
+            return;
+        quit_ = true;
+        quit_code_ = code;
+    }
+    changed_.notify_all();
+}
+
+void OperatorThread::process_actions(double real_seconds) {
+    std::unique_lock lock(mutex_);
+    // Only what is queued now runs: an action that posts another does not keep this going.
+    std::size_t pending = queue_.size();
+    if (pending == 0 && !g_stop.load()) {
+        changed_.wait_for(lock, wait_length(real_seconds),
+                          [this] { return !queue_.empty() || g_stop.load(); });
+        pending = queue_.size() > 0 ? 1 : 0;
+    }
+    for (; pending > 0; --pending) {
+        std::function<void()> action;
+        if (!take(action))
+            break;
+        lock.unlock();
+        run_one(action);
+        lock.lock();
+    }
+}
+
+void OperatorThread::sleep(double real_seconds) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, wait_length(real_seconds), [] { return platform_wait_interrupted(); });
+}
+
+void OperatorThread::wake() {
+    // Taken and released so that a waiter between its check and its wait hears this.
+    { const std::lock_guard lock(mutex_); }
+    changed_.notify_all();
+}
+
+void platform_use_operator_thread(OperatorThread* thread) {
+    g_thread = thread;
+}
+
+OperatorThread* platform_operator_thread() {
+    return g_thread;
+}
+
+void platform_request_stop() {
+    if (g_stoppable.load() == 0)
+        return;
+    g_stop.store(true);
+    if (OperatorThread* t = g_thread)
+        t->wake();
+}
+
+bool platform_stop_requested() {
+    return g_stop.load();
+}
+
+bool platform_stoppable() {
+    return g_stoppable.load() > 0;
+}
+
+StoppableScope::StoppableScope() {
+    // A request that raced the end of the last operation is not this one's.
+    if (g_stoppable.fetch_add(1) == 0)
+        g_stop.store(false);
+}
+
+StoppableScope::~StoppableScope() {
+    if (g_stoppable.fetch_sub(1) == 1)
+        g_stop.store(false);
+}
+
+StopInterruptible::StopInterruptible() {
+    ++t_interruptible;
+}
+
+StopInterruptible::~StopInterruptible() {
+    --t_interruptible;
+}
+
+bool platform_wait_interrupted() {
+    return t_interruptible > 0 && g_stop.load();
+}
+
+void platform_operator_reset() {
+    g_thread = nullptr;
+    g_stoppable.store(0);
+    g_stop.store(false);
+}
