@@ -5,8 +5,8 @@
 // The operator program runs on its operator thread behind a headless panel; the TANGO
 // threads only queue its operations and read its last values. With --simulate the
 // simulated stage answers in this process, as for the window.
+#include "app/main_panel.hpp"
 #include "headless/headless_panel.hpp"
-#include "headless/operator_worker.hpp"
 #include "headless/stage_service.hpp"
 #include "headless/stage_view.hpp"
 #include "platform/platform.hpp"
@@ -62,11 +62,14 @@ int main(int argc, char** argv) {
         }
     }
 
-    OperatorWorker worker;
-    StageService service(view, panel, worker, [] {});
+    platform_set_simulated_stage(options.simulate);
+
+    // The operator program, as behind the window: the main panel, then its actions.
+    OperatorThread thread;
+    platform_use_operator_thread(&thread);
+    thread.start([] { return WinMain(); });
+    StageService service(view, panel, thread);
     trelwick_stage_use_service(&service, &panel, &view);
-    worker.start();
-    service.start();
 
     int status = 0;
     std::vector<char*> arguments = tango_arguments(argc, argv);
@@ -86,8 +89,11 @@ int main(int argc, char** argv) {
         status = 1;
     }
 
+    // A motion still running is stopped before the program ends.
     service.stop();
-    worker.finish();
+    thread.post([] { QuitUserInterface(0); });
+    thread.join();
+    platform_use_operator_thread(nullptr);
     simulated.stop();
     platform_use_console(nullptr);
     platform_use_panels(nullptr);

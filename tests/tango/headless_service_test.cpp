@@ -1,6 +1,7 @@
 // The device server's command and state logic without TANGO: the headless panel and the
 // stage service on the simulated stage in virtual time, the operations on their operator
 // thread, driven as the control system drives them.
+#include "app/main_panel.hpp"
 #include "app/shell/run_log.hpp"
 #include "headless/stage_service.hpp"
 #include "sim_stage_fixture.hpp"
@@ -28,12 +29,14 @@ protected:
         make_program_dir("C:\\CVI\\Trelwick\\Log");
         platform_use_panels(&panel);
         platform_use_console(&panel);
-        worker.start();
-        service.start();
+        platform_use_operator_thread(&thread);
+        thread.start([] { return WinMain(); });
     }
     void TearDown() override {
         service.stop();
-        worker.finish();
+        thread.post([] { QuitUserInterface(0); });
+        thread.join();
+        platform_use_operator_thread(nullptr);
         reset_station_state();
         SimStageTest::TearDown();
     }
@@ -71,8 +74,8 @@ protected:
 
     StageView view;
     HeadlessPanel panel{view};
-    OperatorWorker worker;
-    StageService service{view, panel, worker, [] {}};
+    OperatorThread thread;
+    StageService service{view, panel, thread};
 };
 
 TEST_F(HeadlessServiceTest, RunsTheWindowsOperationsAndRefusesWhatTheWindowWould) {
@@ -100,7 +103,7 @@ TEST_F(HeadlessServiceTest, RunsTheWindowsOperationsAndRefusesWhatTheWindowWould
     // and Refuse are taken.
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
-    worker.post([released] { released.wait(); });
+    thread.post([released] { released.wait(); });
     ASSERT_TRUE(service.move(target).accepted);
     EXPECT_EQ(view.state(), StageState::Moving);
     expect_refused(service.home(), kOperationRunningText);

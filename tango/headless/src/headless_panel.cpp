@@ -151,11 +151,17 @@ int HeadlessPanel::quit_user_interface(int /*code*/) {
     return 0;
 }
 
+// On the operator thread the platform waits on its action queue instead; this serves a
+// program run without one: the wait lets the time go by.
 void HeadlessPanel::process_system_events(double wait_seconds) {
-    // No operator acts through this backend while an operation runs: the wait only lets
-    // the time go by on the machine's clock (a virtual clock moves by itself).
-    if (&platform_clock() == &platform_system_clock())
-        std::this_thread::sleep_for(std::chrono::duration<double>(wait_seconds));
+    const double real = platform_clock().real_wait_seconds(wait_seconds);
+    if (real > 0.0)
+        std::this_thread::sleep_for(std::chrono::duration<double>(real));
+    platform_clock().pass_event_wait(wait_seconds);
+}
+
+int HeadlessPanel::set_panel_title(int /*panel*/, const std::string& /*title*/) {
+    return 0;
 }
 
 int HeadlessPanel::get_value(int panel, int control, CtrlValue& out) {

@@ -10,7 +10,9 @@
 #include "stage/coordinate_exchange.hpp"
 #include "testbench/cam_measure.hpp"
 
+#include <chrono>
 #include <cstddef>
+#include <thread>
 
 namespace {
 
@@ -24,13 +26,8 @@ void press(CtrlCallbackPtr callback, int panel, int control) {
 
 } // namespace
 
-StageService::StageService(StageView& view, HeadlessPanel& panel, OperatorWorker& worker,
-                           std::function<void()> stop_request)
-    : view_(view), panel_(panel), worker_(worker), stop_request_(std::move(stop_request)) {}
-
-void StageService::start() {
-    worker_.post([] { cam_move_ui_init(); });
-}
+StageService::StageService(StageView& view, HeadlessPanel& panel, OperatorThread& thread)
+    : view_(view), panel_(panel), thread_(thread) {}
 
 CommandResult StageService::refusal_for(StageState state) const {
     if (state == StageState::Moving || state == StageState::Alarm)
@@ -39,6 +36,7 @@ CommandResult StageService::refusal_for(StageState state) const {
 }
 
 CommandResult StageService::begin(bool bring_up, std::function<void(int panel)> operation) {
+    const std::lock_guard lock(mutex_);
     bool began = view_.change_state(StageState::Moving, StageState::On);
     if (!began && bring_up)
         began = view_.change_state(StageState::Moving, StageState::Off) ||
@@ -46,7 +44,7 @@ CommandResult StageService::begin(bool bring_up, std::function<void(int panel)> 
     if (!began)
         return refusal_for(view_.state());
     view_.clear_message();
-    worker_.post([this, operation = std::move(operation)] {
+    thread_.post([this, operation = std::move(operation)] {
         operation(main_panel_handle());
         end_operation();
     });
@@ -54,10 +52,23 @@ CommandResult StageService::begin(bool bring_up, std::function<void(int panel)> 
 }
 
 void StageService::end_operation() {
+    const std::lock_guard lock(mutex_);
+    if (close_after_operation_) {
+        close_after_operation_ = false;
+        close_now();
+        return;
+    }
     // The instruments are open when both ids are: a failed bring-up, or an "ERROR"
     // answered No (which closes them), leaves the stage in FAULT until the next bring-up.
     const device_ids& ids = shared_device_ids();
     view_.change_state(ids.hp34970 > 0 && ids.cm6k6 > 0 ? StageState::On : StageState::Fault);
+}
+
+void StageService::close_now() {
+    cam_move_exit();
+    view_.reset_values();
+    view_.clear_message();
+    view_.change_state(StageState::Off);
 }
 
 CommandResult StageService::bring_up() {
@@ -130,8 +141,7 @@ CommandResult StageService::zero_gauges() {
 
 void StageService::stop() {
     view_.cancel_question();
-    if (stop_request_)
-        stop_request_();
+    platform_request_stop();
 }
 
 CommandResult StageService::confirm() {
@@ -143,15 +153,23 @@ CommandResult StageService::refuse() {
 }
 
 void StageService::close_instruments(double timeout_seconds) {
-    const StageState state = view_.state();
-    if (state == StageState::Moving || state == StageState::Alarm)
-        stop();
-    worker_.run_and_wait(
-        [this] {
-            cam_move_exit();
-            view_.reset_values();
-            view_.clear_message();
-            view_.change_state(StageState::Off);
-        },
-        timeout_seconds);
+    {
+        const std::lock_guard lock(mutex_);
+        const StageState state = view_.state();
+        if (state == StageState::Moving || state == StageState::Alarm) {
+            // Not inside the operation (it may let queued actions run at its waits): at its
+            // end, which the stop brings near.
+            close_after_operation_ = true;
+            stop();
+        } else {
+            thread_.post([this] {
+                const std::lock_guard inner(mutex_);
+                close_now();
+            });
+        }
+    }
+    const auto end =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout_seconds);
+    while (view_.state() != StageState::Off && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
 }

@@ -12,7 +12,8 @@
 // Nothing is ever answered Yes without a client asking for it. Every answered question is
 // said in Status and written to the run log. A console stop is answered by going on.
 //
-// All calls come from the operator thread.
+// All calls come from the operator thread (operator_thread.hpp), on which the program runs
+// as it runs behind the window.
 #pragma once
 
 #include "headless/stage_view.hpp"
@@ -58,6 +59,7 @@ public:
     int set_value(int panel, int control, const CtrlValue& value) override;
     int get_attribute(int panel, int control, int attribute, int& out) override;
     int set_attribute(int panel, int control, int attribute, int value) override;
+    int set_panel_title(int panel, const std::string& title) override;
     void message_popup(const std::string& title, const std::string& message) override;
     int confirm_popup(const std::string& title, const std::string& message) override;
     int generic_message_popup(const GenericPopupRequest& request, std::string* response) override;

@@ -10,10 +10,11 @@
 #pragma once
 
 #include "headless/headless_panel.hpp"
-#include "headless/operator_worker.hpp"
 #include "headless/stage_view.hpp"
+#include "platform/operator_thread.hpp"
 
 #include <functional>
+#include <mutex>
 #include <span>
 #include <string>
 
@@ -31,13 +32,9 @@ struct CommandResult {
 
 class StageService {
 public:
-    // The panel must be the installed panel and console backend; the worker runs the
-    // operator logic. `stop_request` asks the running operation to stop (a Stop press).
-    StageService(StageView& view, HeadlessPanel& panel, OperatorWorker& worker,
-                 std::function<void()> stop_request);
-
-    // Loads the main panel on the operator thread, as the window's start-up does.
-    void start();
+    // The panel must be the installed panel and console backend, and `thread` the
+    // installed operator thread running the program (WinMain).
+    StageService(StageView& view, HeadlessPanel& panel, OperatorThread& thread);
 
     CommandResult bring_up();
     CommandResult move(std::span<const double> target);
@@ -46,12 +43,13 @@ public:
     CommandResult read_position();
     CommandResult read_gauges();
     CommandResult zero_gauges();
-    // Accepted in every state; a running operation stops, a waiting question is refused.
+    // Accepted in every state: as the window's Stop, and a waiting question is refused.
     void stop();
     CommandResult confirm();
     CommandResult refuse();
-    // Closes the instruments and goes back to OFF (TANGO's Init): stops what runs first and
-    // waits for the operator thread, at most `timeout_seconds`.
+    // Closes the instruments and goes back to OFF (TANGO's Init): a running operation is
+    // stopped and the instruments closed once it has ended. Waits for OFF at most
+    // `timeout_seconds`.
     void close_instruments(double timeout_seconds);
 
     StageSnapshot snapshot() const { return view_.snapshot(); }
@@ -64,9 +62,14 @@ private:
     CommandResult move_to(std::span<const double> values, bool relative);
     // Runs on the operator thread when an operation has ended.
     void end_operation();
+    // On the operator thread: closes the instruments, forgets what was measured, OFF.
+    void close_now();
 
     StageView& view_;
     HeadlessPanel& panel_;
-    OperatorWorker& worker_;
-    std::function<void()> stop_request_;
+    OperatorThread& thread_;
+    // Taken while an operation is begun or ended, so that a close asked for meanwhile is
+    // either queued behind an idle stage or made by the operation's end, never inside it.
+    std::mutex mutex_;
+    bool close_after_operation_ = false;
 };
