@@ -4,6 +4,7 @@
 #include "app/main_operations.hpp"
 #include "app/main_panel.hpp"
 #include "app/parameters_panel.hpp"
+#include "app/shell/operator_stop.hpp"
 #include "testbench/test_panel.hpp"
 
 #include <array>
@@ -13,6 +14,7 @@ namespace {
 // Every callback name the resource file may name, bound to its function.
 constexpr std::array kCallbacks = {
     CallbackBinding{"program_quit", &program_quit},
+    CallbackBinding{"operator_stop", &operator_stop},
     CallbackBinding{"reference_switch", &reference_switch},
     CallbackBinding{"device_init", &device_init},
     CallbackBinding{"move_motor", &move_motor},

@@ -1,5 +1,6 @@
 #include "app/bring_up.hpp"
 
+#include "app/main_panel.hpp"
 #include "app/shell/coordinate_box.hpp"
 #include "app/shell/messages.hpp"
 #include "app/shell/panel_ids.hpp"
@@ -154,6 +155,10 @@ int device_init(int panel, int /*control*/, int event, void* /*callbackData*/, i
     param_structure& param = shared_param();
     instrument_addresses& addresses = shared_addresses();
     fill_param_structure(param, addresses, 0);
+    // Which stage this run log is of: the window's title, as the first entry.
+    const std::string station = station_title();
+    SetPanelAttribute(panel, ATTR_TITLE, station.c_str());
+    write_to_log(log_path(), station);
     const int status = cam_move_device_init(log_path(), panel, MAIN_STATUS, addresses, param);
     cam_move_log_motion_data("Initial device coordinates", param);
     for (int i = 0; i < 5; ++i)

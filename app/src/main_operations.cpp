@@ -3,6 +3,7 @@
 #include "app/bring_up.hpp"
 #include "app/motion_data_file.hpp"
 #include "app/shell/messages.hpp"
+#include "app/shell/operator_stop.hpp"
 #include "app/shell/panel_ids.hpp"
 #include "app/shell/run_log.hpp"
 #include "app/shell/shared_state.hpp"
@@ -54,23 +55,35 @@ int ev16p_gauge(const param_structure& param, int k) {
     return k <= GAGE_SLOTS ? param.gage_list[static_cast<std::size_t>(k - 1)] : 5;
 }
 
+// Reads where the stage is, shows it and logs it: the end of a Move, or of a stopped one.
+void read_final_coordinates(int panel, param_structure& param,
+                            const instrument_addresses& addresses) {
+    cam_move_get_coordinates(panel, param, addresses, coord_ctrls);
+    cam_move_set_coordinates(panel, coord_ctrls, param);
+    cam_move_log_motion_data("Final device coordinates", param);
+}
+
 } // namespace
 
 int move_motor(int panel, int /*control*/, int event, void* /*callbackData*/, int /*eventData1*/,
                int /*eventData2*/) {
     if (event != EVENT_COMMIT)
         return 0;
+    const stoppable_operation stoppable(panel, MAIN_STOP);
     param_structure& param = shared_param();
     const instrument_addresses addresses = shared_addresses();
     update_status_line(panel, MAIN_STATUS, "Motors are in motion");
     int absolute = 0;
     GetCtrlVal(panel, MAIN_MOVE_MODE, &absolute);
     cam_move_go(panel, addresses, param, coord_ctrls, log_path(), absolute);
-    update_status_line(panel, MAIN_STATUS, "Reading position");
-    cam_move_get_coordinates(panel, param, addresses, coord_ctrls);
-    cam_move_set_coordinates(panel, coord_ctrls, param);
-    cam_move_log_motion_data("Final device coordinates", param);
-    update_status_line(panel, MAIN_STATUS, "Done");
+    const bool stopped = operation_stopped();
+    if (stopped)
+        report_operator_stop(panel, MAIN_STATUS);
+    else
+        update_status_line(panel, MAIN_STATUS, "Reading position");
+    read_final_coordinates(panel, param, addresses);
+    if (!stopped)
+        update_status_line(panel, MAIN_STATUS, "Done");
     return 0;
 }
 
@@ -87,9 +100,10 @@ int cam_go_zero(int panel, param_structure& param, instrument_addresses addresse
     }
     move_cam_motor(panel, param, move, 1);
     // Only a Home that moved every cam is logged as one: not when a cam stayed for want of
-    // its angle, nor when the move was refused because an instrument is closed.
+    // its angle, nor when the move was refused because an instrument is closed, nor when
+    // the operator stopped it.
     const device_ids& ids = shared_device_ids();
-    if (!every_cam_known || ids.cm6k6 <= 0 || ids.hp34970 <= 0)
+    if (!every_cam_known || ids.cm6k6 <= 0 || ids.hp34970 <= 0 || operation_stopped())
         return -1;
     write_to_log(motion_log_path(),
                  strfmt("%s * Cams moved to zero position\n", TimeStr().c_str()));
@@ -100,10 +114,16 @@ int go_home(int panel, int /*control*/, int event, void* /*callbackData*/, int /
             int /*eventData2*/) {
     if (event != EVENT_COMMIT)
         return 0;
+    const stoppable_operation stoppable(panel, MAIN_STOP);
     param_structure& param = shared_param();
     const instrument_addresses addresses = shared_addresses();
     update_status_line(panel, MAIN_STATUS, "Setting all cams in Home position");
     const int homed = cam_go_zero(panel, param, addresses);
+    if (operation_stopped()) {
+        report_operator_stop(panel, MAIN_STATUS);
+        read_final_coordinates(panel, param, addresses);
+        return 0;
+    }
     cam_move_get_coordinates(panel, param, addresses, coord_ctrls);
     cam_move_set_coordinates(panel, coord_ctrls, param);
     for (int i = 0; i < 5; ++i)

@@ -4,7 +4,7 @@
 #include "app/shell/messages.hpp"
 #include "app/shell/panel_ids.hpp"
 #include "app/shell/shared_state.hpp"
-#include "platform/panels.hpp"
+#include "platform/platform.hpp"
 
 int WinMain() {
     // The run-time is usable only with a panel backend in place.
@@ -22,8 +22,23 @@ void cam_move_ui_init() {
     main_panel_handle() = handle;
     if (handle < 0)
         cam_move_ui_error(" Can not load UI Panel!!!");
-    else
+    else {
+        SetPanelAttribute(handle, ATTR_TITLE, station_title().c_str());
         DisplayPanel(handle);
+    }
+}
+
+std::string station_title() {
+    if (platform_simulated_stage())
+        return "Trelwick - simulated stage";
+    instrument_addresses a = shared_addresses();
+    if (a.cm_com_port == 0 && a.ev_com_port == 0) {
+        // Before the first bring-up: the built-in addresses it will use.
+        param_structure defaults{};
+        fill_param_structure(defaults, a, 0);
+    }
+    return strfmt("Trelwick - instruments on COM%d, COM%d, GPIB %d:%d", a.cm_com_port,
+                  a.ev_com_port, a.hp_gpib_board_addr, a.hp_gpib_dev_addr);
 }
 
 int program_quit(int /*panel*/, int /*control*/, int event, void* /*callbackData*/,

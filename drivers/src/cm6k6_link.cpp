@@ -6,6 +6,7 @@
 #include "drivers/protocol/cm6k6_protocol.hpp"
 #include "platform/clock.hpp"
 #include "platform/console.hpp"
+#include "platform/operator_thread.hpp"
 #include "platform/panels.hpp"
 #include "platform/serial.hpp"
 #include "platform/text.hpp"
@@ -62,7 +63,9 @@ int cm6k6_check_dev_open(int dev_ID) {
     return g_state.table.is_open(dev_ID);
 }
 
-int cm6k6_out(int /*dev_ID*/, const char* text) {
+namespace {
+
+int send(const char* text) {
     const int port = g_state.com_port;
     if (const int r = FlushInQ(port); r != 0)
         ConsolePrintf("FlushInQ err = %i\n", r);
@@ -74,8 +77,32 @@ int cm6k6_out(int /*dev_ID*/, const char* text) {
         cm6k6_error(strfmt("err = %i, problem sending RS232 command", n).c_str());
         return -1;
     }
+    // Whether a drive is left enabled: DRIVE takes one digit per axis.
+    if (g_state.cmd.rfind("DRIVE", 0) == 0)
+        g_state.drives_on = g_state.cmd.find('1', 5) != std::string::npos;
     Delay(kSettleSeconds);
     return 0;
+}
+
+} // namespace
+
+int cm6k6_out(int dev_ID, const char* text) {
+    if (platform_stop_requested()) {
+        cm6k6_halt(dev_ID);
+        return -1;
+    }
+    return send(text);
+}
+
+void cm6k6_halt(int /*dev_ID*/) {
+    const unsigned axes = g_state.started_axes;
+    if (axes == 0 && !g_state.drives_on)
+        return;
+    if (axes != 0)
+        send(strfmt("!K%s", cm6k6_comma_pattern_of(axes).c_str()).c_str());
+    send("DRIVE000000");
+    g_state.started_axes = 0;
+    g_state.drives_on = false;
 }
 
 int cm6k6_outf(int dev_ID, const char* format, ...) {
@@ -86,7 +113,11 @@ int cm6k6_outf(int dev_ID, const char* format, ...) {
     return cm6k6_out(dev_ID, text.c_str());
 }
 
-int cm6k6_in(int /*dev_ID*/, std::string* reply) {
+int cm6k6_in(int dev_ID, std::string* reply) {
+    if (platform_stop_requested()) {
+        cm6k6_halt(dev_ID);
+        return -1;
+    }
     const int n = serial_link_read(g_state.com_port, kReplyBytes, reply);
     if (n <= 0) {
         cm6k6_error(strfmt("# bytes in = %i, problem receiving RS232 input", n).c_str());
@@ -128,6 +159,9 @@ void cm6k6_message(const char* text) {
 }
 
 int cm6k6_error_handling(int code, const char* what) {
+    // The operator has already said to stop: no question, the answer is No.
+    if (platform_stop_requested())
+        return 1;
     const std::string text =
         strfmt("Error in %s. Check error code # %i. Continue?", what != nullptr ? what : "", code);
     return ConfirmPopup("ERROR", text.c_str()) == 0 ? 1 : 0;

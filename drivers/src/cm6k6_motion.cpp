@@ -6,6 +6,7 @@
 #include "drivers/protocol/cm6k6_protocol.hpp"
 #include "platform/clock.hpp"
 #include "platform/console.hpp"
+#include "platform/operator_thread.hpp"
 #include "platform/serial.hpp"
 #include "serial_link.hpp"
 
@@ -54,6 +55,12 @@ void give_up_motion(int dev_ID) {
 
 int cm6k6_ifmove_delay(int dev_ID, int /*axis*/) {
     Cm6k6State& s = cm6k6_state();
+    // The operator's Stop ends every wait below at once; the poll then halts the motion.
+    const StopInterruptible motion;
+    if (platform_stop_requested()) {
+        cm6k6_halt(dev_ID);
+        return 1;
+    }
     // The controller holds every later command until no axis moves, so the YES written
     // after the WAIT arrives only once the motion is over.
     std::string status = "NOT";
@@ -77,6 +84,10 @@ int cm6k6_ifmove_delay(int dev_ID, int /*axis*/) {
             ConsolePrintf("FlushOutQ err = %i\n", r);
         if (cm6k6_is_motion_done(status))
             break;
+        if (platform_stop_requested()) {
+            cm6k6_halt(dev_ID);
+            return 1;
+        }
         const double now = platform_now_seconds();
         if (now - asked_from >= limit) {
             if (cm6k6_error_handling(saturate_to_int(now - start), "Motion end") == 1) {

@@ -4,6 +4,7 @@
 #include "drivers/cm6k6.hpp"
 #include "drivers/protocol/cm6k6_protocol.hpp"
 #include "platform/clock.hpp"
+#include "platform/operator_thread.hpp"
 #include "platform/panels.hpp"
 
 #include <climits>
@@ -41,11 +42,13 @@ int cm6k6_cam_move(int panel, int control, int dev_ID, int axis, double distance
         return -1;
     }
     const double p0 = cm6k6_query_position(dev_ID, axis, "TPC");
+    const StopInterruptible motion; // a Stop ends the waits from here on
     cm6k6_outf(dev_ID, "DRIVE%s", pattern->c_str());
     Delay(kDriveOnSeconds);
-    cm6k6_outf(dev_ID, "%dD%f\rGO%s", axis, distance, pattern->c_str());
+    const int go = cm6k6_outf(dev_ID, "%dD%f\rGO%s", axis, distance, pattern->c_str());
     cm6k6_note_move(axis, distance);
-    cm6k6_note_started(cm6k6_pattern_axes(*pattern));
+    if (go == 0 || !platform_stop_requested()) // a Stop refused it: nothing started
+        cm6k6_note_started(cm6k6_pattern_axes(*pattern));
     if (show == 1) {
         show_indicator(panel, control, 1);
         DisplayPanel(panel);
@@ -88,10 +91,11 @@ int cm6k6_cam_move_5(int panel, const int* controls, int dev_ID, const double* d
         show_indicator(panel, controls[5 + axis - 1], 1);
     }
     DisplayPanel(panel);
+    const StopInterruptible motion; // a Stop ends the waits from here on
     cm6k6_out(dev_ID, "DRIVE111110");
     Delay(kDriveOnSeconds);
-    cm6k6_out(dev_ID, "GO111110");
-    cm6k6_note_started(cm6k6_pattern_axes("111110"));
+    if (cm6k6_out(dev_ID, "GO111110") == 0 || !platform_stop_requested())
+        cm6k6_note_started(cm6k6_pattern_axes("111110")); // a Stop refused it: nothing started
     for (int axis = 1; axis <= kCams; ++axis) {
         // The wait holds until no axis moves, so after the first pass it returns at once.
         if (cm6k6_ifmove_delay(dev_ID, axis) != 0) {

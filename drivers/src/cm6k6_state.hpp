@@ -16,11 +16,18 @@ struct Cm6k6State {
     std::array<double, 7> commanded{}; // position the controller was sent to
     std::array<double, 7> travel{};    // length of the move last set up
     unsigned started_axes = 0;         // axes started by a GO and not yet seen to stop
+    bool drives_on = false;            // a DRIVE enabled some drive, none since switched all off
 };
 
 Cm6k6State& cm6k6_state();
 // Forgets what the axes were told: the controller's power-up velocity and acceleration.
 void cm6k6_forget_motion();
+
+// The operator's Stop: kills the started axes and switches the drives off (the commands
+// of the motion-end give-up), once; nothing when nothing was started or enabled. From a
+// stop request to the end of the operation, cm6k6_out and cm6k6_in refuse (they call this
+// first) and the confirm pop-up answers No unasked.
+void cm6k6_halt(int dev_ID);
 
 // Sends a command built with a printf format.
 int cm6k6_outf(int dev_ID, const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -2,6 +2,7 @@
 #include "stage/coordinate_exchange.hpp"
 
 #include "app/shell/messages.hpp"
+#include "app/shell/run_log.hpp"
 #include "platform/panels.hpp"
 #include "platform/text.hpp"
 #include "stage/geometry.hpp"
@@ -96,4 +97,12 @@ int cam_move_check_input(int panel, int control, double value, double limit) {
     MessagePopup("Warning", kValueOutOfRangeText);
     SetActiveCtrl(panel, control);
     return 1;
+}
+
+void cam_move_log_present_coordinates(param_structure param, instrument_addresses addresses) {
+    for (std::size_t i = 0; i < CAM_COUNT; ++i)
+        param.cam_angle[i] = cam_move_read_cam_angles(param, addresses, static_cast<int>(i) + 1);
+    const cam_angles measured = param.cam_angle;
+    cam_move_angles_to_coord(param, measured);
+    cam_move_log_motion_data("Final device coordinates", param);
 }

@@ -8,6 +8,7 @@
 #include "drivers/cm6k6.hpp"
 #include "drivers/hp34970.hpp"
 #include "platform/files.hpp"
+#include "platform/operator_thread.hpp"
 #include "platform/panels.hpp"
 #include "platform/text.hpp"
 #include "stage/geometry.hpp"
@@ -226,6 +227,8 @@ void cam_move_go(int panel, instrument_addresses addresses, param_structure& par
 
     // The operator has just been told which cams stay and why.
     drive_motors(panel, param, move, 1, false);
+    if (platform_stop_requested())
+        return; // the operator stopped it: the caller reports and reads where the cams are
 
     for (int k = 1; k <= CAM_COUNT; ++k)
         param.cam_angle[static_cast<std::size_t>(k - 1)] =

@@ -5,6 +5,7 @@
 #include "app/shell/run_log.hpp"
 #include "bench_support.hpp"
 #include "platform/clock.hpp"
+#include "platform/operator_thread.hpp"
 #include "platform/text.hpp"
 #include "stage/geometry.hpp"
 #include "testbench/cam_measure.hpp"
@@ -42,6 +43,8 @@ void cam_test_go_zero(int /*panel*/, param_structure& record, instrument_address
     if (!std::isfinite(angle))
         return;
     cam_test_move_angle(bench_readings_panel(), record, angle);
+    if (platform_stop_requested())
+        return; // stopped by the operator: no zero position to log
     write_to_log(motion_log_path(),
                  strfmt("%s * Cams moved to zero position\n", TimeStr().c_str()));
 }
@@ -52,6 +55,8 @@ void cam_test_go_home(param_structure& record, instrument_addresses address) {
         return;
     const int cam = bench_cam(record);
     cam_test_move_angle(bench_readings_panel(), record, angle - record.home_angle[cam - 1]);
+    if (platform_stop_requested())
+        return; // stopped by the operator: no home position to log
     cam_test_get_position(address, record.gage_channel, 1);
     cam_test_get_angle(record, address);
     write_to_log(motion_log_path(),

@@ -4,12 +4,14 @@
 #include "app/bring_up.hpp"
 #include "app/parameters_panel.hpp"
 #include "app/shell/messages.hpp"
+#include "app/shell/operator_stop.hpp"
 #include "app/shell/panel_ids.hpp"
 #include "app/shell/run_log.hpp"
 #include "app/shell/shared_state.hpp"
 #include "bench_support.hpp"
 #include "drivers/delay.hpp"
 #include "platform/panels.hpp"
+#include "stage/coordinate_exchange.hpp"
 #include "testbench/bench_state.hpp"
 #include "testbench/cam_measure.hpp"
 #include "testbench/cam_positioning.hpp"
@@ -24,14 +26,27 @@ constexpr int kAngleWatchReadings = 20;
 constexpr double kAngleWatchPause = 0.1; // seconds, on top of each reading's own second
 constexpr double kHomePause = 0.5;
 
+// A test-panel operation the operator stopped ends here: it says so, in the status line
+// and the run log, then logs the stage's coordinates read afterwards.
+bool end_if_stopped(int panel) {
+    if (!operation_stopped())
+        return false;
+    report_operator_stop(panel, TEST_STATUS);
+    cam_move_log_present_coordinates(shared_param(), shared_addresses());
+    return true;
+}
+
 } // namespace
 
 int test_distance_move(int panel, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT)
         return 0;
+    const stoppable_operation stoppable(panel, TEST_STOP);
     test_read_move_param(panel, shared_param());
     update_status_line(panel, TEST_STATUS, "Motion in Progress");
     cam_test(shared_addresses(), shared_param(), log_path());
+    if (end_if_stopped(panel))
+        return 0;
     update_status_line(panel, TEST_STATUS, "Done");
     return 0;
 }
@@ -73,9 +88,12 @@ int test_get_angle(int panel, int, int event, void*, int, int) {
 int test_go_zero(int panel, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT)
         return 0;
+    const stoppable_operation stoppable(panel, TEST_STOP);
     update_status_line(panel, TEST_STATUS, "Go to Pot zero position");
     test_read_move_param(panel, shared_param());
     cam_test_go_zero(panel, shared_param(), shared_addresses());
+    if (end_if_stopped(panel))
+        return 0;
     cam_test_get_angle(shared_param(), shared_addresses());
     update_status_line(panel, TEST_STATUS, "Pot zero Done");
     return 0;
@@ -84,11 +102,16 @@ int test_go_zero(int panel, int, int event, void*, int, int) {
 int test_go_home(int panel, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT)
         return 0;
+    const stoppable_operation stoppable(panel, TEST_STOP);
     update_status_line(panel, TEST_STATUS, "Go to Pot home position");
     test_read_move_param(panel, shared_param());
     cam_test_go_zero(panel, shared_param(), shared_addresses());
+    if (end_if_stopped(panel))
+        return 0;
     delay(kHomePause);
     cam_test_go_home(shared_param(), shared_addresses());
+    if (end_if_stopped(panel))
+        return 0;
     update_status_line(panel, TEST_STATUS, "Homing Done");
     return 0;
 }
@@ -96,11 +119,14 @@ int test_go_home(int panel, int, int event, void*, int, int) {
 int test_set_angle(int panel, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT)
         return 0;
+    const stoppable_operation stoppable(panel, TEST_STOP);
     update_status_line(panel, TEST_STATUS, "Measure angle");
-    for (int i = 0; i < kAngleWatchReadings; ++i) {
+    for (int i = 0; i < kAngleWatchReadings && !operation_stopped(); ++i) {
         cam_test_get_angle(shared_param(), shared_addresses());
         delay(kAngleWatchPause); // the panel stays alive between readings
     }
+    if (end_if_stopped(panel))
+        return 0;
     update_status_line(panel, TEST_STATUS, "Done");
     return 0;
 }
@@ -108,13 +134,18 @@ int test_set_angle(int panel, int, int event, void*, int, int) {
 int find_work_point(int panel, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT)
         return 0;
+    const stoppable_operation stoppable(panel, TEST_STOP);
     // The record is used as the last callback left it: the panel is not read here.
     param_structure& record = shared_param();
     const double work_point = cam_test_find_work_point(record, shared_addresses());
+    if (end_if_stopped(panel))
+        return 0;
     if (!std::isfinite(work_point))
         return 0; // the operator has been told; the cam stays where the scan left it
     record.test_step = work_point;
     move_bench_cam(panel, record, record.test_step);
+    if (end_if_stopped(panel))
+        return 0;
     update_status_line(panel, TEST_STATUS, "Done");
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "drivers/hp34970.hpp"
 #include "platform/clock.hpp"
 #include "platform/files.hpp"
+#include "platform/operator_thread.hpp"
 #include "platform/panels.hpp"
 #include "platform/text.hpp"
 #include "testbench/bench_state.hpp"
@@ -58,6 +59,8 @@ void repeatability_test(const instrument_addresses& address, param_structure& re
         const double before = cam_test_get_position(address, gage, 0);
         double step = random_step();
         cam_test_rel_move(address, record, step);
+        if (platform_stop_requested())
+            break; // stopped during the move: no difference to measure
         const double after = cam_test_get_position(address, gage, 0);
         difference = after - before;
         if (file >= 0)
@@ -70,8 +73,8 @@ void timed_series(const instrument_addresses& address, const param_structure& re
     // At least one point, also when no points were asked for.
     for (int point = 0;; ++point) {
         cam_test_out(address, record, file, point);
-        delay(record.test_interval);
-        if (point + 1 >= record.test_points)
+        delay(record.test_interval); // a Stop ends it
+        if (point + 1 >= record.test_points || platform_stop_requested())
             break;
     }
 }
@@ -80,8 +83,10 @@ void step_scan(const instrument_addresses& address, param_structure& record, int
     const int panel = test_panel_handle();
     cam_test_out(address, record, file, 0); // the starting point
     if (record.test_step >= 0.0) {
-        for (int k = 0; k < record.test_points; ++k) {
+        for (int k = 0; k < record.test_points && !platform_stop_requested(); ++k) {
             move_bench_cam(panel, record, record.test_step);
+            if (platform_stop_requested())
+                break; // stopped during the move: the cam is not at the point
             cam_test_out(address, record, file, k);
         }
         return;
@@ -89,8 +94,10 @@ void step_scan(const instrument_addresses& address, param_structure& record, int
     // Downward: the point numbers count down from the far end; each pass lowers i by at
     // least one because the sum is truncated toward zero.
     int i = static_cast<int>(record.test_points + record.test_step);
-    while (i > 0) {
+    while (i > 0 && !platform_stop_requested()) {
         move_bench_cam(panel, record, record.test_step);
+        if (platform_stop_requested())
+            break; // stopped during the move: the cam is not at the point
         cam_test_out(address, record, file, i);
         i = static_cast<int>(i + record.test_step);
     }

@@ -5,6 +5,7 @@
 #include "app/shell/panel_ids.hpp"
 #include "bench_support.hpp"
 #include "numeric/fit.hpp"
+#include "platform/operator_thread.hpp"
 #include "platform/panels.hpp"
 #include "platform/text.hpp"
 #include "stage/geometry.hpp"
@@ -76,6 +77,8 @@ double cam_test_find_work_point(param_structure record, instrument_addresses add
         y[i] = scan_reading(record, address, x[i]);
         x[i + 1] = x[i] + kScanStep;
         move_bench_cam(panel, record, kScanStep);
+        if (platform_stop_requested())
+            return std::numeric_limits<double>::quiet_NaN(); // the points so far stay shown
     }
     // One turn after the first reading: the same cam angle, plotted only.
     y[kSamples] = scan_reading(record, address, x[kSamples]);

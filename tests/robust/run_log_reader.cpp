@@ -13,7 +13,9 @@ const std::string kTime = R"(([0-2]\d:[0-5]\d:[0-5]\d))";
 
 const std::regex& header_pattern() {
     static const std::regex r(
-        R"(Trelwick system started  \d\d-\d\d-\d\d\d\d at: [0-2]\d:[0-5]\d:[0-5]\d\n\*+\n)");
+        R"(Trelwick system started  \d\d-\d\d-\d\d\d\d at: [0-2]\d:[0-5]\d:[0-5]\d\n\*+\n)"
+        // The first entry names the stage the log is of.
+        R"(( \n Trelwick - (simulated stage|instruments on COM\d+, COM\d+, GPIB \d+:\d+) \n )?)");
     return r;
 }
 

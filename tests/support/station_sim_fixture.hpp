@@ -111,9 +111,11 @@ protected:
     int main = 0;
 };
 
-// The run log's first two lines for a bring-up at the fixture's start time.
-inline const std::string kRunLogHead =
-    "Trelwick system started  12-07-2026 at: 14:03:27\n" + std::string(73, '*') + "\n";
+// The run log's first two lines for a bring-up at the fixture's start time, and its first
+// entry: the stage the log is of.
+inline const std::string kRunLogHead = "Trelwick system started  12-07-2026 at: 14:03:27\n" +
+                                       std::string(73, '*') + "\n" +
+                                       " \n Trelwick - instruments on COM2, COM5, GPIB 1:9 \n ";
 inline const std::string kInstrumentsReady =
     " \n METER: HP34970 \t MOTOR DRIVER:  CM6K6 \t GAGE: EV16P \t Initialized OK \n ";
 

@@ -41,6 +41,11 @@ int cam_move_get_coordinates(int panel, param_structure& param, instrument_addre
 // not a number is shown as such.
 int cam_move_set_coordinates(int panel, const coordinate_controls& ctrls, param_structure& param);
 
+// Reads the five cam angles into a copy of the record, works out the coordinates and logs
+// them as "Final device coordinates": where a stopped test-bench operation left the stage.
+// A coordinate whose reading failed is logged as not a number.
+void cam_move_log_present_coordinates(param_structure param, instrument_addresses addresses);
+
 // Reads one numeric control into `value` and checks it against `limit`: 0 within, 1 not.
 // A failed read shows the "ERROR" confirmation "GetCtrVal <control>" with the status.
 int cam_move_read_from_GUI(int panel, int control, double& value, float limit);

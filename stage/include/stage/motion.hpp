@@ -21,9 +21,11 @@ using motor_move = std::array<double, CAM_COUNT>;
 extern const std::array<int, 2 * CAM_COUNT> motor_lamps;
 
 // The Move sequence. `absolute` = 0 adds the typed coordinates to the present ones; any
-// other value takes them as the target. `log_file` is the main panel's log path: when the
-// record's log_to_file is 1 it names the operator's data file, which is held open for the
-// move and receives the move's two coordinate entries as the run log does.
+// other value takes them as the target. An operator's Stop ends it after the motors are
+// halted, with nothing read back or logged (platform_stop_requested tells the caller). `log_file`
+// is the main panel's log path: when the record's log_to_file is 1 it names the operator's data
+// file, which is held open for the move and receives the move's two coordinate entries as the run
+// log does.
 void cam_move_go(int panel, instrument_addresses addresses, param_structure& param,
                  const coordinate_controls& ctrls, std::string_view log_file, int absolute);
 

@@ -70,6 +70,7 @@ enum : int {
     MAIN_PARAM = 153,
     MAIN_TEST = 154,
     MAIN_QUIT = 155,
+    MAIN_STOP = 156, // halts the running operation's motors; lit only while one runs
 };
 
 // Parameters panel, in the order in which its fields are filled and read back.
@@ -119,4 +120,5 @@ enum : int {
     TEST_SET_ANGLE = 325,
     TEST_WORK_POINT = 326,
     TEST_EXIT = 327,
+    TEST_STOP = 328, // as MAIN_STOP
 };
