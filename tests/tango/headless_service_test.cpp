@@ -3,6 +3,7 @@
 // thread, driven as the control system drives them.
 #include "app/main_panel.hpp"
 #include "app/shell/run_log.hpp"
+#include "app/shell/shared_state.hpp"
 #include "headless/stage_service.hpp"
 #include "sim_stage_fixture.hpp"
 #include "stage/coordinate_exchange.hpp"
@@ -173,9 +174,18 @@ TEST_F(HeadlessServiceTest, ABringUpWithoutItsInstrumentsIsAFaultUntilTheNextOne
     platform_use_gpib(&gpib);
     bring_up();
 
-    // TANGO's Init: the instruments closed, back to OFF with nothing measured.
-    service.close_instruments(60.0);
-    EXPECT_EQ(view.state(), StageState::Off);
+    // TANGO's Init while an operation runs: the instruments are closed when it has ended,
+    // not in the middle of it; then OFF with nothing measured.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    thread.post([released] { released.wait(); });
+    ASSERT_TRUE(service.home().accepted);
+    service.close_instruments(0.01);
+    EXPECT_EQ(view.state(), StageState::Moving);
+    release.set_value();
+    wait_for(StageState::Off);
+    EXPECT_EQ(shared_device_ids().hp34970, 0);
+    EXPECT_EQ(shared_device_ids().cm6k6, 0);
     EXPECT_TRUE(std::isnan(view.snapshot().coordinates[0]));
     expect_refused(service.read_gauges(), kNotBroughtUpText);
 }

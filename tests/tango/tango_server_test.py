@@ -13,7 +13,6 @@ import socket
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 import unittest
 
@@ -144,22 +143,19 @@ class RefusingServer(unittest.TestCase):
 
     def test_session(self):
         device = self.device
-        states, xs = [], []
-        lock = threading.Lock()
+        # The events are kept in the client's queues and read when the Move has ended; the
+        # subscriptions end then, as python3-tango's keep-alive reconnection without a
+        # database can crash the client.
+        subscriptions = [device.subscribe_event("State", tango.EventType.CHANGE_EVENT, 1000),
+                         device.subscribe_event("X", tango.EventType.CHANGE_EVENT, 1000)]
+        try:
+            self.bring_up_and_move(device, subscriptions)
+        finally:
+            for subscription in subscriptions:
+                device.unsubscribe_event(subscription)
+        self.more_of_the_session(device)
 
-        def on_state(event):
-            if not event.err:
-                with lock:
-                    states.append(event.attr_value.value)
-
-        def on_x(event):
-            if not event.err:
-                with lock:
-                    xs.append(event.attr_value.value)
-
-        device.subscribe_event("State", tango.EventType.CHANGE_EVENT, on_state)
-        device.subscribe_event("X", tango.EventType.CHANGE_EVENT, on_x)
-
+    def bring_up_and_move(self, device, subscriptions):
         # Before bring-up: OFF, nothing measured (INVALID), and no operation but BringUp.
         self.assertEqual(device.state(), tango.DevState.OFF)
         self.assertEqual(device.read_attribute("X").quality, tango.AttrQuality.ATTR_INVALID)
@@ -181,6 +177,28 @@ class RefusingServer(unittest.TestCase):
         self.assertAlmostEqual(device.X, 0.0005, delta=TOLERANCE)
         self.assertEqual(list(device.Target), [0.0005, 0.0, 0.0, 0.0, 0.0])
 
+        # The events a subscriber heard: the states in their order, and X as it changed.
+        states, xs = [], []
+
+        def heard():
+            for event in device.get_events(subscriptions[0]):
+                if not event.err:
+                    states.append(event.attr_value.value)
+            for event in device.get_events(subscriptions[1]):
+                if not event.err:
+                    xs.append(event.attr_value.value)
+            return len(xs) >= 3 and len(states) >= 5 and states[-1] == tango.DevState.ON
+
+        wait_until("the events", heard, 10)
+        # Without a database TANGO may hand a subscriber the first pushed event twice: the
+        # states are compared as they followed one another.
+        changes = [s for i, s in enumerate(states) if i == 0 or s != states[i - 1]]
+        self.assertEqual(changes, [tango.DevState.OFF, tango.DevState.MOVING, tango.DevState.ON,
+                                   tango.DevState.MOVING, tango.DevState.ON])
+        self.assertIsNone(xs[0])  # not measured yet
+        self.assertTrue(any(x is not None and abs(x - 0.0005) < TOLERANCE for x in xs))
+
+    def more_of_the_session(self, device):
         device.MoveRelative([0.0002, 0.0, 0.0, 0.0, 0.0])
         self.server.idle()
         self.assertAlmostEqual(device.X, 0.0007, delta=TOLERANCE)
@@ -195,6 +213,28 @@ class RefusingServer(unittest.TestCase):
         self.assertEqual(self.server.run_log(), log_before)
         self.assertAlmostEqual(device.X, 0.0007, delta=TOLERANCE)
 
+        # Stop during a long Move: the motors halt, the status line says so, and the cams
+        # stay where they stopped (two readings half a second apart agree to the
+        # potentiometers' resolution).
+        device.Move([-0.001, 0.0, 0.0, 0.0, 0.0])
+        time.sleep(1.0)  # the cams are read (about 0.4 s), then the motors turn for seconds
+        self.assertEqual(device.state(), tango.DevState.MOVING)
+        device.Stop()
+        self.assertEqual(self.server.idle(), tango.DevState.ON)
+        self.assertEqual(device.status(), "Stopped by the operator")
+        self.assertTrue(-0.001 + 1e-5 < device.X < 0.0007 - 1e-5, device.X)
+        device.ReadPosition()
+        self.server.idle()
+        stopped_at = list(device.CamAngles)
+        time.sleep(0.5)
+        device.ReadPosition()
+        self.server.idle()
+        for before, after in zip(stopped_at, device.CamAngles):
+            self.assertAlmostEqual(before, after, delta=1e-5)
+        self.assertTrue(15.0 < device.Temperature < 30.0, device.Temperature)
+        device.Stop()  # nothing runs: nothing happens
+        self.assertEqual(device.state(), tango.DevState.ON)
+
         device.Home()
         self.server.idle()
         self.assertEqual(device.status(), "All cams are in Home position")
@@ -207,17 +247,6 @@ class RefusingServer(unittest.TestCase):
         answered = ("Danger Operation: All gages will be set to ZERO.Continue? - answered Reset"
                     " by the device server (Questions = refuse)")
         self.assertTrue(device.status().endswith(answered), device.status())
-
-        # The events a subscriber heard: the states in their order, and X as it changed.
-        wait_until("the events", lambda: len(xs) >= 4 and states[-1] == tango.DevState.ON, 10)
-        with lock:
-            # Without a database TANGO may hand a subscriber the first pushed event twice:
-            # the states are compared as they followed one another.
-            heard = [s for i, s in enumerate(states) if i == 0 or s != states[i - 1]]
-            self.assertEqual(heard[:4], [tango.DevState.OFF, tango.DevState.MOVING,
-                                         tango.DevState.ON, tango.DevState.MOVING])
-            self.assertIsNone(xs[0])  # not measured yet
-            self.assertTrue(any(x is not None and abs(x - 0.0005) < TOLERANCE for x in xs))
 
         # The run log, as the window writes it.
         time_re = r"\d\d:\d\d:\d\d"
@@ -232,10 +261,13 @@ class RefusingServer(unittest.TestCase):
 
         move = coordinates("Initial position coordinates") + coordinates("Final coordinates") + \
             coordinates("Final device coordinates")
+        stopped = coordinates("Initial position coordinates") + \
+            entry(time_re + r" \* Stopped by the operator\n") + \
+            coordinates("Final device coordinates")
         expected = (r"Trelwick system started  \d\d-\d\d-\d{4} at: " + time_re + r"\n" +
-                    r"\*{73}\n" +
+                    r"\*{73}\n" + entry("Trelwick - simulated stage") +
                     entry("METER: HP34970 \t MOTOR DRIVER:  CM6K6 \t GAGE: EV16P \t Initialized OK") +
-                    coordinates("Initial device coordinates") + move + move +
+                    coordinates("Initial device coordinates") + move + move + stopped +
                     entry(time_re + r" \* Cams moved to zero position\n") +
                     entry(time_re + r" \* " + re.escape(answered) + r"\n"))
         self.assertRegex(self.server.run_log(), "^" + expected + "$")
