@@ -52,22 +52,29 @@ CommandResult StageService::begin(bool bring_up, std::function<void(int panel)> 
 }
 
 void StageService::end_operation() {
-    const std::lock_guard lock(mutex_);
-    if (close_after_operation_) {
-        close_after_operation_ = false;
-        close_now();
-        return;
+    {
+        const std::lock_guard lock(mutex_);
+        if (!close_after_operation_) {
+            // The instruments are open when both ids are: a failed bring-up, or an "ERROR"
+            // answered No (which closes them), leaves the stage in FAULT until the next
+            // bring-up.
+            const device_ids& ids = shared_device_ids();
+            view_.change_state(ids.hp34970 > 0 && ids.cm6k6 > 0 ? StageState::On
+                                                                : StageState::Fault);
+            return;
+        }
     }
-    // The instruments are open when both ids are: a failed bring-up, or an "ERROR"
-    // answered No (which closes them), leaves the stage in FAULT until the next bring-up.
-    const device_ids& ids = shared_device_ids();
-    view_.change_state(ids.hp34970 > 0 && ids.cm6k6 > 0 ? StageState::On : StageState::Fault);
+    // Still MOVING, so no operation begins meanwhile. Not under the lock: closing may ask a
+    // question, which waits for the control system.
+    close_now();
 }
 
 void StageService::close_now() {
     cam_move_exit();
     view_.reset_values();
     view_.clear_message();
+    const std::lock_guard lock(mutex_);
+    close_after_operation_ = false;
     view_.change_state(StageState::Off);
 }
 
@@ -162,10 +169,7 @@ void StageService::close_instruments(double timeout_seconds) {
             close_after_operation_ = true;
             stop();
         } else {
-            thread_.post([this] {
-                const std::lock_guard inner(mutex_);
-                close_now();
-            });
+            thread_.post([this] { close_now(); });
         }
     }
     const auto end =
