@@ -69,7 +69,10 @@ OperationCost BenchStation::run(const std::string& name, const std::function<voi
     const double motion_before = motion_;
     const double cpu_before = process_cpu_seconds();
     const double start = machine_seconds();
-    operation();
+    if (runner_)
+        runner_(operation);
+    else
+        operation();
     const double wall = machine_seconds() - start;
     const double cpu = process_cpu_seconds() - cpu_before;
     sim_.advance(platform_now_seconds());

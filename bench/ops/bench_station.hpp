@@ -39,6 +39,10 @@ public:
     SimStage& sim() { return sim_; }
 
     OperationCost run(const std::string& name, const std::function<void()>& operation);
+    // How run() runs an operation: by default here; the bench's operator-thread mode hands
+    // it to the operator thread and keeps the window's loop going until it is done.
+    using Runner = std::function<void(const std::function<void()>&)>;
+    void run_with(Runner runner) { runner_ = std::move(runner); }
 
     // The operations, as the operator starts them.
     void bring_up();
@@ -54,6 +58,7 @@ public:
 private:
     void note_motion();
 
+    Runner runner_;
     LedgerClock ledger_;
     double speed_;
     std::string root_;

@@ -6,11 +6,14 @@
 //   trelwick-ops-bench virtual [--moves N] [--scripted]
 //                                         CPU per whole Move and Home in virtual time
 //   trelwick-ops-bench idle [--seconds T]  CPU over wall while the program waits
+// --operator-thread (virtual, idle): the operations run on the operator thread, their
+// panel calls carried to the Qt thread, as in the program.
 //   trelwick-ops-bench memory              resident memory after bring-up and ten moves
 // --fine-timers (any mode) sets the timer slack to 1 ns.
 #include "bench_station.hpp"
 #include "drivers/delay.hpp"
 #include "platform/platform.hpp"
+#include "platform/qt/qt_operator_front_end.hpp"
 #include "platform/qt/qt_panel_backend.hpp"
 #include "platform/scripted/scripted_operator.hpp"
 #include "platform/scripted/virtual_clock.hpp"
@@ -18,6 +21,8 @@
 #include "sim/scaled_clock.hpp"
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QMetaObject>
 
 #include <sys/prctl.h>
 
@@ -25,6 +30,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -56,6 +62,40 @@ bool has_flag(int argc, char** argv, std::string_view name) {
     return false;
 }
 
+// --operator-thread: the program as trelwick runs it, every operation on the operator
+// thread and every panel call carried to this (the window's) thread.
+class OperatorThreadMode {
+public:
+    explicit OperatorThreadMode(QtPanelBackend& panels) : front_end_(panels, thread_) {
+        platform_use_operator_thread(&thread_);
+        thread_.start([] { return RunUserInterface(); });
+    }
+    ~OperatorThreadMode() {
+        // Not through QuitUserInterface: the station's end has put the platform back.
+        thread_.post([this] { thread_.quit(0); });
+        thread_.join();
+        platform_use_operator_thread(nullptr);
+    }
+    OperatorThreadMode(const OperatorThreadMode&) = delete;
+    OperatorThreadMode& operator=(const OperatorThreadMode&) = delete;
+    PanelBackend& panels() { return front_end_; }
+    void attach(BenchStation& station) {
+        station.run_with([this](const std::function<void()>& operation) {
+            QEventLoop loop;
+            thread_.post([&] {
+                operation();
+                QMetaObject::invokeMethod(
+                    &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+            });
+            loop.exec();
+        });
+    }
+
+private:
+    OperatorThread thread_;
+    QtOperatorFrontEnd front_end_;
+};
+
 // The four operations in real time; the last row sums them.
 int run_operations(double speed) {
     ScaledClock clock(speed);
@@ -84,14 +124,24 @@ int run_operations(double speed) {
     return 0;
 }
 
-int run_virtual(int moves, bool scripted) {
+int run_virtual(int moves, bool scripted, bool threaded) {
     VirtualClock clock;
     QtPanelBackend qt_panels;
     ScriptedOperator scripted_operator;
-    PanelBackend& panels = scripted ? static_cast<PanelBackend&>(scripted_operator) : qt_panels;
+    std::unique_ptr<OperatorThreadMode> mode;
+    if (threaded && !scripted)
+        mode = std::make_unique<OperatorThreadMode>(qt_panels);
+    PanelBackend& panels = scripted ? static_cast<PanelBackend&>(scripted_operator)
+                           : mode   ? mode->panels()
+                                    : qt_panels;
     BenchStation station(clock, 1.0, panels);
+    if (mode)
+        mode->attach(station);
     std::printf("virtual time, %s: CPU per operation, %d Moves and %d Homes\n",
-                scripted ? "scripted operator" : "Qt panels", moves, moves / 10);
+                scripted ? "scripted operator"
+                : mode   ? "Qt panels, operator thread"
+                         : "Qt panels",
+                moves, moves / 10);
     const OperationCost up = station.run("bring-up", [&] { station.bring_up(); });
     std::vector<double> move_cpu;
     std::vector<double> home_cpu;
@@ -123,7 +173,7 @@ int run_virtual(int moves, bool scripted) {
 }
 
 // CPU over wall of the process while it waits.
-int run_idle(double seconds) {
+int run_idle(double seconds, bool threaded) {
     std::printf("CPU over wall while waiting (one core = 100%%)\n");
     std::printf("%-34s %9s %8s %7s\n", "wait", "wall s", "cpu s", "cpu%");
     auto line = [](const char* name, double wall, double cpu) {
@@ -137,8 +187,13 @@ int run_idle(double seconds) {
         line("blocking Delay", machine_seconds() - start, process_cpu_seconds() - cpu);
     }
     ScaledClock clock(1.0);
-    QtPanelBackend panels;
-    BenchStation station(clock, 1.0, panels);
+    QtPanelBackend qt_panels;
+    std::unique_ptr<OperatorThreadMode> mode;
+    if (threaded)
+        mode = std::make_unique<OperatorThreadMode>(qt_panels);
+    BenchStation station(clock, 1.0, mode ? mode->panels() : qt_panels);
+    if (mode)
+        mode->attach(station);
     {
         const OperationCost c = station.run("delay", [&] { delay(seconds); });
         line("event-processing delay, idle panel", c.wall, c.cpu);
@@ -198,9 +253,10 @@ int main(int argc, char** argv) {
     if (mode == "ops")
         return run_operations(speed);
     if (mode == "virtual")
-        return run_virtual(static_cast<int>(moves), has_flag(argc, argv, "--scripted"));
+        return run_virtual(static_cast<int>(moves), has_flag(argc, argv, "--scripted"),
+                           has_flag(argc, argv, "--operator-thread"));
     if (mode == "idle")
-        return run_idle(seconds);
+        return run_idle(seconds, has_flag(argc, argv, "--operator-thread"));
     if (mode == "memory")
         return run_memory();
     std::fprintf(

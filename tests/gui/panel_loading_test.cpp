@@ -51,6 +51,7 @@ std::vector<Expected> main_controls() {
     e.push_back({MAIN_PARAM, Kind::command, "set_param"});
     e.push_back({MAIN_TEST, Kind::command, "do_cam_test"});
     e.push_back({MAIN_QUIT, Kind::command, "program_quit"});
+    e.push_back({MAIN_STOP, Kind::command, "operator_stop"});
     return e;
 }
 
@@ -90,7 +91,8 @@ std::vector<Expected> test_controls() {
                                                    {TEST_GO_HOME, "test_go_home"},
                                                    {TEST_SET_ANGLE, "test_set_angle"},
                                                    {TEST_WORK_POINT, "find_work_point"},
-                                                   {TEST_EXIT, "exit_test"}};
+                                                   {TEST_EXIT, "exit_test"},
+                                                   {TEST_STOP, "operator_stop"}};
     for (const auto& [id, name] : buttons)
         e.push_back({id, Kind::command, name});
     return e;
@@ -190,16 +192,17 @@ TEST_F(QtResourceFileTest, PanelsAreWindowsTitledAfterTheirPages) {
 
 TEST_F(QtResourceFileTest, InstrumentControlsStartDimmed) {
     const int main_panel = load(MAIN_PANEL);
-    std::set<int> main_dimmed = {MAIN_READ_DATA, MAIN_MOVE, MAIN_ZERO_ALL, MAIN_HOME};
+    // Stop too: it is lit only while an operation that may turn a motor runs.
+    std::set<int> main_dimmed = {MAIN_READ_DATA, MAIN_MOVE, MAIN_ZERO_ALL, MAIN_HOME, MAIN_STOP};
     for (int id = MAIN_READ_POT_5; id <= MAIN_ZERO_GAGE_5; ++id)
         main_dimmed.insert(id);
     EXPECT_EQ(dimmed(main_panel, main_controls()), main_dimmed);
 
     EXPECT_EQ(dimmed(load(PARAM_PANEL, main_panel), param_controls()), std::set<int>{});
 
-    const std::set<int> test_dimmed = {TEST_RUN,          TEST_ZERO,      TEST_GET_TEMP,
-                                       TEST_GET_POSITION, TEST_GET_ANGLE, TEST_GO_ZERO,
-                                       TEST_GO_HOME,      TEST_SET_ANGLE, TEST_WORK_POINT};
+    const std::set<int> test_dimmed = {
+        TEST_RUN,     TEST_ZERO,    TEST_GET_TEMP,  TEST_GET_POSITION, TEST_GET_ANGLE,
+        TEST_GO_ZERO, TEST_GO_HOME, TEST_SET_ANGLE, TEST_WORK_POINT,   TEST_STOP};
     EXPECT_EQ(dimmed(load(TEST_PANEL), test_controls()), test_dimmed);
 }
 

@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -86,6 +87,7 @@ bool SimulatedMode::start(const SimulatedOptions& options, std::string& error) {
 void SimulatedMode::stop() {
     if (!running_)
         return;
+    write_motion_report();
     platform_use_serial(nullptr);
     platform_use_gpib(nullptr);
     platform_use_clock(nullptr);
@@ -94,4 +96,23 @@ void SimulatedMode::stop() {
 
 SimulatedMode::~SimulatedMode() {
     stop();
+}
+
+void SimulatedMode::write_motion_report() {
+    // For a test of the whole program: where each motor's motion stands as the program
+    // ends, on the stage's own clock (at speed 1, the machine's monotonic clock).
+    const char* path = std::getenv("TRELWICK_SIM_MOTION_REPORT");
+    if (path == nullptr || *path == '\0')
+        return;
+    const double now = clock_->now_seconds();
+    stage_->advance(now);
+    std::FILE* out = std::fopen(path, "w");
+    if (out == nullptr)
+        return;
+    std::fprintf(out, "now %.6f\n", now);
+    for (int axis = 1; axis <= kSimCams; ++axis)
+        std::fprintf(out, "axis %d moving %d end %.6f\n", axis,
+                     stage_->model().moving(axis, now) ? 1 : 0,
+                     stage_->model().motion_end_time(axis));
+    std::fclose(out);
 }

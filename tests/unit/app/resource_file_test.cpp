@@ -20,7 +20,7 @@ TEST_F(ResourceFileTest, EveryCallbackNamedInTheFileIsKnown) {
         "save_param",         "exit_param",    "test_device_init",  "test_distance_move",
         "test_zero_data",     "test_get_temp", "test_get_position", "test_get_angle",
         "test_refresh_graph", "test_go_zero",  "test_go_home",      "test_set_angle",
-        "find_work_point",    "exit_test"};
+        "find_work_point",    "exit_test",     "operator_stop"};
     const int main = load(MAIN_PANEL);
     for (int panel : {main, load(PARAM_PANEL, main), load(TEST_PANEL)}) {
         for (const auto& [id, control] : op.panel(panel)->controls) {

@@ -3,7 +3,9 @@
 // drive root is a folder of the simulated stage's own (with the log and exchange folders
 // made), and with --speed every wait and the physics run N times as fast together.
 //
-// Drive root: $TRELWICK_SIM_ROOT, else $XDG_DATA_HOME/trelwick/simulated-drives, else
+// $TRELWICK_SIM_MOTION_REPORT names a file that gets the motors' state as the program ends
+// (for the real-window test). Drive root: $TRELWICK_SIM_ROOT, else
+// $XDG_DATA_HOME/trelwick/simulated-drives, else
 // ~/.local/share/trelwick/simulated-drives.
 #pragma once
 
@@ -38,6 +40,10 @@ public:
     SimStage& stage() { return *stage_; }
 
 private:
+    // With $TRELWICK_SIM_MOTION_REPORT set, writes there at stop() the stage's clock and,
+    // per cam motor, whether it turns and when its motion ended ("axis k moving 0|1 end t").
+    void write_motion_report();
+
     std::unique_ptr<ScaledClock> clock_;
     std::unique_ptr<SimStage> stage_;
     LinkSerialBackend serial_;
