@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang libgtest-dev libbenchmark-dev
           qt6-base-dev qt6-tools-dev qt6-charts-dev qt6-serialport-dev
           libqt6opengl6-dev libgl-dev
-          libclang-rt-14-dev xvfb dbus at-spi2-core python3-pyatspi)
+          libclang-rt-14-dev xvfb dbus at-spi2-core python3-pyatspi
+          libtango-dev python3-tango)
 # The Debian package and its checks (scripts/package.sh).
 packages+=(dpkg-dev file help2man desktop-file-utils appstream lintian x11-utils)
 # The Windows stage: the mingw-w64 cross compiler, and wine to run what it builds

@@ -44,14 +44,16 @@ int cam_move_get_coordinates(int panel, param_structure& param, instrument_addre
     // X and Y are stored even when out of range; an angle out of range is not.
     for (std::size_t i = COORD_X; i <= COORD_Y; ++i) {
         double value = 0.0;
-        const int status = cam_move_read_from_GUI(panel, ctrls[i], value, XY_INPUT_LIMIT);
+        const int status =
+            cam_move_read_from_GUI(panel, ctrls[i], value, coordinate_input_limit(i));
         param.coord[i] = value;
         if (status != 0)
             return status;
     }
     for (std::size_t i = COORD_ROLL; i < cams; ++i) {
         double value = 0.0;
-        const int status = cam_move_read_from_GUI(panel, ctrls[i], value, ANGLE_INPUT_LIMIT);
+        const int status =
+            cam_move_read_from_GUI(panel, ctrls[i], value, coordinate_input_limit(i));
         if (status != 0)
             return status;
         param.coord[i] = value;
@@ -84,11 +86,15 @@ int cam_move_read_from_GUI(int panel, int control, double& value, float limit) {
     return cam_move_check_input(panel, control, value, static_cast<double>(limit));
 }
 
+bool coordinate_input_within(double value, double limit) {
+    return std::fabs(value) <= limit;
+}
+
 int cam_move_check_input(int panel, int control, double value, double limit) {
-    if (std::fabs(value) <= limit)
+    if (coordinate_input_within(value, limit))
         return 0;
     SetActivePanel(panel);
-    MessagePopup("Warning", "Value out of Range\nInput a new one.");
+    MessagePopup("Warning", kValueOutOfRangeText);
     SetActiveCtrl(panel, control);
     return 1;
 }

@@ -1,6 +1,42 @@
 #include "platform/system_io/gpib_routing.hpp"
 
 #include "platform/system_io/gpib_units.hpp"
+#include "platform/system_io/instrument_claim.hpp"
+
+#include <optional>
+#include <string>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Claims a unit for this program: the claim's descriptor, -1 when the unit is not to be
+// opened, or -2 when there is nothing to claim (a unit out of range, refused below).
+int claim_unit(int board, int address, const std::optional<std::string>& endpoint) {
+#ifndef _WIN32
+    if (gpib_unit_in_range(board, address))
+        return claim_gpib_unit(
+            endpoint ? *endpoint : "GPIB " + std::to_string(board) + ":" + std::to_string(address));
+#else
+    (void)board;
+    (void)address;
+    (void)endpoint;
+#endif
+    return -2;
+}
+
+void release_claim(int claim) {
+#ifndef _WIN32
+    if (claim >= 0)
+        ::close(claim);
+#else
+    (void)claim;
+#endif
+}
+
+} // namespace
 
 GpibRoutingBackend::GpibRoutingBackend(GpibBackend& library, GpibBackend& tcp)
     : GpibRoutingBackend(library, tcp, gpib_endpoint_from_environment) {}
@@ -8,6 +44,11 @@ GpibRoutingBackend::GpibRoutingBackend(GpibBackend& library, GpibBackend& tcp)
 GpibRoutingBackend::GpibRoutingBackend(GpibBackend& library, GpibBackend& tcp,
                                        EndpointLookup lookup)
     : library_(library), tcp_(tcp), lookup_(std::move(lookup)) {}
+
+GpibRoutingBackend::~GpibRoutingBackend() {
+    for (const auto& [ud, route] : routes_)
+        release_claim(route.claim);
+}
 
 GpibRoutingBackend::Route* GpibRoutingBackend::route(int ud) {
     const auto it = routes_.find(ud);
@@ -17,13 +58,21 @@ GpibRoutingBackend::Route* GpibRoutingBackend::route(int ud) {
 int GpibRoutingBackend::ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
     // A unit placed on a socket never falls back to the library: the operator said
     // where it is, and a unit that is not there must show as not opened.
-    GpibBackend& backend = lookup_(board, pad) ? tcp_ : library_;
+    const std::optional<std::string> endpoint = lookup_(board, pad);
+    GpibBackend& backend = endpoint ? tcp_ : library_;
+    // A unit out of range is the backend's to refuse; one in range is claimed first, so
+    // nothing reaches a unit another program holds.
+    const int claim = claim_unit(board, pad, endpoint);
+    if (claim == -1)
+        return -1;
     // Descriptor 0 is refused too, as the callers refuse it from a backend of their own.
     const int inner = backend.ibdev(board, pad, sad, tmo, eot, eos);
-    if (inner <= 0)
+    if (inner <= 0) {
+        release_claim(claim);
         return -1;
+    }
     const int ud = next_ud_++;
-    routes_[ud] = Route{&backend, inner};
+    routes_[ud] = Route{&backend, inner, claim};
     return ud;
 }
 
@@ -52,7 +101,9 @@ int GpibRoutingBackend::ibonl(int ud, int online) {
     if (r == nullptr)
         return ERR;
     const int status = r->backend->ibonl(r->ud, online);
-    if (online == 0)
+    if (online == 0) {
+        release_claim(r->claim);
         routes_.erase(ud); // the descriptor is given back, as the library gives it back
+    }
     return status;
 }

@@ -4,6 +4,7 @@
 
 #include "fd_io.hpp"
 #include "platform/system_io/com_port_mapping.hpp"
+#include "platform/system_io/instrument_claim.hpp"
 
 #include <cerrno>
 #include <cstring>
@@ -163,8 +164,20 @@ int TermiosSerialBackend::open_com_config(int port, const std::string& device_na
         close_port(it->second);
 
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        // EBUSY: another program opened the device exclusively (TIOCEXCL, below).
+        if (errno == EBUSY) {
+            tell_serial_in_use(port, device);
+            return kRS232InUse;
+        }
         return kRS232CannotOpen;
+    }
+    // TIOCEXCL below keeps other users out, but not root: the claim refuses a second
+    // program of ours whoever runs it.
+    if (!claim_serial_device(fd, port, device)) {
+        ::close(fd);
+        return kRS232InUse;
+    }
     // Start from the device's own settings so that flags this program does not know
     // keep the values the driver gave them.
     termios t{};

@@ -10,12 +10,24 @@
 #include "stage/records.hpp"
 
 #include <array>
+#include <cstddef>
 
 using coordinate_controls = std::array<int, COORD_CTRL_COUNT>;
 
 // Limits of the typed targets, held in single precision as the panel's inputs are.
 constexpr float XY_INPUT_LIMIT = 0.001F;
 constexpr float ANGLE_INPUT_LIMIT = 1.5707963705F;
+
+// What the operator is told of a typed value beyond its limit.
+inline constexpr const char* kValueOutOfRangeText = "Value out of Range\nInput a new one.";
+
+// The limit of typed coordinate `index` (X, Y, Roll, Pitch, Yaw).
+constexpr float coordinate_input_limit(std::size_t index) {
+    return index <= COORD_Y ? XY_INPUT_LIMIT : ANGLE_INPUT_LIMIT;
+}
+
+// True when |value| <= limit; a value that is not a number is never within it.
+bool coordinate_input_within(double value, double limit);
 
 // Reads the present cam angles (cams 1..motors_per_move) and the gauges in use into the
 // record, then the typed targets from slots 0 to motors_per_move - 1 into coord. Stops at

@@ -1,8 +1,11 @@
 // Choosing per unit between the TCP transport and the GPIB library.
 #include "platform/system_io/gpib_routing.hpp"
+#include "scoped_environment.hpp"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -46,8 +49,21 @@ private:
     int next_;
 };
 
+// A lock folder of this test's own, so that tests running side by side claim apart.
+std::string private_lock_folder() {
+    std::string folder = (std::filesystem::temp_directory_path() / "trelwick-locks-XXXXXX");
+    return ::mkdtemp(folder.data()) != nullptr ? folder : std::string(".");
+}
+
 class GpibRoutingTest : public ::testing::Test {
 protected:
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(lock_folder, ignored);
+    }
+
+    std::string lock_folder = private_lock_folder();
+    ScopedEnvironment locks{"TRELWICK_LOCK_DIR", lock_folder};
     NotingBackend library{100};
     NotingBackend tcp{500};
     GpibRoutingBackend gpib{library, tcp, [](int board, int address) {
@@ -111,4 +127,19 @@ TEST_F(GpibRoutingTest, AUnitThatDoesNotOpenGetsNoDescriptor) {
         EXPECT_EQ(gpib.ibrd(ud, buffer, 4, n), ERR);
         EXPECT_EQ(gpib.ibrsp(ud, &status_byte), ERR);
     }
+}
+
+TEST_F(GpibRoutingTest, AUnitAnotherProgramHoldsIsNotOpenedUntilItIsGivenBack) {
+    NotingBackend other_library{700};
+    NotingBackend other_tcp{900};
+    GpibRoutingBackend other{other_library, other_tcp,
+                             [](int, int) { return std::optional<std::string>("127.0.0.1:5025"); }};
+    const int ud = gpib.ibdev(1, 9, 0, 14, 0, 0x140A); // 127.0.0.1:5025
+    ASSERT_GT(ud, 0);
+    // The same instrument, whatever unit number the other program knows it by.
+    EXPECT_EQ(other.ibdev(2, 4, 0, 14, 0, 0x140A), -1);
+    EXPECT_EQ(other_tcp.calls, "");
+    EXPECT_GT(gpib.ibdev(0, 9, 0, 14, 0, 0x140A), 0); // another instrument
+    EXPECT_EQ(gpib.ibonl(ud, 0), CMPL);
+    EXPECT_GT(other.ibdev(2, 4, 0, 14, 0, 0x140A), 0);
 }

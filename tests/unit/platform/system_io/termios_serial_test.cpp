@@ -234,3 +234,13 @@ TEST_F(TermiosSerialTest, AnInstrumentThatHasGoneAwayFailsEveryCall) {
     EXPECT_EQ(ComWrt(kPort, "1GO\r\n", 5), kRS232PeerGone);
     EXPECT_EQ(FlushInQ(kPort), kRS232PeerGone);
 }
+
+TEST_F(TermiosSerialTest, APortAnotherProgramHoldsIsRefusedUntilItIsClosed) {
+    ASSERT_EQ(open_8n1(), 0);
+    TermiosSerialBackend other{[this](int) { return pty.slave_name(); }};
+    platform_use_serial(&other);
+    EXPECT_EQ(OpenComConfig(kPort, "", 9600, 0, 8, 1, 512, 512), kRS232InUse);
+    serial.close_all();
+    EXPECT_EQ(OpenComConfig(kPort, "", 9600, 0, 8, 1, 512, 512), 0);
+    platform_use_serial(&serial);
+}

@@ -1,7 +1,8 @@
 // The program's GPIB: each unit served by the TCP transport when its
 // TRELWICK_GPIB<board>_<address> variable is set, else by the GPIB library. The
 // descriptors handed out are this backend's own, so units of both kinds can be open at
-// once.
+// once. A unit is claimed for this program while it is open (instrument_claim.hpp): one
+// that another program holds is not opened.
 #pragma once
 
 #include "platform/gpib.hpp"
@@ -20,6 +21,10 @@ public:
     // `lookup` is given.
     GpibRoutingBackend(GpibBackend& library, GpibBackend& tcp);
     GpibRoutingBackend(GpibBackend& library, GpibBackend& tcp, EndpointLookup lookup);
+    // Gives back the claims of the units still open.
+    ~GpibRoutingBackend() override;
+    GpibRoutingBackend(const GpibRoutingBackend&) = delete;
+    GpibRoutingBackend& operator=(const GpibRoutingBackend&) = delete;
 
     int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) override;
     int ibclr(int ud) override;
@@ -31,7 +36,8 @@ public:
 private:
     struct Route {
         GpibBackend* backend = nullptr;
-        int ud = 0; // the descriptor of that backend
+        int ud = 0;     // the descriptor of that backend
+        int claim = -1; // the unit's claim (instrument_claim.hpp), held while it is open
     };
     Route* route(int ud);
 

@@ -1,0 +1,193 @@
+// The device server's command and state logic without TANGO: the headless panel and the
+// stage service on the simulated stage in virtual time, the operations on their operator
+// thread, driven as the control system drives them.
+#include "app/main_panel.hpp"
+#include "app/shell/run_log.hpp"
+#include "app/shell/shared_state.hpp"
+#include "headless/stage_service.hpp"
+#include "sim_stage_fixture.hpp"
+#include "stage/coordinate_exchange.hpp"
+#include "station_state.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <future>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr double kArrival = 5e-6; // the simulated potentiometers' resolution of a move
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+class HeadlessServiceTest : public SimStageTest {
+protected:
+    void SetUp() override {
+        SimStageTest::SetUp();
+        reset_station_state();
+        make_program_dir("C:\\CVI\\Trelwick\\Log");
+        platform_use_panels(&panel);
+        platform_use_console(&panel);
+        platform_use_operator_thread(&thread);
+        thread.start([] { return WinMain(); });
+    }
+    void TearDown() override {
+        service.stop();
+        thread.post([] { QuitUserInterface(0); });
+        thread.join();
+        platform_use_operator_thread(nullptr);
+        reset_station_state();
+        SimStageTest::TearDown();
+    }
+
+    // Waits (wall clock, bounded) until the state is `wanted`.
+    void wait_for(StageState wanted) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (view.state() != wanted && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(stage_state_name(view.state()), std::string(stage_state_name(wanted)));
+    }
+    // Waits for the operation to end in `wanted`.
+    void settle(StageState wanted) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while ((view.state() == StageState::Moving || view.state() == StageState::Alarm) &&
+               std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(stage_state_name(view.state()), std::string(stage_state_name(wanted)))
+            << view.snapshot().status;
+    }
+    void bring_up() {
+        ASSERT_TRUE(service.bring_up().accepted);
+        settle(StageState::On);
+    }
+    std::size_t wire_commands() {
+        sim.advance(now());
+        return sim.cm6k6().history().size() + sim.ev16p().history().size() +
+               sim.hp34970().history().size();
+    }
+    static void expect_refused(const CommandResult& result, const char* why) {
+        EXPECT_FALSE(result.accepted);
+        EXPECT_EQ(result.refusal, why);
+    }
+    std::string status() const { return view.snapshot().status; }
+
+    StageView view;
+    HeadlessPanel panel{view};
+    OperatorThread thread;
+    StageService service{view, panel, thread};
+};
+
+TEST_F(HeadlessServiceTest, RunsTheWindowsOperationsAndRefusesWhatTheWindowWould) {
+    EXPECT_EQ(view.state(), StageState::Off);
+    EXPECT_TRUE(std::isnan(view.snapshot().coordinates[0])); // nothing measured yet
+    const std::vector<double> target{0.0005, 0.0, 0.0, 0.0, 0.0};
+    expect_refused(service.move(target), kNotBroughtUpText);
+
+    bring_up();
+    EXPECT_EQ(status(), "Devices are ready");
+    EXPECT_LT(std::fabs(view.snapshot().coordinates[0]), kArrival);
+
+    // Targets the coordinate box refuses: nothing is queued, nothing goes on the wire.
+    const std::size_t before = wire_commands();
+    expect_refused(service.move(std::vector<double>{kNaN, 0, 0, 0, 0}), kValueOutOfRangeText);
+    expect_refused(service.move(std::vector<double>{0, 0.0011, 0, 0, 0}), kValueOutOfRangeText);
+    expect_refused(service.move_relative(std::vector<double>{0, 0, 0, 0, 1.6}),
+                   kValueOutOfRangeText);
+    expect_refused(service.move(std::vector<double>{0, 0, 0, 0}), kFiveValuesText);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(wire_commands(), before);
+    EXPECT_EQ(view.state(), StageState::On);
+
+    // While an operation runs (the operator thread held for the test), only Stop, Confirm
+    // and Refuse are taken.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    thread.post([released] { released.wait(); });
+    ASSERT_TRUE(service.move(target).accepted);
+    EXPECT_EQ(view.state(), StageState::Moving);
+    expect_refused(service.home(), kOperationRunningText);
+    expect_refused(service.bring_up(), kOperationRunningText);
+    expect_refused(service.confirm(), kNoQuestionText);
+    release.set_value();
+    settle(StageState::On);
+    EXPECT_EQ(status(), "Done");
+    EXPECT_NEAR(view.snapshot().coordinates[0], 0.0005, kArrival);
+    EXPECT_EQ(view.snapshot().target, (StageFive{0.0005, 0.0, 0.0, 0.0, 0.0}));
+
+    // The relative target is the present position plus the difference.
+    ASSERT_TRUE(service.move_relative(std::vector<double>{-0.0003, 0, 0, 0, 0}).accepted);
+    settle(StageState::On);
+    EXPECT_NEAR(view.snapshot().coordinates[0], 0.0002, kArrival);
+    EXPECT_NEAR(view.snapshot().target[0], 0.0002, kArrival);
+
+    ASSERT_TRUE(service.home().accepted);
+    settle(StageState::On);
+    EXPECT_EQ(status(), "All cams are in Home position");
+    for (int cam = 1; cam <= 5; ++cam)
+        EXPECT_LT(std::fabs(cam_angle(cam)), 1e-5) << "cam " << cam; // the potentiometer zero
+    EXPECT_EQ(view.snapshot().target, StageFive{});
+}
+
+TEST_F(HeadlessServiceTest, QuestionsAreRefusedOrAskedButNeverAnsweredYesAlone) {
+    bring_up();
+    const std::string question = "Danger Operation: All gages will be set to ZERO.Continue?";
+
+    // refuse (the default): the safe answer at once, said in Status and the run log.
+    ASSERT_TRUE(service.zero_gauges().accepted);
+    settle(StageState::On);
+    const std::string refused =
+        question + " - answered Reset by the device server (Questions = refuse)";
+    EXPECT_EQ(status(), "Devices are ready\n" + refused);
+    EXPECT_NE(read_text_file(on_disk(log_path())).find(" * " + refused + "\n \n "),
+              std::string::npos);
+    EXPECT_TRUE(sim.ev16p().history().empty()); // nothing was zeroed
+
+    // ask: ALARM with the question until the control system answers.
+    panel.set_questions({QuestionPolicy::Ask, 60.0});
+    ASSERT_TRUE(service.zero_gauges().accepted);
+    wait_for(StageState::Alarm);
+    EXPECT_EQ(view.snapshot().question, question);
+    EXPECT_EQ(status(), "Devices are ready\n" + question);
+    expect_refused(service.read_position(), kOperationRunningText);
+    ASSERT_TRUE(service.confirm().accepted);
+    settle(StageState::On);
+    EXPECT_EQ(status(), "All gages are set to zero\n" + question + " - answered Yes by Confirm");
+    EXPECT_FALSE(sim.ev16p().history().empty());
+
+    // No answer within the time-out is a refusal.
+    panel.set_questions({QuestionPolicy::Ask, 0.05});
+    ASSERT_TRUE(service.zero_gauges().accepted);
+    settle(StageState::On);
+    EXPECT_EQ(status(), "All gages are set to zero\n" + question +
+                            " - answered Reset as no answer came within 0.05 s");
+}
+
+TEST_F(HeadlessServiceTest, ABringUpWithoutItsInstrumentsIsAFaultUntilTheNextOne) {
+    platform_use_gpib(nullptr); // the data-acquisition unit does not answer
+    ASSERT_TRUE(service.bring_up().accepted);
+    settle(StageState::Fault);
+    EXPECT_NE(status().find("Init Error: Error in device init"), std::string::npos) << status();
+    expect_refused(service.home(), kNotBroughtUpText);
+
+    platform_use_gpib(&gpib);
+    bring_up();
+
+    // TANGO's Init while an operation runs: the instruments are closed when it has ended,
+    // not in the middle of it; then OFF with nothing measured.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    thread.post([released] { released.wait(); });
+    ASSERT_TRUE(service.home().accepted);
+    service.close_instruments(0.01);
+    EXPECT_EQ(view.state(), StageState::Moving);
+    release.set_value();
+    wait_for(StageState::Off);
+    EXPECT_EQ(shared_device_ids().hp34970, 0);
+    EXPECT_EQ(shared_device_ids().cm6k6, 0);
+    EXPECT_TRUE(std::isnan(view.snapshot().coordinates[0]));
+    expect_refused(service.read_gauges(), kNotBroughtUpText);
+}
+
+} // namespace
