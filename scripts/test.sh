@@ -13,10 +13,13 @@ scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
 export CTEST_OUTPUT_ON_FAILURE=1
 jobs=$(nproc)
+# ccache, where the machine has it, makes a rebuild of an unchanged tree nearly free.
+launcher=()
+command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 echo "== GCC build =="
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELWICK_WERROR=ON \
-      -DCMAKE_CXX_COMPILER=g++
+      -DCMAKE_CXX_COMPILER=g++ "${launcher[@]}"
 cmake --build build-test -j "$jobs"
 ctest --test-dir build-test -j "$jobs" --timeout 600
 
@@ -28,7 +31,8 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cmake -S . -B build-test-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTRELWICK_WERROR=ON \
-      -DTRELWICK_SANITIZE=ON -DTRELWICK_BENCHMARKS=OFF -DCMAKE_CXX_COMPILER=clang++
+      -DTRELWICK_SANITIZE=ON -DTRELWICK_BENCHMARKS=OFF -DCMAKE_CXX_COMPILER=clang++ \
+      "${launcher[@]}"
 cmake --build build-test-asan -j "$jobs"
 ctest --test-dir build-test-asan -j "$jobs" --timeout 600
 
