@@ -90,7 +90,8 @@ int move_motor(int panel, int /*control*/, int event, void* /*callbackData*/, in
         update_status_line(panel, MAIN_STATUS, "Reading position");
     read_final_coordinates(panel, param, addresses);
     if (!stopped && !program_ending())
-        update_status_line(panel, MAIN_STATUS, moved == 0 ? "Done" : "Not all cams are in position");
+        update_status_line(panel, MAIN_STATUS,
+                           moved == 0 ? "Done" : "Not all cams are in position");
     return 0;
 }
 
