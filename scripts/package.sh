@@ -93,10 +93,10 @@ program_pid=$!
 shown=
 for _ in $(seq 600); do
   kill -0 "$program_pid" 2>/dev/null || break
-  # The main panel: titled Trelwick, of the program's window class (Qt's 1x1 leader
+  # The main panel: titled for the simulated stage, of the program's window class (Qt's 1x1 leader
   # window bears the title too, but no class).
   if DISPLAY="$display" xwininfo -root -children 2>/dev/null |
-      grep -q '"Trelwick": ("trelwick" "Trelwick")'; then
+      grep -q '"Trelwick - simulated stage": ("trelwick" "Trelwick")'; then
     shown=yes
     break
   fi
@@ -104,7 +104,7 @@ for _ in $(seq 600); do
 done
 kill -0 "$program_pid" 2>/dev/null ||
   fail "trelwick ended: $(cat "$run/stdout" "$run/stderr")"
-[ -n "$shown" ] || fail "no window titled Trelwick within 60 s: $(cat "$run/stderr")"
+[ -n "$shown" ] || fail "no window titled "Trelwick - simulated stage" within 60 s: $(cat "$run/stderr")"
 # A resource file that could not be loaded is reported on standard output.
 [ ! -s "$run/stdout" ] || fail "trelwick reported: $(cat "$run/stdout")"
 [ -d "$run/data/trelwick/simulated-drives/c/CVI/Trelwick/Log" ] ||
