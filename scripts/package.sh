@@ -104,7 +104,7 @@ for _ in $(seq 600); do
 done
 kill -0 "$program_pid" 2>/dev/null ||
   fail "trelwick ended: $(cat "$run/stdout" "$run/stderr")"
-[ -n "$shown" ] || fail "no window titled "Trelwick - simulated stage" within 60 s: $(cat "$run/stderr")"
+[ -n "$shown" ] || fail "no window titled 'Trelwick - simulated stage' within 60 s: $(cat "$run/stderr")"
 # A resource file that could not be loaded is reported on standard output.
 [ ! -s "$run/stdout" ] || fail "trelwick reported: $(cat "$run/stdout")"
 [ -d "$run/data/trelwick/simulated-drives/c/CVI/Trelwick/Log" ] ||
