@@ -60,20 +60,12 @@ def wait_for(what, probe):
     fail("gave up waiting for " + what)
 
 
-def free_display():
-    """A display number no other X server on this machine holds (its lock file or its
-    socket), so that parallel runs do not meet."""
-    for number in range(90, 400):
-        if not (os.path.exists("/tmp/.X%d-lock" % number)
-                or os.path.exists("/tmp/.X11-unix/X%d" % number)):
-            return number
-    fail("no free X display number")
-
-
 def start_x_server():
     read_end, write_end = os.pipe()
     server = subprocess.Popen(
-        ["Xvfb", ":%d" % free_display(), "-displayfd", str(write_end), "-screen", "0",
+        # Xvfb picks a free display number itself (taking its lock file as it does), so
+        # that runs side by side, or a socket left by a server that was killed, never meet.
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
          "1600x1200x24", "-nolisten", "tcp"],
         pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_end)
