@@ -222,7 +222,8 @@ class RefusingServer(unittest.TestCase):
         device.Stop()
         self.assertEqual(self.server.idle(), tango.DevState.ON)
         self.assertEqual(device.status(), "Stopped by the operator")
-        self.assertTrue(-0.001 + 1e-5 < device.X < 0.0007 - 1e-5, device.X)
+        # Short of the target; on a slow machine the Stop may come before the motors start.
+        self.assertTrue(-0.001 + 1e-5 < device.X < 0.0007 + TOLERANCE, device.X)
         device.ReadPosition()
         self.server.idle()
         stopped_at = list(device.CamAngles)
