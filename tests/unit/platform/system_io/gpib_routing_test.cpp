@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <string>
 
 namespace {
@@ -51,8 +52,15 @@ private:
 
 // A lock folder of this test's own, so that tests running side by side claim apart.
 std::string private_lock_folder() {
-    std::string folder = (std::filesystem::temp_directory_path() / "trelwick-locks-XXXXXX");
-    return ::mkdtemp(folder.data()) != nullptr ? folder : std::string(".");
+    std::random_device random;
+    std::error_code error;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path folder = std::filesystem::temp_directory_path(error) /
+                                             ("trelwick-locks-" + std::to_string(random()));
+        if (std::filesystem::create_directory(folder, error))
+            return folder.string();
+    }
+    return ".";
 }
 
 class GpibRoutingTest : public ::testing::Test {
