@@ -90,8 +90,9 @@ TEST(SimToolOptions, FaultSwitches) {
 TEST(SimToolOptions, BenchDescriptionAndScenarios) {
     const auto file = std::filesystem::temp_directory_path() /
                       ("trelwick-bench-" + std::to_string(::getpid()) + ".txt");
-    std::ofstream(file) << "# our stage\npot_scale 6.3 6.2102 6.2081 6.215 6.2197\n"
-                           "motor_sign -1 -1 1 -1 1  # cam 1 rewired\ngauge_noise_um 0.5\n";
+    std::ofstream(file, std::ios::binary)
+        << "# our stage\npot_scale 6.3 6.2102 6.2081 6.215 6.2197\n"
+           "motor_sign -1 -1 1 -1 1  # cam 1 rewired\ngauge_noise_um 0.5\n";
     std::string error;
     auto o = tool_options({"--bench", file.string(), "--gauge-wiring=0,1,0,0,2", "--scenario",
                            "limit-switch", "--scenario=reference-lost", "--history", "10"});
@@ -108,7 +109,7 @@ TEST(SimToolOptions, BenchDescriptionAndScenarios) {
     EXPECT_EQ(stage.cm6k6().faults().limit_revs[2], 2.5);
     EXPECT_TRUE(stage.model().faults().reference_lost);
 
-    std::ofstream(file) << "pot_scale 6.3 0 1 1 1\n";
+    std::ofstream(file, std::ios::binary) << "pot_scale 6.3 0 1 1 1\n";
     EXPECT_FALSE(sim_bench_config(*o, error));
     EXPECT_EQ(error, "bench description line 1: \"pot_scale 6.3 0 1 1 1\" is not a setting it "
                      "knows with its values");

@@ -75,7 +75,7 @@ TEST_F(FailedOperationsTest, ZeroAllGaugesThatFailedSaysSoOnce) {
 // cannot be had leaves the moves logged in the run log alone, said once at bring-up.
 TEST_F(FailedOperationsTest, ARunLogIsNoDataFileAndWithoutOneTheMovesGoToTheRunLog) {
     const std::string older = std::string(kStationLogDir) + "\\Trelwick_log.001";
-    std::ofstream(on_disk(older)) << "an older run\n";
+    std::ofstream(on_disk(older), std::ios::binary) << "an older run\n";
     op.type_value(main, MAIN_LOG_TO_FILE, 1LL);
     op.answer_message();
     op.answer(PopupKind::FileSelect, VAL_EXISTING_FILE_SELECTED, older);
