@@ -65,7 +65,8 @@ echo "Drive C of the wine prefix holds no CVI or qel folder."
 
 echo "== Win32 serial ports and Winsock against trelwick-sim =="
 out=$prefix/sim.out
-"$sim" --speed 5 >"$out" &
+# One gauge under each cam, without noise, so that gauge 1 reads cam 1 alone.
+"$sim" --speed 5 --gauge-wiring 1,2,3,4,5 --gauge-noise 0 >"$out" &
 sim_pid=$!
 for _ in $(seq 100); do
   [ "$(grep -c = "$out" || true)" -ge 3 ] && break

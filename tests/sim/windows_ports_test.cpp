@@ -93,7 +93,8 @@ TEST_F(WindowsPorts, BringsUpTheSimulatedInstrumentsThroughWin32PortsAndWinsock)
     EXPECT_EQ(recorder->written[5], "CS00\r\nCK01\r\n");
 
     // A reading through both transports: the potentiometer reference of the unit and a
-    // gauge of the counter (all cams at 0: gauge 1 reads 0.741 sin 0.35).
+    // gauge of the counter (all cams at 0, gauge 1 under cam 1 alone as the stage is
+    // served here: it reads 0.741 sin 0.35).
     hp34970_switch_on_off(hp, 9, 1);
     double vref = NAN;
     hp34970_get_chan_volt(hp, 10, &vref);
