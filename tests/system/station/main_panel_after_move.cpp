@@ -1,7 +1,7 @@
-// Saves a picture of the main panel after a Move on the simulated stage, for the README:
-// main_panel_after_move <output file>. The Qt panel backend shows the panel; the
-// simulated instruments answer on the in-process links in virtual time, so the bring-up
-// and the move take no real time.
+// Saves a picture of the main panel after a Move on the simulated stage, for the operator's
+// manual (docs/operator-manual.md): main_panel_after_move <output file>. The Qt panel
+// backend shows the panel; the simulated instruments answer on the in-process links in
+// virtual time, so the bring-up and the move take no real time.
 #include "app/bring_up.hpp"
 #include "app/main_operations.hpp"
 #include "app/shell/panel_ids.hpp"
