@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Measures what the operator station costs beyond the waits its design prescribes, on the
-# simulated stage, and prints every figure of the README's Performance section:
+# simulated stage, and prints every figure of docs/performance-and-robustness.md's
+# Performance section:
 #   1. bring-up, Move, Home and work-point search in real time at --speed 20 and 1
 #      (wall time against the waits asked for and the motion the stage reports);
 #   2. CPU per whole Move in virtual time (Qt panels offscreen, and the scripted operator);

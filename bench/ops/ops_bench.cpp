@@ -1,6 +1,6 @@
 // trelwick-ops-bench: what the operator station costs beyond the waits its design
-// prescribes, on the simulated stage. See the README's Performance section for the figures and
-// scripts/bench-ops.sh for the runs that make them.
+// prescribes, on the simulated stage. See docs/performance-and-robustness.md for the figures
+// and scripts/bench-ops.sh for the runs that make them.
 //
 //   trelwick-ops-bench ops [--speed S]    bring-up, Move, Home, work point in real time
 //   trelwick-ops-bench virtual [--moves N] [--scripted]
