@@ -8,6 +8,8 @@ packages=(cmake ninja-build g++ clang libgtest-dev libbenchmark-dev
           libqt6opengl6-dev libgl-dev
           libclang-rt-14-dev xvfb dbus at-spi2-core python3-pyatspi
           libtango-dev python3-tango)
+# The documentation's link check (scripts/check-links.py).
+packages+=(python3)
 # The Debian package and its checks (scripts/package.sh).
 packages+=(dpkg-dev file help2man desktop-file-utils appstream lintian x11-utils)
 # The Windows stage: the mingw-w64 cross compiler, and wine to run what it builds

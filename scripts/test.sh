@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Runs every test: installs the Debian packages the build needs (when run as root and
-# they are missing), then configures, builds and tests twice: a GCC build with warnings
-# as errors (benchmarks built too), and a Clang build with AddressSanitizer and
-# UndefinedBehaviorSanitizer. The GCC build also makes the Debian package and checks it
-# (scripts/package.sh). Then it fuzzes the parsers, and last cross-builds the tree that
-# needs no window for Windows and runs its tests under wine (scripts/test-windows.sh).
+# they are missing), checks the documentation's links, then configures, builds and tests
+# twice: a GCC build with warnings as errors (benchmarks built too), and a Clang build
+# with AddressSanitizer and UndefinedBehaviorSanitizer. The GCC build also makes the
+# Debian package and checks it (scripts/package.sh). Then it fuzzes the parsers, and last
+# cross-builds the tree that needs no window for Windows and runs its tests under wine
+# (scripts/test-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
+
+echo "== The documentation's links =="
+python3 scripts/check-links.py --self-test
+python3 scripts/check-links.py
 
 export QT_QPA_PLATFORM=offscreen
 export CTEST_OUTPUT_ON_FAILURE=1
