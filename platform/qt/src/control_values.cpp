@@ -1,6 +1,7 @@
 // Reading and writing a control's value by its kind. Writes come from the program and
 // never count as the operator's commit.
 #include "exact_spin_box.hpp"
+#include "paint_pacer.hpp"
 #include "panel_model.hpp"
 
 #include <QCheckBox>
@@ -91,7 +92,7 @@ bool same_value(const CtrlValue& a, const CtrlValue& b) {
     return a == b;
 }
 
-int write_control(Control& control, const CtrlValue& value) {
+int write_control(Control& control, const CtrlValue& value, bool draw_now) {
     QWidget* widget = control.widget;
     if (widget == nullptr)
         return UIECtrlNotFound;
@@ -148,10 +149,14 @@ int write_control(Control& control, const CtrlValue& value) {
         return UIEAttributeNotValid; // these controls hold no value
     }
     control.committed = read_control(control);
-    // Shown at once, also while an operation keeps the event loop from running. The
-    // program writes every coordinate after each step whether it changed or not; a value
-    // that stays as it was needs no drawing (a repaint costs far more than the write).
-    if (widget->isVisible() && !same_value(shown, control.committed))
+    // Without an operator thread the operation keeps the event loop from running, so the
+    // value is drawn at once; otherwise the widget's own update request has the loop draw
+    // it, once for all the writes since its last pass. The program writes every
+    // coordinate after each step whether it changed or not; a value that stays as it was
+    // needs no drawing (a repaint costs far more than the write).
+    if (draw_now && widget->isVisible() && !same_value(shown, control.committed)) {
+        const PaintPacer::DrawNow at_once;
         widget->repaint();
+    }
     return 0;
 }

@@ -2,6 +2,7 @@
 // is taken out of the file's tab widget and becomes a window of its own; every widget
 // that carries a ctrlId becomes a control, bound to its callback by name.
 #include "exact_spin_box.hpp"
+#include "paint_pacer.hpp"
 #include "panel_model.hpp"
 
 #include <QChartView>
@@ -234,6 +235,7 @@ int build_panel(QtPanelBackend::Impl& impl, int handle, int parent, const std::s
     page->setParent(parent_window, Qt::Window);
     page->setWindowTitle(title);
     page->installEventFilter(new CloseGuard(page.get(), impl, handle));
+    new PaintPacer(page.get());
 
     Panel panel;
     panel.parent = parent;

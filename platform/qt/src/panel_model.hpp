@@ -79,6 +79,10 @@ struct QtPanelBackend::Impl {
     // The operator thread the commits go to; none: callbacks run here, inline.
     OperatorThread* operator_thread = nullptr;
 
+    // True when no operator thread keeps this thread's event loop free: a change must be
+    // drawn at once, or it would not show until the operation ends.
+    bool draws_now() const { return operator_thread == nullptr; }
+
     Panel* panel(int handle);
     const Panel* panel(int handle) const;
     // Sets `out` to the control, or returns UIEHandleInvalid / UIECtrlNotFound.
@@ -103,7 +107,7 @@ int build_panel(QtPanelBackend::Impl& impl, int handle, int parent, const std::s
 CtrlValue read_control(const Control& control);
 // Equal values; two values that are not a number count as the same.
 bool same_value(const CtrlValue& a, const CtrlValue& b);
-int write_control(Control& control, const CtrlValue& value);
+int write_control(Control& control, const CtrlValue& value, bool draw_now);
 
 // Graph (graph.cpp): replaces the placeholder widget by a chart view.
 void make_graph(QWidget* placeholder, Graph& graph);

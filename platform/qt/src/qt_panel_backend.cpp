@@ -1,4 +1,5 @@
 // The panel backend's handles, windows, event loop, values and attributes.
+#include "paint_pacer.hpp"
 #include "panel_model.hpp"
 
 #include "platform/clock.hpp"
@@ -140,14 +141,18 @@ int QtPanelBackend::display_panel(int panel) {
     const bool shown_before = window->isVisible();
     window->show();
     window->raise();
+    if (!impl_->draws_now())
+        return 0; // the event loop is free and draws it
     // Drawn now: the operation that called this may keep the event loop blocked for a
     // long while. Operator input waits; layout and paint requests are handled, which
     // paints whatever changed since the last time. A panel on screen already is not
     // drawn whole again: the program calls this after every step of an operation, and a
     // whole repaint of the main panel costs milliseconds each time.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    if (!shown_before)
+    if (!shown_before) {
+        const PaintPacer::DrawNow at_once;
         window->repaint();
+    }
     return 0;
 }
 
@@ -240,7 +245,7 @@ int QtPanelBackend::set_value(int panel, int control, const CtrlValue& value) {
     Control* c = nullptr;
     if (const int status = impl_->control(panel, control, c); status != 0)
         return status;
-    return write_control(*c, value);
+    return write_control(*c, value, impl_->draws_now());
 }
 
 int QtPanelBackend::get_attribute(int panel, int control, int attribute, int& out) {
@@ -283,12 +288,14 @@ int QtPanelBackend::set_attribute(int panel, int control, int attribute, int val
         c->widget->setVisible(value != 0);
         break;
     case ATTR_CTRL_VAL:
-        return write_control(*c, static_cast<long long>(value));
+        return write_control(*c, static_cast<long long>(value), impl_->draws_now());
     default:
         return UIEAttributeNotValid;
     }
-    if (c->widget->window()->isVisible())
+    if (impl_->draws_now() && c->widget->window()->isVisible()) {
+        const PaintPacer::DrawNow at_once;
         c->widget->repaint();
+    }
     return 0;
 }
 
