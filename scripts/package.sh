@@ -2,8 +2,9 @@
 # Builds the Debian package from a configured build folder and checks it: the desktop
 # entry and the software-centre metainfo validate, lintian finds no error, the package
 # installs with dpkg into a scratch root (its dependencies checked against this machine's
-# packages), and the installed trelwick answers --version and opens its main panel on the
-# simulated stage under a virtual X server, with the installed resource file.
+# packages) with its documents whole and their links holding, and the installed trelwick
+# answers --version and opens its main panel on the simulated stage under a virtual X
+# server, with the installed resource file.
 #   scripts/package.sh [build folder]
 # The build folder is build-test by default, the GCC build scripts/test.sh makes; one that
 # is not configured yet is configured as that script does, and only what the package holds
@@ -62,6 +63,14 @@ status=0
 lintian --fail-on error "$deb" >"$out/lintian.log" 2>&1 || status=$?
 grep -v '^running with root privileges' "$out/lintian.log" || true
 [ "$status" -eq 0 ] || fail "lintian found errors"
+
+echo "-- the installed documents, and their links"
+installed_docs=$root/usr/share/doc/trelwick
+for doc in README.md docs/*.md docs/*.png; do
+  [ -f "$installed_docs/$doc" ] || fail "$doc is not installed in $installed_docs"
+done
+python3 scripts/check-links.py "$installed_docs"/README.md "$installed_docs"/docs/*.md ||
+  fail "the installed documents' links"
 
 echo "-- the installed programs"
 for program in "$root"/usr/bin/*; do
