@@ -78,7 +78,8 @@ void ProgramExit(int status) {
     std::abort(); // every console backend ends the program or unwinds out of this call
 }
 
-bool ConsoleAnswerGoOn(const char* title, std::string_view text, std::size_t max_chars) {
+bool ConsoleAnswerGoOn(const char* title, std::string_view text, std::size_t max_chars,
+                       std::string_view details) {
     std::string line;
     if (ConsoleReadLine(&line, max_chars))
         return line.front() == '\n';
@@ -91,6 +92,7 @@ bool ConsoleAnswerGoOn(const char* title, std::string_view text, std::size_t max
     const int answer =
         GenericMessagePopup(title != nullptr ? title : "", message.c_str(), kConsolePopupGoOn,
                             kConsolePopupEnd, "", nullptr, 0, VAL_CENTER_BUTTONS,
-                            VAL_GENERIC_POPUP_BTN1, VAL_GENERIC_POPUP_BTN1, VAL_GENERIC_POPUP_BTN1);
+                            VAL_GENERIC_POPUP_BTN1, VAL_GENERIC_POPUP_BTN1, VAL_GENERIC_POPUP_BTN1,
+                            details);
     return answer == VAL_GENERIC_POPUP_BTN1;
 }
