@@ -21,7 +21,7 @@ struct Row {
     std::string mapping; // where the backend says the link leads
     bool opens = false;
     bool answers = false;
-    std::string answer;  // "TPC -> *TPC+0.0000,..." or why not
+    std::string answer; // "TPC -> *TPC+0.0000,..." or why not
 };
 
 // A reply as it may be shown on one line: control characters as '?', cut to a length.
@@ -69,8 +69,8 @@ void serial_query(Row& row, int port, const char* query, std::string_view expect
                               : strfmt("unexpected answer to %s: %s", query, shown(last).c_str());
 }
 
-Row check_serial(const char* instrument, int port, int data_bits, int stop_bits,
-                 const char* query, std::string_view expected, int reads) {
+Row check_serial(const char* instrument, int port, int data_bits, int stop_bits, const char* query,
+                 std::string_view expected, int reads) {
     Row row;
     row.instrument = instrument;
     row.link = serial_instrument_key(port);
@@ -91,8 +91,8 @@ Row check_unit(int board, int address) {
     row.instrument = "HP34970 DAQ unit";
     row.link = gpib_instrument_key(board, address);
     const GpibBackend* backend = platform_gpib();
-    row.mapping = backend != nullptr ? backend->describe_unit(board, address)
-                                     : row.link + " -> nothing";
+    row.mapping =
+        backend != nullptr ? backend->describe_unit(board, address) : row.link + " -> nothing";
     const int ud = ibdev(board, address, 0, kTimeout3s, 0, kEosLineFeed);
     row.opens = ud > 0;
     if (!row.opens) {
@@ -148,8 +148,8 @@ InstrumentCheck check_instruments() {
         check_unit(addresses.hp_gpib_board_addr, addresses.hp_gpib_dev_addr),
     };
     InstrumentCheck result;
-    result.report = padded("Instrument", 25) + padded("Link", 10) + padded("Opens", 7) +
-                    "Answers\n";
+    result.report =
+        padded("Instrument", 25) + padded("Link", 10) + padded("Opens", 7) + "Answers\n";
     for (const Row& row : rows) {
         print_row(result.report, row);
         if (!row.answers)

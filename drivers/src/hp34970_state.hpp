@@ -7,7 +7,7 @@
 
 struct Hp34970State {
     DeviceTable table;
-    std::string cmd; // the last command sent, or the reply read after it
+    std::string cmd;  // the last command sent, or the reply read after it
     std::string unit; // the unit last opened or tried ("GPIB 1:9"), for the reports
 };
 

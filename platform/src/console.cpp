@@ -89,10 +89,9 @@ bool ConsoleAnswerGoOn(const char* title, std::string_view text, std::size_t max
     // always a deliberate click. Without any panel backend nobody can answer: the program
     // ends, as it would at the console.
     const std::string message(text);
-    const int answer =
-        GenericMessagePopup(title != nullptr ? title : "", message.c_str(), kConsolePopupGoOn,
-                            kConsolePopupEnd, "", nullptr, 0, VAL_CENTER_BUTTONS,
-                            VAL_GENERIC_POPUP_BTN1, VAL_GENERIC_POPUP_BTN1, VAL_GENERIC_POPUP_BTN1,
-                            details);
+    const int answer = GenericMessagePopup(title != nullptr ? title : "", message.c_str(),
+                                           kConsolePopupGoOn, kConsolePopupEnd, "", nullptr, 0,
+                                           VAL_CENTER_BUTTONS, VAL_GENERIC_POPUP_BTN1,
+                                           VAL_GENERIC_POPUP_BTN1, VAL_GENERIC_POPUP_BTN1, details);
     return answer == VAL_GENERIC_POPUP_BTN1;
 }

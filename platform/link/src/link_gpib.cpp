@@ -24,12 +24,14 @@ int LinkGpibBackend::ibdev(int board, int pad, int /*sad*/, int tmo, int /*eot*/
         std::string served;
         for (const auto& [unit, peer] : peers_)
             if (peer != nullptr)
-                served += (served.empty() ? "" : ", ") + gpib_instrument_key(unit.first, unit.second);
+                served +=
+                    (served.empty() ? "" : ", ") + gpib_instrument_key(unit.first, unit.second);
         instrument_diagnosis_record(
             gpib_instrument_key(board, pad),
             {describe_unit(board, pad), "nothing at this address",
-             "set the instrument back to an address the simulated stage serves (" +
-                 (served.empty() ? std::string("none") : served) + ") on the Parameters panel"});
+             served.empty() ? std::string("the simulated stage serves no GPIB unit")
+                            : "set the instrument back to an address the simulated stage serves (" +
+                                  served + ") on the Parameters panel"});
         return -1;
     }
     instrument_diagnosis_forget(gpib_instrument_key(board, pad));

@@ -33,8 +33,10 @@ int LinkSerialBackend::open_com_config(int port, const std::string& /*device_nam
         instrument_diagnosis_record(
             serial_instrument_key(port),
             {describe_port(port), "nothing on this port",
-             "set the instrument back to a port the simulated stage serves (" + served_ports() +
-                 ") on the Parameters panel"});
+             served_ports().empty()
+                 ? std::string("the simulated stage serves no serial port")
+                 : "set the instrument back to a port the simulated stage serves (" +
+                       served_ports() + ") on the Parameters panel"});
         return kRS232InvalidPort;
     }
     instrument_diagnosis_forget(serial_instrument_key(port));
@@ -103,5 +105,5 @@ std::string LinkSerialBackend::served_ports() const {
     for (const auto& [number, p] : ports_)
         if (p.peer != nullptr)
             list += (list.empty() ? "" : ", ") + serial_instrument_key(number);
-    return list.empty() ? "none" : list;
+    return list;
 }

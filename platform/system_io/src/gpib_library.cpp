@@ -132,12 +132,12 @@ int GpibLibraryBackend::ibdev(int board, int pad, int sad, int tmo, int eot, int
     if (!gpib_unit_in_range(board, pad))
         return -1;
     if (!load()) {
-        record_gpib_failure(board, pad, GpibFailure::LibraryMissing, api_->error);
+        record_gpib_failure(board, pad, GpibFailure::LibraryMissing, api_->error, library_name_);
         return -1;
     }
     const int ud = api_->ibdev(board, pad, sad, tmo, eot, eos);
     if (ud <= 0)
-        record_gpib_failure(board, pad, GpibFailure::LibraryRefused, "ibdev failed");
+        record_gpib_failure(board, pad, GpibFailure::LibraryRefused, "ibdev failed", library_name_);
     return ud;
 }
 

@@ -19,8 +19,8 @@ int claim_unit(int board, int address, const std::optional<std::string>& endpoin
 #ifndef _WIN32
     if (gpib_unit_in_range(board, address)) {
         std::string why;
-        const int claim = claim_gpib_unit(endpoint ? *endpoint : gpib_instrument_key(board, address),
-                                          &why);
+        const int claim =
+            claim_gpib_unit(endpoint ? *endpoint : gpib_instrument_key(board, address), &why);
         if (claim < 0)
             record_gpib_failure(board, address,
                                 why.empty() ? GpibFailure::HeldByOther : GpibFailure::NoLockFile,

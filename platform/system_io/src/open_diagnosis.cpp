@@ -50,9 +50,9 @@ std::string seconds_text(double seconds) {
 std::string system_error_text(int error) {
 #ifdef _WIN32
     char text[256] = {};
-    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, static_cast<DWORD>(error), 0, text, sizeof text,
-                                     nullptr);
+    const DWORD n =
+        ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                         static_cast<DWORD>(error), 0, text, sizeof text, nullptr);
     std::string out(text, n);
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.'))
         out.pop_back();
@@ -150,23 +150,26 @@ SerialFailure serial_failure_of_errno(int error) {
 }
 #endif
 
-std::string gpib_mapping_text(int board, int address) {
+std::string gpib_mapping_text(int board, int address, const std::string& library) {
     const std::string unit = gpib_instrument_key(board, address);
     const std::string variable = gpib_endpoint_variable(board, address);
     if (const auto endpoint = gpib_endpoint_from_environment(board, address))
         return unit + " -> " + *endpoint + " (set by " + variable + ")";
-    const std::string library = unit + " -> GPIB library " + gpib_library_name();
+    const std::string named = gpib_library_name();
+    const std::string head = unit + " -> GPIB library " + (library.empty() ? named : library);
+    if (!library.empty() && library != named)
+        return head;
     if (environment_value("TRELWICK_GPIB_LIBRARY"))
-        return library + " (set by TRELWICK_GPIB_LIBRARY)";
-    return library + " (default; set TRELWICK_GPIB_LIBRARY to use another, or " + variable +
+        return head + " (set by TRELWICK_GPIB_LIBRARY)";
+    return head + " (default; set TRELWICK_GPIB_LIBRARY to use another, or " + variable +
            "=HOST:PORT for a unit on the network)";
 }
 
 InstrumentDiagnosis gpib_diagnosis(int board, int address, GpibFailure failure,
-                                   const std::string& system_text) {
+                                   const std::string& system_text, const std::string& library) {
     const std::string variable = gpib_endpoint_variable(board, address);
     InstrumentDiagnosis d;
-    d.tried = gpib_mapping_text(board, address);
+    d.tried = gpib_mapping_text(board, address, library);
     switch (failure) {
     case GpibFailure::LibraryMissing:
         d.reason = with_system_text("GPIB library not found", system_text);
@@ -216,7 +219,7 @@ InstrumentDiagnosis gpib_diagnosis(int board, int address, GpibFailure failure,
 }
 
 void record_gpib_failure(int board, int address, GpibFailure failure,
-                         const std::string& system_text) {
+                         const std::string& system_text, const std::string& library) {
     instrument_diagnosis_record(gpib_instrument_key(board, address),
-                                gpib_diagnosis(board, address, failure, system_text));
+                                gpib_diagnosis(board, address, failure, system_text, library));
 }

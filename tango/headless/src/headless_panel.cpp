@@ -274,9 +274,8 @@ int HeadlessPanel::generic_message_popup(const GenericPopupRequest& request,
     // the No that ends the program; the confirmation is the one that answers Enter.
     const std::string confirm = button_label(request, request.enter_button);
     const std::string refuse = button_label(request, request.escape_button);
-    const bool confirmed =
-        decide(with_details(request.title + ": " + trimmed(request.message)), confirm.c_str(),
-               refuse.c_str());
+    const bool confirmed = decide(with_details(request.title + ": " + trimmed(request.message)),
+                                  confirm.c_str(), refuse.c_str());
     return confirmed ? request.enter_button : request.escape_button;
 }
 

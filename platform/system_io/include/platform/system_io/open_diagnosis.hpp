@@ -35,28 +35,29 @@ SerialFailure serial_failure_of_errno(int error);
 #endif
 
 enum class GpibFailure {
-    LibraryMissing,  // the GPIB library could not be loaded or lacks a function
-    LibraryRefused,  // the library is there, but its ibdev refused the unit
-    BadEndpoint,     // the unit's variable is not HOST:PORT
-    HostNotFound,    // the endpoint's host name does not resolve
-    Refused,         // nothing listens on the endpoint
-    NoAnswer,        // no connection or no reply within the time-out
-    Gone,            // the far side closed the connection
-    HeldByOther,     // another program holds the unit
-    NoLockFile,      // the unit's lock file could not be made
+    LibraryMissing, // the GPIB library could not be loaded or lacks a function
+    LibraryRefused, // the library is there, but its ibdev refused the unit
+    BadEndpoint,    // the unit's variable is not HOST:PORT
+    HostNotFound,   // the endpoint's host name does not resolve
+    Refused,        // nothing listens on the endpoint
+    NoAnswer,       // no connection or no reply within the time-out
+    Gone,           // the far side closed the connection
+    HeldByOther,    // another program holds the unit
+    NoLockFile,     // the unit's lock file could not be made
     Other,
 };
 
 // "GPIB 1:9 -> 127.0.0.1:5025 (set by TRELWICK_GPIB1_9)" when the unit's variable is set,
 // else "GPIB 1:9 -> GPIB library libgpib.so.0 (default; set TRELWICK_GPIB_LIBRARY to use
 // another, or TRELWICK_GPIB1_9=HOST:PORT for a unit on the network)" or "(set by
-// TRELWICK_GPIB_LIBRARY)".
-std::string gpib_mapping_text(int board, int address);
+// TRELWICK_GPIB_LIBRARY)". `library` is the library a backend of its own loads, when not
+// the one the environment names.
+std::string gpib_mapping_text(int board, int address, const std::string& library = {});
 
 InstrumentDiagnosis gpib_diagnosis(int board, int address, GpibFailure failure,
-                                   const std::string& system_text);
+                                   const std::string& system_text, const std::string& library = {});
 void record_gpib_failure(int board, int address, GpibFailure failure,
-                         const std::string& system_text = {});
+                         const std::string& system_text = {}, const std::string& library = {});
 
 // The operating system's own text for an error number (strerror, or FormatMessage).
 std::string system_error_text(int error);
