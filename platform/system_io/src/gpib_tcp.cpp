@@ -98,6 +98,8 @@ int GpibTcpBackend::ibwrt(int ud, const char* buffer, long count, long& transfer
     const FdWriteResult r = socket_write_all(u->socket, buffer, static_cast<std::size_t>(count),
                                              io_deadline(u->timeout));
     transferred = static_cast<long>(r.written);
+    if (r.status == IoStatus::PeerGone)
+        record_gpib_failure(u->board, u->address, GpibFailure::Gone);
     return r.status == IoStatus::Done ? CMPL : status_of(r.status);
 }
 
