@@ -15,8 +15,16 @@ EarlyAnswer early_answer(int argc, char** argv) {
     return EarlyAnswer::none;
 }
 
+bool wants_instrument_check(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::string_view(argv[i]) == "--check-instruments")
+            return true;
+    return false;
+}
+
 std::string trelwick_help_text() {
     return R"(Usage: trelwick [--simulate [--speed N]]
+       trelwick --check-instruments [--simulate]
 The operator station of a five-cam positioning stage (X, Y, Roll, Pitch, Yaw). Its main
 panel brings up the instruments, moves the stage to typed targets and keeps a run log;
 its test bench works one cam at a time. Without --simulate it drives the instruments:
@@ -28,6 +36,11 @@ Options:
   --simulate        run on a simulated stage inside the program, not the instruments
   --speed N         with --simulate: the simulated stage runs N times as fast
                     (0 < N <= 1000)
+  --check-instruments
+                    print whether each instrument's port or GPIB unit opens and the
+                    instrument answers a query that changes nothing, with what to do
+                    about each one that fails, and exit (0 when all three answer, 1
+                    otherwise); needs no display, moves nothing
   -h, --help        print this help and exit
   --version         print the version and exit
 Qt's own options (-platform NAME, -display DISPLAY, -style NAME, ...) are taken too.
@@ -61,7 +74,7 @@ std::string unknown_argument(int argc, char** argv) {
             ++i; // its factor; a missing or bad one is the simulated mode's to report
             continue;
         }
-        if (arg == "--simulate" || arg.substr(0, 8) == "--speed=")
+        if (arg == "--simulate" || arg == "--check-instruments" || arg.substr(0, 8) == "--speed=")
             continue;
         return std::string(arg);
     }

@@ -14,6 +14,9 @@ EarlyAnswer early_answer(int argc, char** argv);
 std::string trelwick_help_text();
 std::string trelwick_version_text();
 
+// --check-instruments among the arguments: the check runs instead of the window.
+bool wants_instrument_check(int argc, char** argv);
+
 // The first argument that is not one of the program's options, or empty. Call it after Qt
 // has taken its own options (-platform, -style, ...) out of the arguments.
 std::string unknown_argument(int argc, char** argv);

@@ -2,6 +2,7 @@
 // the resource folder (build tree or installed tree) and the table that binds the resource
 // file's callback names; then the operator program itself, on the operator thread, while
 // this thread keeps the window alive.
+#include "app/instrument_check.hpp"
 #include "app/main_panel.hpp"
 #include "command_line.hpp"
 #include "main/callback_table.hpp"
@@ -17,6 +18,36 @@
 #include <cstdio>
 #include <string>
 
+namespace {
+
+// --check-instruments: the instruments (or the simulated stage with --simulate) checked
+// before any window or display is needed, so that it works over ssh.
+int run_instrument_check(int argc, char** argv) {
+    if (const std::string unknown = unknown_argument(argc, argv); !unknown.empty()) {
+        std::fprintf(stderr, "trelwick: unknown option %s (trelwick --help lists them)\n",
+                     unknown.c_str());
+        return 2;
+    }
+    platform_use_system_io();
+    const SimulatedOptions options = simulated_options(argc, argv);
+    SimulatedMode simulated;
+    std::string error = options.error;
+    if (error.empty() && options.simulate)
+        simulated.start(options, error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "trelwick: %s\n", error.c_str());
+        platform_system_io_reset();
+        return 2;
+    }
+    const InstrumentCheck check = check_instruments();
+    std::fputs(check.report.c_str(), stdout);
+    simulated.stop();
+    platform_system_io_reset();
+    return check.failed == 0 ? 0 : 1;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     switch (early_answer(argc, argv)) {
     case EarlyAnswer::help:
@@ -28,6 +59,8 @@ int main(int argc, char** argv) {
     case EarlyAnswer::none:
         break;
     }
+    if (wants_instrument_check(argc, argv))
+        return run_instrument_check(argc, argv);
 
     QApplication application(argc, argv);
     if (const std::string unknown = unknown_argument(argc, argv); !unknown.empty()) {

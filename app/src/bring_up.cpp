@@ -30,6 +30,29 @@ constexpr int kGaugeControls[] = {
     MAIN_ZERO_GAGE_2, MAIN_ZERO_GAGE_3, MAIN_ZERO_GAGE_4, MAIN_ZERO_ALL,
 };
 
+// A PROBLEM entry of the run log with the instrument's diagnosis, if any, under it: one
+// indented line each.
+std::string problem_entry(const char* problem, const std::string& details) {
+    std::string entry = problem;
+    std::size_t from = 0;
+    while (from < details.size()) {
+        const std::size_t end = details.find('\n', from);
+        const std::size_t stop = end == std::string::npos ? details.size() : end;
+        entry += "\n   " + details.substr(from, stop - from);
+        from = stop + 1;
+    }
+    return entry;
+}
+
+// The diagnosis of the instrument bring-up stopped at (instrument_diagnosis.hpp): the unit
+// when it is not open, else the controller.
+std::string failed_instrument_details(const instrument_addresses& addresses) {
+    if (shared_device_ids().hp34970 <= 0)
+        return instrument_diagnosis_details(
+            gpib_instrument_key(addresses.hp_gpib_board_addr, addresses.hp_gpib_dev_addr));
+    return instrument_diagnosis_details(serial_instrument_key(addresses.cm_com_port));
+}
+
 std::string run_log_name(int n) {
     return strfmt("Trelwick_log.%03d", n);
 }
@@ -131,7 +154,8 @@ int cam_move_device_init(const std::string& run_log, int panel, int status_contr
         update_status_line(panel, status_control, "Initialization HP34970...");
         hp34970_init(addresses.hp_gpib_board_addr, addresses.hp_gpib_dev_addr, &ids.hp34970);
         if (ids.hp34970 <= 0) {
-            write_to_log(motion_log_path(), "PROBLEM: HP34970 is not initialized");
+            write_to_log(motion_log_path(), problem_entry("PROBLEM: HP34970 is not initialized",
+                                                          failed_instrument_details(addresses)));
             return -1;
         }
         hp34970_out(ids.hp34970, "SYST:CPON ALL");
@@ -140,7 +164,8 @@ int cam_move_device_init(const std::string& run_log, int panel, int status_contr
         update_status_line(panel, status_control, "Initialization CM6K6...");
         cm6k6_init(panel, addresses.cm_com_port, addresses.cm_dev_addr, &ids.cm6k6);
         if (ids.cm6k6 <= 0) {
-            write_to_log(motion_log_path(), "PROBLEM: CM6K6 is not initialized");
+            write_to_log(motion_log_path(), problem_entry("PROBLEM: CM6K6 is not initialized",
+                                                          failed_instrument_details(addresses)));
             return -1;
         }
         update_status_line(panel, status_control, "Initialization CM6K6 OK...");
@@ -182,7 +207,7 @@ int device_init(int panel, int /*control*/, int event, void* /*callbackData*/, i
         cam_move_GUI_out(panel, coord_ctrls[static_cast<std::size_t>(i)],
                          param.coord[static_cast<std::size_t>(i)]);
     if (status != 0) {
-        MessagePopup("Init Error", "Error in device init");
+        MessagePopup("Init Error", "Error in device init", failed_instrument_details(addresses));
         return 0;
     }
 

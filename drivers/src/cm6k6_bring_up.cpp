@@ -27,7 +27,7 @@ bool bring_up(int com_port, int address, double lhad, const std::function<void(i
     Cm6k6State& s = cm6k6_state();
     s.com_port = com_port;
     if (const int r = OpenComConfig(com_port, "", 9600, 0, 8, 1, 512, 512); r != 0)
-        if (cm6k6_error_handling(r, "OpenCom") == 1)
+        if (cm6k6_error_handling(r, "OpenCom", cm6k6_port_details()) == 1)
             return false;
     if (const int r = FlushInQ(com_port); r != 0)
         if (cm6k6_error_handling(r, "FlushInQ") == 1)

@@ -6,6 +6,7 @@
 #include "drivers/protocol/cm6k6_protocol.hpp"
 #include "platform/clock.hpp"
 #include "platform/console.hpp"
+#include "platform/instrument_diagnosis.hpp"
 #include "platform/operator_thread.hpp"
 #include "platform/panels.hpp"
 #include "platform/serial.hpp"
@@ -74,7 +75,8 @@ int send(const char* text) {
     g_state.cmd = text != nullptr ? text : "";
     const int n = serial_link_write(port, g_state.cmd);
     if (n <= 0) {
-        cm6k6_error(strfmt("err = %i, problem sending RS232 command", n).c_str());
+        cm6k6_error(strfmt("err = %i, problem sending RS232 command", n).c_str(),
+                    cm6k6_port_details());
         return -1;
     }
     // Whether a drive is left enabled: DRIVE takes one digit per axis.
@@ -120,7 +122,8 @@ int cm6k6_in(int dev_ID, std::string* reply) {
     }
     const int n = serial_link_read(g_state.com_port, kReplyBytes, reply);
     if (n <= 0) {
-        cm6k6_error(strfmt("# bytes in = %i, problem receiving RS232 input", n).c_str());
+        cm6k6_error(strfmt("# bytes in = %i, problem receiving RS232 input", n).c_str(),
+                    cm6k6_port_details());
         return -1;
     }
     return 0;
@@ -149,22 +152,27 @@ std::string cm6k6_not_finite_text(const char* name, double value) {
     return strfmt("%s = %f, not a finite number", name, value);
 }
 
-void cm6k6_error(const char* text) {
+void cm6k6_error(const char* text, std::string_view details) {
     const char* t = text != nullptr ? text : "";
-    console_stop(strfmt("\nCM6K6 ERROR: %s\n", t), "CM6K6 ERROR", t, 80, StopWait::Blocking);
+    console_stop(strfmt("\nCM6K6 ERROR: %s\n", t), "CM6K6 ERROR", t, 80, StopWait::Blocking,
+                 details);
+}
+
+std::string cm6k6_port_details() {
+    return instrument_diagnosis_details(serial_instrument_key(g_state.com_port));
 }
 
 void cm6k6_message(const char* text) {
     ConsolePrintf("%s\n", text != nullptr ? text : "");
 }
 
-int cm6k6_error_handling(int code, const char* what) {
+int cm6k6_error_handling(int code, const char* what, std::string_view details) {
     // The operator has already said to stop: no question, the answer is No.
     if (platform_stop_requested())
         return 1;
     const std::string text =
         strfmt("Error in %s. Check error code # %i. Continue?", what != nullptr ? what : "", code);
-    return ConfirmPopup("ERROR", text.c_str()) == 0 ? 1 : 0;
+    return ConfirmPopup("ERROR", text.c_str(), details) == 0 ? 1 : 0;
 }
 
 void cm6k6_axis(int axis, std::string* destination) {

@@ -40,3 +40,6 @@ void cm6k6_note_move(int axis, double travel);
 void cm6k6_note_started(unsigned axes);
 // The "not a finite number" text for a value that must not reach the controller.
 std::string cm6k6_not_finite_text(const char* name, double value);
+// Why the controller's port last failed to open or answer, as lines for a report; empty
+// when nothing is recorded (instrument_diagnosis.hpp).
+std::string cm6k6_port_details();

@@ -6,7 +6,7 @@
 #include "platform/panels.hpp"
 
 void console_stop(std::string_view printed, const char* title, std::string_view text,
-                  std::size_t max_line_chars, StopWait wait) {
+                  std::size_t max_line_chars, StopWait wait, std::string_view details) {
     ConsoleWrite(printed);
     Beep();
     if (wait == StopWait::Blocking)
@@ -16,6 +16,6 @@ void console_stop(std::string_view printed, const char* title, std::string_view 
     Beep();
     ConsoleWrite("Press ENTER to continue.\nPress any key then ENTER to terminate program.\n");
     // The answer line keeps max_line_chars characters; the platform counts the terminator.
-    if (!ConsoleAnswerGoOn(title, text, max_line_chars + 1))
+    if (!ConsoleAnswerGoOn(title, text, max_line_chars + 1, details))
         ProgramExit(0);
 }

@@ -12,6 +12,6 @@ enum class StopWait {
 };
 
 // `printed` is the whole first text as it goes to the console; `title` and `text` are
-// what a pop-up shows when the console gives no line.
+// what a pop-up shows when the console gives no line, with `details` under them.
 void console_stop(std::string_view printed, const char* title, std::string_view text,
-                  std::size_t max_line_chars, StopWait wait);
+                  std::size_t max_line_chars, StopWait wait, std::string_view details = {});

@@ -65,7 +65,7 @@ void ev16p_init(int com_port, int address, int* dev_ID) {
     if (id < 0)
         return;
     if (const int r = OpenComConfig(com_port, "", 9600, 0, 7, 2, 512, 512); r != 0)
-        if (ev16p_error_handling(r, "OpenCom") != 0)
+        if (ev16p_error_handling(r, "OpenCom", ev16p_port_details()) != 0)
             return;
     if (const int r = FlushInQ(com_port); r != 0)
         if (ev16p_error_handling(r, "FlushInQ") != 0)

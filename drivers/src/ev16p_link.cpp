@@ -2,6 +2,7 @@
 #include "drivers/ev16p.hpp"
 #include "ev16p_state.hpp"
 #include "platform/clock.hpp"
+#include "platform/instrument_diagnosis.hpp"
 #include "platform/panels.hpp"
 #include "platform/serial.hpp"
 #include "platform/text.hpp"
@@ -59,7 +60,7 @@ int ev16p_out(int /*dev_ID*/, const char* text) {
     const int n = serial_link_write(port, g_state.cmd);
     if (n <= 0) {
         g_state.msg = strfmt("err = %i, problem sending RS232 command", n);
-        ev16p_error_handling(n, g_state.msg.c_str());
+        ev16p_error_handling(n, g_state.msg.c_str(), ev16p_port_details());
         return -1;
     }
     Delay(kQuietSeconds);
@@ -74,11 +75,15 @@ int ev16p_in(int /*dev_ID*/, std::string* reply) {
     // report there and no stale reply.
     const std::string report = strfmt("# bytes in = %i, problem receiving RS232 input", n);
     g_state.msg = report;
-    return ev16p_error_handling(n, report.c_str());
+    return ev16p_error_handling(n, report.c_str(), ev16p_port_details());
 }
 
-int ev16p_error_handling(int code, const char* what) {
+int ev16p_error_handling(int code, const char* what, std::string_view details) {
     const std::string text =
         strfmt("Error in %s. Check error code # %i. Continue?", what != nullptr ? what : "", code);
-    return ConfirmPopup("ERROR", text.c_str()) == 0 ? -1 : 0;
+    return ConfirmPopup("ERROR", text.c_str(), details) == 0 ? -1 : 0;
+}
+
+std::string ev16p_port_details() {
+    return instrument_diagnosis_details(serial_instrument_key(g_state.com_port));
 }

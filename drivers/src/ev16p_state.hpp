@@ -13,3 +13,6 @@ struct Ev16pState {
 };
 
 Ev16pState& ev16p_state();
+// Why the counter's port last failed to open or answer, as lines for a report; empty when
+// nothing is recorded (instrument_diagnosis.hpp).
+std::string ev16p_port_details();

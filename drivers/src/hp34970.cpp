@@ -49,13 +49,13 @@ void hp34970_init(int board, int address, int* dev_ID) {
     }
     const int id = hp34970_open_dev(board, address);
     if (id <= 0) {
-        hp34970_error("Device was not opened");
+        hp34970_error("Device was not opened", hp34970_unit_details());
         return;
     }
     Hp34970State& s = hp34970_state();
     hp34970_out(id, "*IDN?");
     if (hp34970_in(id, &s.cmd) != 0) {
-        hp34970_error("Problem reading ID");
+        hp34970_error("Problem reading ID", hp34970_unit_details());
         hp34970_close_dev(id);
         return;
     }

@@ -5,6 +5,7 @@
 #include "hp34970_state.hpp"
 #include "platform/console.hpp"
 #include "platform/gpib.hpp"
+#include "platform/instrument_diagnosis.hpp"
 #include "platform/text.hpp"
 
 #include <vector>
@@ -21,7 +22,8 @@ int read_reply(int dev_ID, std::size_t max_bytes, std::string* reply) {
     const int status =
         ibrd(g_state.table.handle_of(dev_ID), buffer.data(), static_cast<long>(max_bytes));
     if ((status & ERR) != 0) {
-        hp34970_error(strfmt("ibsta = %x, problem receiving GPIB input", status).c_str());
+        hp34970_error(strfmt("ibsta = %x, problem receiving GPIB input", status).c_str(),
+                      hp34970_unit_details());
         return -1;
     }
     long count = ThreadIbcntl();
@@ -58,12 +60,14 @@ int hp34970_open_dev(int board, int address) {
         return slot;
     const int slot = t.free_slot();
     if (slot == 0) {
+        g_state.unit.clear(); // no unit was tried: there is nothing to say about one
         hp34970_error("The device could not be opened");
         return -1;
     }
+    g_state.unit = gpib_instrument_key(board, address);
     const int ud = ibdev(board, address, 0, kTimeout30s, 0, kEosLineFeed);
     if (ud <= 0) {
-        hp34970_error("The device could not be opened");
+        hp34970_error("The device could not be opened", hp34970_unit_details());
         return -1;
     }
     t.store(slot, address, ud);
@@ -90,7 +94,8 @@ int hp34970_out(int dev_ID, const char* text) {
     const int status =
         ibwrt(g_state.table.handle_of(dev_ID), framed.data(), static_cast<long>(framed.size()));
     if ((status & ERR) != 0) {
-        hp34970_error(strfmt("ibsta = %x, problem sending GPIB command", status).c_str());
+        hp34970_error(strfmt("ibsta = %x, problem sending GPIB command", status).c_str(),
+                      hp34970_unit_details());
         return -1;
     }
     return 0;
@@ -136,9 +141,14 @@ int hp34970_get_errors(int dev_ID) {
     return -1; // the queue never emptied: more entries than the unit can hold
 }
 
-void hp34970_error(const char* text) {
+void hp34970_error(const char* text, std::string_view details) {
     const char* t = text != nullptr ? text : "";
-    console_stop(strfmt("\nHP34970 ERROR: %s\n", t), "HP34970 ERROR", t, 80, StopWait::Blocking);
+    console_stop(strfmt("\nHP34970 ERROR: %s\n", t), "HP34970 ERROR", t, 80, StopWait::Blocking,
+                 details);
+}
+
+std::string hp34970_unit_details() {
+    return g_state.unit.empty() ? std::string() : instrument_diagnosis_details(g_state.unit);
 }
 
 void hp34970_message(const char* text) {

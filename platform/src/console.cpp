@@ -78,7 +78,8 @@ void ProgramExit(int status) {
     std::abort(); // every console backend ends the program or unwinds out of this call
 }
 
-bool ConsoleAnswerGoOn(const char* title, std::string_view text, std::size_t max_chars) {
+bool ConsoleAnswerGoOn(const char* title, std::string_view text, std::size_t max_chars,
+                       std::string_view details) {
     std::string line;
     if (ConsoleReadLine(&line, max_chars))
         return line.front() == '\n';
@@ -88,9 +89,9 @@ bool ConsoleAnswerGoOn(const char* title, std::string_view text, std::size_t max
     // always a deliberate click. Without any panel backend nobody can answer: the program
     // ends, as it would at the console.
     const std::string message(text);
-    const int answer =
-        GenericMessagePopup(title != nullptr ? title : "", message.c_str(), kConsolePopupGoOn,
-                            kConsolePopupEnd, "", nullptr, 0, VAL_CENTER_BUTTONS,
-                            VAL_GENERIC_POPUP_BTN1, VAL_GENERIC_POPUP_BTN1, VAL_GENERIC_POPUP_BTN1);
+    const int answer = GenericMessagePopup(title != nullptr ? title : "", message.c_str(),
+                                           kConsolePopupGoOn, kConsolePopupEnd, "", nullptr, 0,
+                                           VAL_CENTER_BUTTONS, VAL_GENERIC_POPUP_BTN1,
+                                           VAL_GENERIC_POPUP_BTN1, VAL_GENERIC_POPUP_BTN1, details);
     return answer == VAL_GENERIC_POPUP_BTN1;
 }

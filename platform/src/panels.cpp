@@ -271,25 +271,28 @@ int SetPanelAttribute(int panel, int attribute, const char* value) {
     return g_panels->set_panel_title(panel, or_empty(value));
 }
 
-int MessagePopup(const char* title, const char* message) {
+int MessagePopup(const char* title, const char* message, std::string_view details) {
     if (g_panels == nullptr)
         return UIENotAvailable;
+    g_panels->set_popup_details(std::string(details));
     g_panels->message_popup(or_empty(title), or_empty(message));
     return 0;
 }
 
-int ConfirmPopup(const char* title, const char* message) {
+int ConfirmPopup(const char* title, const char* message, std::string_view details) {
     if (g_panels == nullptr)
         return 0; // nobody to say Yes: the safe answer is No
+    g_panels->set_popup_details(std::string(details));
     return g_panels->confirm_popup(or_empty(title), or_empty(message));
 }
 
 int GenericMessagePopup(const char* title, const char* message, const char* button1,
                         const char* button2, const char* button3, std::string* response,
                         int max_response_length, int /*button_alignment*/, int active_control,
-                        int enter_button, int escape_button) {
+                        int enter_button, int escape_button, std::string_view details) {
     if (g_panels == nullptr)
         return UIENotAvailable;
+    g_panels->set_popup_details(std::string(details));
     GenericPopupRequest request{or_empty(title),
                                 or_empty(message),
                                 {or_empty(button1), or_empty(button2), or_empty(button3)},

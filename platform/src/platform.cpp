@@ -1,6 +1,7 @@
 #include "platform/platform.hpp"
 
 #include "group_resets.hpp"
+#include "platform/instrument_diagnosis.hpp"
 
 namespace {
 
@@ -25,4 +26,5 @@ void platform_reset() {
     platform_serial_reset();
     platform_gpib_reset();
     platform_operator_reset();
+    platform_instrument_diagnosis_reset();
 }

@@ -223,3 +223,27 @@ TEST_F(QtPanelTest, ConsolePromptWithoutAConsoleIsAPopUp) {
     EXPECT_EQ(no_lines.lines_read(), 3);
     platform_use_console(nullptr);
 }
+
+// The lines under a failure (what was tried, why, what to do) are the message box's
+// detailed text; the next pop-up has none of them.
+TEST_F(QtPanelTest, FailureDetailsAreTheMessageBoxsDetailedText) {
+    QString details, message, later;
+    when_modal([&](QWidget* dialog) {
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        ASSERT_NE(box, nullptr);
+        message = box->text();
+        details = box->detailedText();
+        box->accept();
+    });
+    MessagePopup("Init Error", "Error in device init", "Reason: not found\n");
+    when_modal([&](QWidget* dialog) {
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        ASSERT_NE(box, nullptr);
+        later = box->detailedText();
+        box->accept();
+    });
+    MessagePopup("File name", "Please, input file name to log the data");
+    EXPECT_EQ(message, "Error in device init");
+    EXPECT_EQ(details, "Reason: not found\n");
+    EXPECT_EQ(later, "");
+}

@@ -1,13 +1,18 @@
 // The program as the operator starts it: with its resource file missing it reports on the
 // console; "x" then Enter ends it with status 0, Enter alone goes on into the event loop,
-// and with no line at all it asks in a pop-up instead.
+// and with no line at all it asks in a pop-up instead. --check-instruments runs without a
+// display and says what it found.
 #include <QProcess>
 #include <QProcessEnvironment>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <filesystem>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -107,4 +112,100 @@ TEST(CommandLine, AnUnknownOptionIsRefusedBeforeAnythingStarts) {
                 testing::EndsWith("trelwick: unknown option --simualte (trelwick --help lists "
                                   "them)\n"));
     EXPECT_EQ(process.readAllStandardOutput().toStdString(), "");
+}
+
+// --check-instruments needs no display (DISPLAY and QT_QPA_PLATFORM unset): it checks the
+// three instruments, here the simulated stage, and exits before any window is made.
+class InstrumentCheck : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("trelwick-check-" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir);
+        fs::create_directories(dir / "not-a-port");
+        env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "TRELWICK_COM2",
+                                 "TRELWICK_COM5", "TRELWICK_GPIB1_9", "TRELWICK_GPIB_LIBRARY"})
+            env.remove(name);
+        env.insert("HOME", QString::fromStdString(dir.string()));
+        env.insert("XDG_DATA_HOME", QString::fromStdString((dir / "data").string()));
+        env.insert("TRELWICK_LOCK_DIR", QString::fromStdString(dir.string()));
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+    // Runs the check; its exit code, standard output in *out.
+    int run(const QStringList& arguments, std::string* out) {
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(TRELWICK_EXE, arguments);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        *out = process.readAllStandardOutput().toStdString();
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+    fs::path dir;
+    QProcessEnvironment env;
+};
+
+TEST_F(InstrumentCheck, OnTheSimulatedStageAllThreeAnswer) {
+    std::string out;
+    EXPECT_EQ(run({"--check-instruments", "--simulate"}, &out), 0);
+    EXPECT_EQ(out, "Instrument               Link      Opens  Answers\n"
+                   "CM6K6 motion controller  COM2      yes    yes  TPC -> *TPC+0,+0,+0,+0,+0,+0\n"
+                   "    COM2 -> the simulated stage in this program\n"
+                   "EV-16P gauge counter     COM5      yes    yes  CK01 -> CK010\n"
+                   "    COM5 -> the simulated stage in this program\n"
+                   "HP34970 DAQ unit         GPIB 1:9  yes    yes  *IDN? -> "
+                   "HEWLETT-PACKARD,34970A,0,13-2-2\n"
+                   "    GPIB 1:9 -> the simulated stage in this program\n"
+                   "All three instruments answer.\n");
+}
+
+TEST_F(InstrumentCheck, WithNothingConnectedEachRowSaysWhyAndWhatToDo) {
+    // A port that leads nowhere, one that is a folder, and a unit on a loopback port where
+    // nothing listens (bound, then closed, so that no other program has it).
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(s, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    ::close(s);
+    const std::string endpoint = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    const std::string missing = (dir / "no-such-port").string();
+    const std::string folder = (dir / "not-a-port").string();
+    env.insert("TRELWICK_COM2", QString::fromStdString(missing));
+    env.insert("TRELWICK_COM5", QString::fromStdString(folder));
+    env.insert("TRELWICK_GPIB1_9", QString::fromStdString(endpoint));
+
+    std::string out;
+    EXPECT_EQ(run({"--check-instruments"}, &out), 1);
+    EXPECT_EQ(
+        out,
+        "Instrument               Link      Opens  Answers\n"
+        "CM6K6 motion controller  COM2      no     no   not tried (the port gives code -7)\n"
+        "    COM2 -> " +
+            missing +
+            " (set by TRELWICK_COM2)\n"
+            "    Reason: not found (No such file or directory)\n"
+            "    To do: check that the instrument's serial port or adapter is there, or set "
+            "TRELWICK_COM2 to the device it is on\n"
+            "EV-16P gauge counter     COM5      no     no   not tried (the port gives code -7)\n"
+            "    COM5 -> " +
+            folder +
+            " (set by TRELWICK_COM5)\n"
+            "    Reason: not a serial device (Is a directory)\n"
+            "    To do: set TRELWICK_COM5 to a serial device (/dev/ttyS*, /dev/ttyUSB*)\n"
+            "HP34970 DAQ unit         GPIB 1:9  no     no   not tried\n"
+            "    GPIB 1:9 -> " +
+            endpoint +
+            " (set by TRELWICK_GPIB1_9)\n"
+            "    Reason: connection refused\n"
+            "    To do: check that the unit (or trelwick-sim) is running and listens on that "
+            "port\n"
+            "3 of 3 instruments do not answer: see the advice under them.\n");
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // --- Bring-up, stage moves, shutdown ---------------------------------------------------
 
@@ -65,12 +66,14 @@ int cm6k6_check_dev_open(int dev_ID); // 1 or 0
 int cm6k6_out(int dev_ID, const char* text);
 // Reads one reply up to CR (at most 120 bytes) into *reply; 0 or -1 (reply unchanged).
 int cm6k6_in(int dev_ID, std::string* reply);
-// Console stop message "\nCM6K6 ERROR: %s\n".
-void cm6k6_error(const char* text);
+// Console stop message "\nCM6K6 ERROR: %s\n". `details` (the port's diagnosis) go under
+// the text in the pop-up that asks when nobody is at the console.
+void cm6k6_error(const char* text, std::string_view details = {});
 // Prints the text and a newline.
 void cm6k6_message(const char* text);
-// "ERROR" confirm pop-up; 1 when the operator answers No, 0 on Yes.
-int cm6k6_error_handling(int code, const char* what);
+// "ERROR" confirm pop-up, with `details` as its detailed text; 1 when the operator answers
+// No, 0 on Yes.
+int cm6k6_error_handling(int code, const char* what, std::string_view details = {});
 
 // --- For the simulated stage and the tests ---------------------------------------------
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // Opens COM `com_port` (1..32) for the counter at `address` (0..99); writes the id to
 // *dev_ID unless a pop-up ends the bring-up.
@@ -30,8 +31,9 @@ int ev16p_check_dev_open(int dev_ID); // 1 or 0
 int ev16p_out(int dev_ID, const char* text);
 // Reads one reply up to CR (at most 300 bytes) into *reply; 0 or the pop-up's answer.
 int ev16p_in(int dev_ID, std::string* reply);
-// "ERROR" confirm pop-up; -1 when the operator answers No, 0 on Yes.
-int ev16p_error_handling(int code, const char* what);
+// "ERROR" confirm pop-up, with `details` as its detailed text; -1 when the operator
+// answers No, 0 on Yes.
+int ev16p_error_handling(int code, const char* what, std::string_view details = {});
 
 // Empties the device table and forgets the port (tests).
 void ev16p_reset();

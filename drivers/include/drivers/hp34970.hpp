@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // Opens the unit at GPIB `board` (0..10), primary `address` (1..30), resets it and
 // checks its error queue; writes the id to *dev_ID only on success.
@@ -48,8 +49,8 @@ int hp34970_out(int dev_ID, const char* text);
 // first line feed in *reply; 0 or -1 (reply unchanged).
 int hp34970_in(int dev_ID, std::string* reply);
 int hp34970_in_buf(int dev_ID, std::string* reply);
-// Console stop message "\nHP34970 ERROR: %s\n".
-void hp34970_error(const char* text);
+// Console stop message "\nHP34970 ERROR: %s\n"; `details` as for cm6k6_error.
+void hp34970_error(const char* text, std::string_view details = {});
 void hp34970_message(const char* text);
 
 // Entries hp34970_get_errors reads at most: the unit's queue holds ten, so a unit that

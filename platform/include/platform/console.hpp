@@ -37,7 +37,9 @@ bool ConsoleReadLine(std::string* line, std::size_t max_chars);
 // false (end the program) for any other line. When standard input gives no line at all
 // (no terminal, end of input), the same question is asked in a blocking pop-up titled
 // `title` showing `text`, with two buttons: kConsolePopupGoOn (true; also Enter and
-// Escape) and kConsolePopupEnd (false). With no panel backend to ask, false.
-bool ConsoleAnswerGoOn(const char* title, std::string_view text, std::size_t max_chars);
+// Escape) and kConsolePopupEnd (false), and `details` as its detailed text. With no panel
+// backend to ask, false.
+bool ConsoleAnswerGoOn(const char* title, std::string_view text, std::size_t max_chars,
+                       std::string_view details = {});
 inline constexpr const char* kConsolePopupGoOn = "Continue";
 inline constexpr const char* kConsolePopupEnd = "End program";

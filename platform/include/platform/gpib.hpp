@@ -2,6 +2,8 @@
 // an error. The byte count of the last transfer is ThreadIbcntl().
 #pragma once
 
+#include <string>
+
 constexpr int ERR = 0x8000;
 constexpr int TIMO = 0x4000;
 constexpr int END = 0x2000;
@@ -16,6 +18,10 @@ public:
     virtual int ibrd(int ud, char* buffer, long count, long& transferred) = 0;
     virtual int ibrsp(int ud, char* status_byte) = 0;
     virtual int ibonl(int ud, int online) = 0;
+    // Where the unit is reached, for the operator: "GPIB 1:9 -> 127.0.0.1:5025 (...)".
+    virtual std::string describe_unit(int board, int address) const {
+        return "GPIB " + std::to_string(board) + ":" + std::to_string(address);
+    }
 };
 
 void platform_use_gpib(GpibBackend* backend);

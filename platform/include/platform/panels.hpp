@@ -142,6 +142,9 @@ public:
         return UIENotAvailable;
     }
 
+    // The detailed text of the next message, confirm or generic pop-up (hidden behind a
+    // button where the backend can; empty: none). Set just before each of those pop-ups.
+    virtual void set_popup_details(const std::string& details) { (void)details; }
     virtual void message_popup(const std::string& title, const std::string& message) = 0;
     virtual int confirm_popup(const std::string& title, const std::string& message) = 0;
     virtual int generic_message_popup(const GenericPopupRequest& request,
@@ -226,13 +229,16 @@ int SetCtrlAttribute(int panel, int control, int attribute, double value);
 // ATTR_TITLE: the panel's window title.
 int SetPanelAttribute(int panel, int attribute, const char* value);
 
-int MessagePopup(const char* title, const char* message);
-int ConfirmPopup(const char* title, const char* message); // 1 Yes, 0 No
+// `details` (optional) are lines shown under the message on request: what was tried and
+// why it failed (instrument_diagnosis.hpp).
+int MessagePopup(const char* title, const char* message, std::string_view details = {});
+int ConfirmPopup(const char* title, const char* message,
+                 std::string_view details = {}); // 1 Yes, 0 No
 // Returns the button chosen, 1 to 3. `response` may be null when there is no text entry.
 int GenericMessagePopup(const char* title, const char* message, const char* button1,
                         const char* button2, const char* button3, std::string* response,
                         int max_response_length, int button_alignment, int active_control,
-                        int enter_button, int escape_button);
+                        int enter_button, int escape_button, std::string_view details = {});
 // 1 when answered, 0 when cancelled, negative on failure.
 int PromptPopup(const char* title, const char* message, std::string* response,
                 int max_response_length);

@@ -6,6 +6,7 @@
 #include "platform/console.hpp"
 #include "platform/files.hpp"
 #include "platform/gpib.hpp"
+#include "platform/instrument_diagnosis.hpp"
 #include "platform/operator_thread.hpp"
 #include "platform/panels.hpp"
 #include "platform/serial.hpp"

@@ -33,6 +33,8 @@ public:
     // kRS232Timeout when time ran out first (whether or not text had come), or the port's
     // failure.
     virtual int last_read_error() const { return 0; }
+    // Where COM `port` leads, for the operator: "COM2 -> /dev/ttyS1 (...)".
+    virtual std::string describe_port(int port) const { return "COM" + std::to_string(port); }
 };
 
 void platform_use_serial(SerialBackend* backend);

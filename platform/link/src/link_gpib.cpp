@@ -2,6 +2,7 @@
 
 #include "link_read.hpp"
 #include "platform/clock.hpp"
+#include "platform/instrument_diagnosis.hpp"
 
 #include <cstring>
 #include <string_view>
@@ -19,8 +20,21 @@ LinkGpibBackend::Unit* LinkGpibBackend::unit(int ud) {
 
 int LinkGpibBackend::ibdev(int board, int pad, int /*sad*/, int tmo, int /*eot*/, int eos) {
     const auto it = peers_.find({board, pad});
-    if (it == peers_.end() || it->second == nullptr)
+    if (it == peers_.end() || it->second == nullptr) {
+        std::string served;
+        for (const auto& [unit, peer] : peers_)
+            if (peer != nullptr)
+                served +=
+                    (served.empty() ? "" : ", ") + gpib_instrument_key(unit.first, unit.second);
+        instrument_diagnosis_record(
+            gpib_instrument_key(board, pad),
+            {describe_unit(board, pad), "nothing at this address",
+             served.empty() ? std::string("the simulated stage serves no GPIB unit")
+                            : "set the instrument back to an address the simulated stage serves (" +
+                                  served + ") on the Parameters panel"});
         return -1;
+    }
+    instrument_diagnosis_forget(gpib_instrument_key(board, pad));
     Unit fresh;
     fresh.peer = it->second;
     fresh.in_use = true;
@@ -88,4 +102,8 @@ int LinkGpibBackend::ibonl(int ud, int online) {
     if (online == 0)
         u->in_use = false; // the descriptor is given back
     return CMPL;
+}
+
+std::string LinkGpibBackend::describe_unit(int board, int address) const {
+    return gpib_instrument_key(board, address) + " -> the simulated stage in this program";
 }

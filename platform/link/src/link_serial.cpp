@@ -2,6 +2,7 @@
 
 #include "link_read.hpp"
 #include "platform/clock.hpp"
+#include "platform/instrument_diagnosis.hpp"
 
 #include <cstring>
 #include <limits>
@@ -27,8 +28,18 @@ int LinkSerialBackend::open_com_config(int port, const std::string& /*device_nam
     if (port < 1 || port > 255)
         return kRS232InvalidPort;
     const auto it = ports_.find(port);
-    if (it == ports_.end() || it->second.peer == nullptr)
-        return kRS232InvalidPort; // nothing is plugged into this port
+    if (it == ports_.end() || it->second.peer == nullptr) {
+        // Nothing is plugged into this port.
+        instrument_diagnosis_record(
+            serial_instrument_key(port),
+            {describe_port(port), "nothing on this port",
+             served_ports().empty()
+                 ? std::string("the simulated stage serves no serial port")
+                 : "set the instrument back to a port the simulated stage serves (" +
+                       served_ports() + ") on the Parameters panel"});
+        return kRS232InvalidPort;
+    }
+    instrument_diagnosis_forget(serial_instrument_key(port));
     Port& p = it->second;
     p.open = true;
     p.pending.clear();
@@ -83,4 +94,16 @@ int LinkSerialBackend::com_rd_term(int port, char* buffer, int count, int termin
     if (n == 0 && r.timed_out)
         return kRS232Timeout;
     return static_cast<int>(n);
+}
+
+std::string LinkSerialBackend::describe_port(int port) const {
+    return serial_instrument_key(port) + " -> the simulated stage in this program";
+}
+
+std::string LinkSerialBackend::served_ports() const {
+    std::string list;
+    for (const auto& [number, p] : ports_)
+        if (p.peer != nullptr)
+            list += (list.empty() ? "" : ", ") + serial_instrument_key(number);
+    return list;
 }

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -37,7 +38,7 @@ bool valid_button(const GenericPopupRequest& request, int button) {
 // close button) `escape_button`, wherever the focus is.
 class GenericPopup : public QDialog {
 public:
-    GenericPopup(const GenericPopupRequest& request, QWidget* parent)
+    GenericPopup(const GenericPopupRequest& request, const std::string& details, QWidget* parent)
         : QDialog(parent),
           enter_(valid_button(request, request.enter_button) ? request.enter_button : 0),
           escape_(valid_button(request, request.escape_button) ? request.escape_button : 0) {
@@ -48,6 +49,14 @@ public:
         message->setWordWrap(true);
         message->setMinimumWidth(320);
         layout->addWidget(message);
+        if (!details.empty()) {
+            auto* lines = new QPlainTextEdit(qs(details), this);
+            lines->setObjectName("genericPopupDetails");
+            lines->setReadOnly(true);
+            lines->setFocusPolicy(Qt::NoFocus);
+            lines->setMaximumHeight(lines->fontMetrics().lineSpacing() * 6);
+            layout->addWidget(lines);
+        }
         if (request.with_text_entry) {
             entry_ = new QLineEdit(this);
             entry_->setObjectName("genericPopupEntry");
@@ -127,10 +136,22 @@ bool is_pattern(const QString& file_spec) {
 
 } // namespace
 
+void QtPanelBackend::set_popup_details(const std::string& details) {
+    popup_details_ = details;
+}
+
+std::string QtPanelBackend::take_popup_details() {
+    std::string details;
+    details.swap(popup_details_);
+    return details;
+}
+
 void QtPanelBackend::message_popup(const std::string& title, const std::string& message) {
     QMessageBox box(QMessageBox::Information, qs(title), qs(message), QMessageBox::Ok,
                     popup_parent());
     box.setObjectName("messagePopup");
+    if (const std::string details = take_popup_details(); !details.empty())
+        box.setDetailedText(qs(details));
     box.exec();
 }
 
@@ -138,6 +159,8 @@ int QtPanelBackend::confirm_popup(const std::string& title, const std::string& m
     QMessageBox box(QMessageBox::Question, qs(title), qs(message),
                     QMessageBox::Yes | QMessageBox::No, popup_parent());
     box.setObjectName("confirmPopup");
+    if (const std::string details = take_popup_details(); !details.empty())
+        box.setDetailedText(qs(details));
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes ? 1 : 0;
@@ -145,7 +168,7 @@ int QtPanelBackend::confirm_popup(const std::string& title, const std::string& m
 
 int QtPanelBackend::generic_message_popup(const GenericPopupRequest& request,
                                           std::string* response) {
-    GenericPopup popup(request, popup_parent());
+    GenericPopup popup(request, take_popup_details(), popup_parent());
     const int answer = popup.exec();
     if (response != nullptr)
         *response = popup.response();

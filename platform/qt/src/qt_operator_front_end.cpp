@@ -94,6 +94,9 @@ int QtOperatorFrontEnd::set_panel_title(int panel, const std::string& title) {
     return on_qt([&] { return panels_.set_panel_title(panel, title); });
 }
 
+void QtOperatorFrontEnd::set_popup_details(const std::string& details) {
+    on_qt([&] { panels_.set_popup_details(details); });
+}
 void QtOperatorFrontEnd::message_popup(const std::string& title, const std::string& message) {
     on_qt([&] { panels_.message_popup(title, message); });
 }

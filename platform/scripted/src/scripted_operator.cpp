@@ -393,14 +393,17 @@ int ScriptedOperator::set_attribute(int panel, int control, int attribute, int v
 void ScriptedOperator::message_popup(const std::string& title, const std::string& message) {
     Answer a;
     take_answer(PopupKind::Message, title, message, a);
-    popups_.push_back({PopupKind::Message, title, message, {}, 0, 0, 0, 1});
+    popups_.push_back({PopupKind::Message, title, message, {}, 0, 0, 0, 1, popup_details_});
+    popup_details_.clear();
 }
 
 int ScriptedOperator::confirm_popup(const std::string& title, const std::string& message) {
     Answer a;
     // Unscripted: No, the answer that stops what the program was about to do.
     const int result = take_answer(PopupKind::Confirm, title, message, a) ? a.result : 0;
-    popups_.push_back({PopupKind::Confirm, title, message, {"Yes", "No"}, 0, 0, 0, result});
+    popups_.push_back(
+        {PopupKind::Confirm, title, message, {"Yes", "No"}, 0, 0, 0, result, popup_details_});
+    popup_details_.clear();
     return result;
 }
 
@@ -419,7 +422,9 @@ int ScriptedOperator::generic_message_popup(const GenericPopupRequest& request,
         }
     }
     PopupRecord record{PopupKind::Generic,    request.title,        request.message,       {},
-                       request.active_button, request.enter_button, request.escape_button, result};
+                       request.active_button, request.enter_button, request.escape_button, result,
+                       popup_details_};
+    popup_details_.clear();
     for (const auto& label : request.button)
         if (!label.empty())
             record.buttons.push_back(label);
@@ -439,7 +444,7 @@ int ScriptedOperator::prompt_popup(const std::string& title, const std::string& 
                 response.resize(static_cast<std::size_t>(max_length));
         }
     }
-    popups_.push_back({PopupKind::Prompt, title, message, {}, 0, 0, 0, result});
+    popups_.push_back({PopupKind::Prompt, title, message, {}, 0, 0, 0, result, {}});
     return result;
 }
 
@@ -458,7 +463,8 @@ int ScriptedOperator::file_select_popup(const FileSelectRequest& request, std::s
                        0,
                        0,
                        0,
-                       result};
+                       result,
+                       {}};
     popups_.push_back(std::move(record));
     return result;
 }

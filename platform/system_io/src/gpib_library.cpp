@@ -2,6 +2,7 @@
 
 #include "dynamic_library.hpp"
 #include "platform/system_io/gpib_units.hpp"
+#include "platform/system_io/open_diagnosis.hpp"
 
 #include <cstdio>
 
@@ -128,9 +129,16 @@ long GpibLibraryBackend::transferred_within(long count) const {
 }
 
 int GpibLibraryBackend::ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
-    if (!gpib_unit_in_range(board, pad) || !load())
+    if (!gpib_unit_in_range(board, pad))
         return -1;
-    return api_->ibdev(board, pad, sad, tmo, eot, eos);
+    if (!load()) {
+        record_gpib_failure(board, pad, GpibFailure::LibraryMissing, api_->error, library_name_);
+        return -1;
+    }
+    const int ud = api_->ibdev(board, pad, sad, tmo, eot, eos);
+    if (ud <= 0)
+        record_gpib_failure(board, pad, GpibFailure::LibraryRefused, "ibdev failed", library_name_);
+    return ud;
 }
 
 int GpibLibraryBackend::ibclr(int ud) {

@@ -2,6 +2,7 @@
 
 #include "platform/system_io/gpib_units.hpp"
 #include "platform/system_io/instrument_claim.hpp"
+#include "platform/system_io/open_diagnosis.hpp"
 
 #include <optional>
 #include <string>
@@ -16,9 +17,16 @@ namespace {
 // opened, or -2 when there is nothing to claim (a unit out of range, refused below).
 int claim_unit(int board, int address, const std::optional<std::string>& endpoint) {
 #ifndef _WIN32
-    if (gpib_unit_in_range(board, address))
-        return claim_gpib_unit(
-            endpoint ? *endpoint : "GPIB " + std::to_string(board) + ":" + std::to_string(address));
+    if (gpib_unit_in_range(board, address)) {
+        std::string why;
+        const int claim =
+            claim_gpib_unit(endpoint ? *endpoint : gpib_instrument_key(board, address), &why);
+        if (claim < 0)
+            record_gpib_failure(board, address,
+                                why.empty() ? GpibFailure::HeldByOther : GpibFailure::NoLockFile,
+                                why);
+        return claim;
+    }
 #else
     (void)board;
     (void)address;
@@ -71,8 +79,9 @@ int GpibRoutingBackend::ibdev(int board, int pad, int sad, int tmo, int eot, int
         release_claim(claim);
         return -1;
     }
+    instrument_diagnosis_forget(gpib_instrument_key(board, pad));
     const int ud = next_ud_++;
-    routes_[ud] = Route{&backend, inner, claim};
+    routes_[ud] = Route{&backend, inner, claim, board, pad};
     return ud;
 }
 
@@ -88,7 +97,14 @@ int GpibRoutingBackend::ibwrt(int ud, const char* buffer, long count, long& tran
 
 int GpibRoutingBackend::ibrd(int ud, char* buffer, long count, long& transferred) {
     Route* r = route(ud);
-    return r != nullptr ? r->backend->ibrd(r->ud, buffer, count, transferred) : ERR;
+    if (r == nullptr)
+        return ERR;
+    const int status = r->backend->ibrd(r->ud, buffer, count, transferred);
+    // The socket transport says why itself; the library only sets TIMO.
+    if (r->backend == &library_ && (status & TIMO) != 0)
+        record_gpib_failure(r->board, r->address, GpibFailure::NoAnswer,
+                            "no reply within the unit's time-out");
+    return status;
 }
 
 int GpibRoutingBackend::ibrsp(int ud, char* status_byte) {
@@ -106,4 +122,8 @@ int GpibRoutingBackend::ibonl(int ud, int online) {
         routes_.erase(ud); // the descriptor is given back, as the library gives it back
     }
     return status;
+}
+
+std::string GpibRoutingBackend::describe_unit(int board, int address) const {
+    return gpib_mapping_text(board, address);
 }

@@ -2,7 +2,10 @@
 
 #include "platform/gpib_timeout.hpp"
 #include "platform/system_io/gpib_units.hpp"
+#include "platform/system_io/open_diagnosis.hpp"
 #include "socket_io.hpp"
+
+#include "platform/text.hpp"
 
 #include <cstdio>
 #include <cstring>
@@ -44,17 +47,37 @@ int GpibTcpBackend::ibdev(int board, int pad, int /*sad*/, int tmo, int /*eot*/,
         return -1;
     const std::optional<GpibEndpoint> endpoint = parse_gpib_endpoint(*text);
     if (!endpoint) {
-        std::fprintf(stderr, "%s=%s is not HOST:PORT\n", gpib_endpoint_variable(board, pad).c_str(),
-                     text->c_str());
+        const std::string setting = gpib_endpoint_variable(board, pad) + "=" + *text;
+        std::fprintf(stderr, "%s is not HOST:PORT\n", setting.c_str());
+        record_gpib_failure(board, pad, GpibFailure::BadEndpoint, setting);
         return -1;
     }
     Unit fresh;
+    fresh.board = board;
+    fresh.address = pad;
     fresh.timeout = gpib_timeout_seconds(tmo);
     // The connection waits the unit's time-out, at least 1 s and at most 30 s.
     const double wait = fresh.timeout < 1.0 ? 1.0 : (fresh.timeout > 30.0 ? 30.0 : fresh.timeout);
-    fresh.socket = socket_connect(*endpoint, wait);
-    if (fresh.socket == kNoSocket)
+    ConnectFailure why;
+    fresh.socket = socket_connect(*endpoint, wait, &why);
+    if (fresh.socket == kNoSocket) {
+        switch (why.kind) {
+        case ConnectFailure::Kind::HostNotFound:
+            record_gpib_failure(board, pad, GpibFailure::HostNotFound, why.text);
+            break;
+        case ConnectFailure::Kind::Refused:
+            record_gpib_failure(board, pad, GpibFailure::Refused, why.text);
+            break;
+        case ConnectFailure::Kind::TimedOut:
+            record_gpib_failure(board, pad, GpibFailure::NoAnswer,
+                                strfmt("no connection within %g s", wait));
+            break;
+        case ConnectFailure::Kind::Other:
+            record_gpib_failure(board, pad, GpibFailure::Other, why.text);
+            break;
+        }
         return -1;
+    }
     const int ud = next_ud_++;
     units_[ud] = std::move(fresh);
     return ud;
@@ -75,6 +98,8 @@ int GpibTcpBackend::ibwrt(int ud, const char* buffer, long count, long& transfer
     const FdWriteResult r = socket_write_all(u->socket, buffer, static_cast<std::size_t>(count),
                                              io_deadline(u->timeout));
     transferred = static_cast<long>(r.written);
+    if (r.status == IoStatus::PeerGone)
+        record_gpib_failure(u->board, u->address, GpibFailure::Gone);
     return r.status == IoStatus::Done ? CMPL : status_of(r.status);
 }
 
@@ -88,6 +113,11 @@ int GpibTcpBackend::ibrd(int ud, char* buffer, long count, long& transferred) {
                                              end, io_deadline(u->timeout));
     std::memcpy(buffer, r.bytes.data(), r.bytes.size());
     transferred = static_cast<long>(r.bytes.size());
+    if (r.status == IoStatus::TimedOut)
+        record_gpib_failure(u->board, u->address, GpibFailure::NoAnswer,
+                            strfmt("no reply within %g s", u->timeout));
+    else if (r.status == IoStatus::PeerGone)
+        record_gpib_failure(u->board, u->address, GpibFailure::Gone);
     if (r.status != IoStatus::Done)
         return status_of(r.status);
     return r.terminated ? (CMPL | END) : CMPL;

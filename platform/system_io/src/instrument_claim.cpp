@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -55,23 +56,29 @@ bool claim_serial_device(int fd, int port, const std::string& device) {
     return false;
 }
 
-int claim_gpib_unit(const std::string& unit) {
+int claim_gpib_unit(const std::string& unit, std::string* why) {
     std::string file_name = "trelwick-";
     for (const char c : unit)
         file_name.push_back(std::isalnum(static_cast<unsigned char>(c)) != 0 ? c : '_');
     const std::string path = lock_folder() + "/" + file_name + ".lock";
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
+        const int error = errno;
         std::fprintf(stderr, "trelwick: cannot make the lock file %s of %s\n", path.c_str(),
                      unit.c_str());
+        if (why != nullptr)
+            *why = path + ": " + std::strerror(error);
         return -1;
     }
     const int claimed = try_claim(fd);
     if (claimed == 1)
         return fd;
+    const int error = errno;
     ::close(fd);
     if (claimed == 0)
         tell_in_use(unit);
+    if (why != nullptr)
+        *why = claimed == 0 ? std::string() : path + ": " + std::strerror(error);
     return -1;
 }
 

@@ -13,9 +13,17 @@
 using SocketHandle = std::intptr_t;
 constexpr SocketHandle kNoSocket = -1;
 
+// Why a connection was not made: the kind, and the system's own text.
+struct ConnectFailure {
+    enum class Kind { HostNotFound, Refused, TimedOut, Other } kind = Kind::Other;
+    std::string text;
+};
+
 // Connects to the endpoint (every address its name resolves to, in turn) within
-// `seconds`; kNoSocket when none accepts. Small writes go out at once (no Nagle delay).
-SocketHandle socket_connect(const GpibEndpoint& endpoint, double seconds);
+// `seconds`; kNoSocket when none accepts, with the last address's failure in `*why` when
+// given. Small writes go out at once (no Nagle delay).
+SocketHandle socket_connect(const GpibEndpoint& endpoint, double seconds,
+                            ConnectFailure* why = nullptr);
 void socket_close(SocketHandle socket);
 
 // One reply from the front of `queue`, refilled from the socket (io_reply.hpp).

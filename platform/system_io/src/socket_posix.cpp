@@ -4,6 +4,7 @@
 #include "socket_io.hpp"
 
 #include <cerrno>
+#include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -13,15 +14,26 @@
 
 namespace {
 
-// Connects to one address, waiting until the deadline; the socket or -1.
-int connect_to(const addrinfo& address, IoClock::time_point deadline) {
+void note(ConnectFailure& why, int error) {
+    why.kind = error == ECONNREFUSED ? ConnectFailure::Kind::Refused
+               : error == ETIMEDOUT  ? ConnectFailure::Kind::TimedOut
+                                     : ConnectFailure::Kind::Other;
+    why.text = std::strerror(error);
+}
+
+// Connects to one address, waiting until the deadline; the socket or -1 (and why).
+int connect_to(const addrinfo& address, IoClock::time_point deadline, ConnectFailure& why) {
     const int fd = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                             address.ai_protocol);
-    if (fd < 0)
+    if (fd < 0) {
+        note(why, errno);
         return -1;
+    }
     if (::connect(fd, address.ai_addr, address.ai_addrlen) != 0) {
         bool connected = false;
+        note(why, errno);
         if (errno == EINPROGRESS) {
+            note(why, ETIMEDOUT); // unless the wait below ends otherwise
             for (;;) {
                 const long long left = io_ms_left(deadline, 30000);
                 if (left <= 0)
@@ -35,6 +47,8 @@ int connect_to(const addrinfo& address, IoClock::time_point deadline) {
                     socklen_t length = sizeof error;
                     connected =
                         ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+                    if (!connected && error != 0)
+                        note(why, error);
                 }
                 break;
             }
@@ -52,18 +66,23 @@ int connect_to(const addrinfo& address, IoClock::time_point deadline) {
 
 } // namespace
 
-SocketHandle socket_connect(const GpibEndpoint& endpoint, double seconds) {
+SocketHandle socket_connect(const GpibEndpoint& endpoint, double seconds, ConnectFailure* why) {
+    ConnectFailure failure;
+    ConnectFailure& out = why != nullptr ? *why : failure;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     const std::string port = std::to_string(endpoint.port);
-    if (::getaddrinfo(endpoint.host.c_str(), port.c_str(), &hints, &found) != 0)
+    if (const int r = ::getaddrinfo(endpoint.host.c_str(), port.c_str(), &hints, &found); r != 0) {
+        out.kind = ConnectFailure::Kind::HostNotFound;
+        out.text = ::gai_strerror(r);
         return kNoSocket;
+    }
     const IoClock::time_point deadline = io_deadline(seconds);
     int fd = -1;
     for (const addrinfo* a = found; a != nullptr && fd < 0; a = a->ai_next)
-        fd = connect_to(*a, deadline);
+        fd = connect_to(*a, deadline, out);
     ::freeaddrinfo(found);
     return fd >= 0 ? fd : kNoSocket;
 }

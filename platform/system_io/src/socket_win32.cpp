@@ -56,7 +56,10 @@ IoStatus wait_for(SOCKET s, bool for_writing, IoClock::time_point deadline) {
     }
 }
 
-SOCKET connect_to(const addrinfo& address, IoClock::time_point deadline) {
+// Connects to one address, waiting until the deadline; the socket or INVALID_SOCKET (and
+// why: a refusal shows in the exception set, nothing at all by the deadline is a time-out).
+SOCKET connect_to(const addrinfo& address, IoClock::time_point deadline, ConnectFailure& why) {
+    why.kind = ConnectFailure::Kind::Other;
     SOCKET s = ::socket(address.ai_family, address.ai_socktype, address.ai_protocol);
     if (s == INVALID_SOCKET)
         return INVALID_SOCKET;
@@ -74,7 +77,12 @@ SOCKET connect_to(const addrinfo& address, IoClock::time_point deadline) {
             FD_SET(s, &writable);
             FD_SET(s, &failed);
             timeval wait{static_cast<long>(ms / 1000), static_cast<long>((ms % 1000) * 1000)};
-            if (::select(0, nullptr, &writable, &failed, &wait) > 0 && FD_ISSET(s, &writable)) {
+            const int ready = ::select(0, nullptr, &writable, &failed, &wait);
+            if (ready == 0)
+                why.kind = ConnectFailure::Kind::TimedOut;
+            else if (ready > 0 && FD_ISSET(s, &failed))
+                why.kind = ConnectFailure::Kind::Refused;
+            if (ready > 0 && FD_ISSET(s, &writable)) {
                 int error = 0;
                 int length = sizeof error;
                 connected = ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error),
@@ -99,7 +107,9 @@ SOCKET handle_of(SocketHandle socket) {
 
 } // namespace
 
-SocketHandle socket_connect(const GpibEndpoint& endpoint, double seconds) {
+SocketHandle socket_connect(const GpibEndpoint& endpoint, double seconds, ConnectFailure* why) {
+    ConnectFailure failure;
+    ConnectFailure& out = why != nullptr ? *why : failure;
     if (!winsock_ready())
         return kNoSocket;
     addrinfo hints{};
@@ -108,12 +118,14 @@ SocketHandle socket_connect(const GpibEndpoint& endpoint, double seconds) {
     hints.ai_protocol = IPPROTO_TCP;
     addrinfo* found = nullptr;
     const std::string port = std::to_string(endpoint.port);
-    if (::getaddrinfo(endpoint.host.c_str(), port.c_str(), &hints, &found) != 0)
+    if (::getaddrinfo(endpoint.host.c_str(), port.c_str(), &hints, &found) != 0) {
+        out.kind = ConnectFailure::Kind::HostNotFound;
         return kNoSocket;
+    }
     const IoClock::time_point deadline = io_deadline(seconds);
     SOCKET s = INVALID_SOCKET;
     for (const addrinfo* a = found; a != nullptr && s == INVALID_SOCKET; a = a->ai_next)
-        s = connect_to(*a, deadline);
+        s = connect_to(*a, deadline, out);
     ::freeaddrinfo(found);
     return s != INVALID_SOCKET ? static_cast<SocketHandle>(s) : kNoSocket;
 }

@@ -5,6 +5,7 @@
 #include "fd_io.hpp"
 #include "platform/system_io/com_port_mapping.hpp"
 #include "platform/system_io/instrument_claim.hpp"
+#include "platform/system_io/open_diagnosis.hpp"
 
 #include <cerrno>
 #include <cstring>
@@ -165,8 +166,11 @@ int TermiosSerialBackend::open_com_config(int port, const std::string& device_na
 
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        const int error = errno;
+        record_serial_failure(port, device, serial_failure_of_errno(error),
+                              system_error_text(error));
         // EBUSY: another program opened the device exclusively (TIOCEXCL, below).
-        if (errno == EBUSY) {
+        if (error == EBUSY) {
             tell_serial_in_use(port, device);
             return kRS232InUse;
         }
@@ -176,6 +180,7 @@ int TermiosSerialBackend::open_com_config(int port, const std::string& device_na
     // program of ours whoever runs it.
     if (!claim_serial_device(fd, port, device)) {
         ::close(fd);
+        record_serial_failure(port, device, SerialFailure::Busy, "held by another Trelwick");
         return kRS232InUse;
     }
     // Start from the device's own settings so that flags this program does not know
@@ -186,6 +191,7 @@ int TermiosSerialBackend::open_com_config(int port, const std::string& device_na
         serial_line_settings(t, baud, parity, data_bits, stop_bits);
         ok = ::tcsetattr(fd, TCSANOW, &t) == 0;
     }
+    const int error = ok ? 0 : errno;
     // tcsetattr succeeds when any one setting took: read the speed back so a device that
     // refused it is not used at the wrong one. (Framing is not read back: a
     // pseudo-terminal always reports 8 bits without parity, whatever it was given.)
@@ -195,14 +201,33 @@ int TermiosSerialBackend::open_com_config(int port, const std::string& device_na
     if (!ok) {
         ::ioctl(fd, TIOCNXCL);
         ::close(fd);
+        if (error != 0)
+            record_serial_failure(port, device, serial_failure_of_errno(error),
+                                  system_error_text(error));
+        else
+            record_serial_failure(port, device, SerialFailure::SettingsRefused,
+                                  std::to_string(baud) + " baud");
         return kRS232CannotOpen;
     }
+    instrument_diagnosis_forget(serial_instrument_key(port));
     Port& p = ports_[port];
     p.fd = fd;
     p.queue.clear();
+    p.device = device;
     const int bits = 1 + data_bits + (parity != 0 ? 1 : 0) + stop_bits;
     p.seconds_per_byte = static_cast<double>(bits) / static_cast<double>(baud);
     return 0;
+}
+
+void TermiosSerialBackend::note_failure(int port, const Port& p, int status) {
+    const SerialFailure failure = status == kRS232Timeout    ? SerialFailure::NoAnswer
+                                  : status == kRS232PeerGone ? SerialFailure::Gone
+                                                             : SerialFailure::Other;
+    record_serial_failure(port, p.device, failure);
+}
+
+std::string TermiosSerialBackend::describe_port(int port) const {
+    return serial_mapping_text(port, lookup_(port));
 }
 
 int TermiosSerialBackend::flush_in_q(int port) {
@@ -236,6 +261,8 @@ int TermiosSerialBackend::com_wrt(int port, const char* buffer, int count) {
         fd_write_all(p->fd, buffer, static_cast<std::size_t>(count),
                      io_deadline(kSerialReadTimeoutSeconds + on_the_line), false);
     // Part of a command is no command: anything short of all bytes is a failure.
+    if (r.status != IoStatus::Done)
+        note_failure(port, *p, status_of(r.status));
     return r.status == IoStatus::Done ? count : status_of(r.status);
 }
 
@@ -252,8 +279,10 @@ int TermiosSerialBackend::com_rd_term(int port, char* buffer, int count, int ter
                                          io_deadline(kSerialReadTimeoutSeconds));
     const std::size_t n = r.bytes.size() - (r.terminated ? 1 : 0);
     std::memcpy(buffer, r.bytes.data(), n);
-    if (r.status != IoStatus::Done)
+    if (r.status != IoStatus::Done) {
         last_read_error_ = status_of(r.status);
+        note_failure(port, *p, last_read_error_);
+    }
     if (r.status == IoStatus::Done || n > 0)
         return static_cast<int>(n); // text cut short by a time-out or hang-up is still text
     return status_of(r.status);

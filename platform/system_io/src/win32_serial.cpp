@@ -4,6 +4,7 @@
 
 #include "io_reply.hpp"
 #include "platform/system_io/com_port_mapping.hpp"
+#include "platform/system_io/open_diagnosis.hpp"
 
 #include <windows.h>
 
@@ -148,8 +149,18 @@ int Win32SerialBackend::open_com_config(int port, const std::string& device_name
     // No sharing: the port is this program's alone, as TIOCEXCL makes it on Linux.
     const HANDLE h = ::CreateFileA(device_path(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                    nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    if (h == INVALID_HANDLE_VALUE) {
+        // Windows says "access denied" both for a port another program holds and for one
+        // the user may not open: the first is by far the likelier.
+        const DWORD error = ::GetLastError();
+        const SerialFailure failure =
+            error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? SerialFailure::NotFound
+            : error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION
+                ? SerialFailure::Busy
+                : SerialFailure::Other;
+        record_serial_failure(port, device, failure, system_error_text(static_cast<int>(error)));
         return kRS232CannotOpen;
+    }
     // Start from the device's own settings so that fields this program does not know
     // keep the values the driver gave them.
     DCB dcb{};
@@ -187,14 +198,22 @@ int Win32SerialBackend::open_com_config(int port, const std::string& device_name
         ok = set_read_wait(h, 0) && ::PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR) != 0;
     if (!ok) {
         ::CloseHandle(h);
+        record_serial_failure(port, device, SerialFailure::SettingsRefused,
+                              std::to_string(baud) + " baud");
         return kRS232CannotOpen;
     }
+    instrument_diagnosis_forget(serial_instrument_key(port));
     Port& p = ports_[port];
     p.handle = h;
+    p.device = device;
     p.queue.clear();
     const int bits = 1 + data_bits + (parity != 0 ? 1 : 0) + stop_bits;
     p.seconds_per_byte = static_cast<double>(bits) / static_cast<double>(baud);
     return 0;
+}
+
+std::string Win32SerialBackend::describe_port(int port) const {
+    return serial_mapping_text(port, lookup_(port));
 }
 
 int Win32SerialBackend::flush_in_q(int port) {
@@ -270,8 +289,13 @@ int Win32SerialBackend::com_rd_term(int port, char* buffer, int count, int termi
         });
     const std::size_t n = r.bytes.size() - (r.terminated ? 1 : 0);
     std::memcpy(buffer, r.bytes.data(), n);
-    if (r.status != IoStatus::Done)
+    if (r.status != IoStatus::Done) {
         last_read_error_ = status_of(r.status);
+        record_serial_failure(port, p->device,
+                              r.status == IoStatus::TimedOut   ? SerialFailure::NoAnswer
+                              : r.status == IoStatus::PeerGone ? SerialFailure::Gone
+                                                               : SerialFailure::Other);
+    }
     if (r.status == IoStatus::Done || n > 0)
         return static_cast<int>(n); // text cut short by a time-out is still text
     return status_of(r.status);

@@ -242,12 +242,28 @@ bool HeadlessPanel::decide(const std::string& question, const char* confirm_labe
     return confirmed;
 }
 
+void HeadlessPanel::set_popup_details(const std::string& details) {
+    popup_details_ = details;
+}
+
+std::string HeadlessPanel::with_details(std::string text) {
+    std::string details;
+    details.swap(popup_details_);
+    while (!details.empty() && details.back() == '\n')
+        details.pop_back();
+    if (details.empty())
+        return text;
+    for (std::size_t at = details.find('\n'); at != std::string::npos; at = details.find('\n', at))
+        details.replace(at, 1, "; ");
+    return text + " (" + details + ")";
+}
+
 void HeadlessPanel::message_popup(const std::string& title, const std::string& message) {
-    tell(title + ": " + trimmed(message));
+    tell(with_details(title + ": " + trimmed(message)));
 }
 
 int HeadlessPanel::confirm_popup(const std::string& title, const std::string& message) {
-    return decide(title + ": " + trimmed(message), "Yes", "No") ? 1 : 0;
+    return decide(with_details(title + ": " + trimmed(message)), "Yes", "No") ? 1 : 0;
 }
 
 int HeadlessPanel::generic_message_popup(const GenericPopupRequest& request,
@@ -258,8 +274,8 @@ int HeadlessPanel::generic_message_popup(const GenericPopupRequest& request,
     // the No that ends the program; the confirmation is the one that answers Enter.
     const std::string confirm = button_label(request, request.enter_button);
     const std::string refuse = button_label(request, request.escape_button);
-    const bool confirmed =
-        decide(request.title + ": " + trimmed(request.message), confirm.c_str(), refuse.c_str());
+    const bool confirmed = decide(with_details(request.title + ": " + trimmed(request.message)),
+                                  confirm.c_str(), refuse.c_str());
     return confirmed ? request.enter_button : request.escape_button;
 }
 

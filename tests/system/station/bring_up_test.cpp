@@ -80,8 +80,20 @@ TEST_F(BringUpTest, ASecondBringUpAfterAControllerFailureKeepsTheUnitAndWritesTh
     ASSERT_EQ(op.popups().size(), 2u) << console.output();
     EXPECT_EQ(op.popups()[0].title, "ERROR");
     EXPECT_EQ(op.popups()[1].title, "Init Error");
+    // Both pop-ups and the entry say what the simulated stage has where the port was looked for.
+    const std::string details = "Tried: COM2 -> the simulated stage in this program\n"
+                                "Reason: nothing on this port\n"
+                                "To do: set the instrument back to a port the simulated stage "
+                                "serves (COM5) on the Parameters panel\n";
+    EXPECT_EQ(op.popups()[0].details, details);
+    EXPECT_EQ(op.popups()[1].details, details);
     EXPECT_EQ(without_entry_times(run_log(1)),
-              kRunLogHead + " \n PROBLEM: CM6K6 is not initialized \n " +
+              kRunLogHead +
+                  " \n PROBLEM: CM6K6 is not initialized\n"
+                  "   Tried: COM2 -> the simulated stage in this program\n"
+                  "   Reason: nothing on this port\n"
+                  "   To do: set the instrument back to a port the simulated stage serves (COM5) "
+                  "on the Parameters panel \n " +
                   coordinates_entry("Initial device coordinates", kZeroCoordinates));
     const auto opened = [&] {
         int count = 0;

@@ -1,14 +1,17 @@
 // Where COM ports and GPIB units are found: the mapping rules, the variables that
-// override them, and the program's installation of the real backends.
+// override them, the program's installation of the real backends, and what the operator is
+// told when a port cannot be opened.
 #include "platform/gpib.hpp"
 #include "platform/serial.hpp"
 #include "platform/system_io/com_port_mapping.hpp"
 #include "platform/system_io/gpib_units.hpp"
+#include "platform/system_io/open_diagnosis.hpp"
 #include "platform/system_io/system_io.hpp"
 #include "scoped_environment.hpp"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 
 #ifndef _WIN32
@@ -120,5 +123,22 @@ TEST(SystemIo, ReachesAMappedPortAndRunsOnWithoutAGpibLibrary) {
     EXPECT_EQ(platform_serial(), nullptr);
     EXPECT_EQ(platform_gpib(), nullptr);
     EXPECT_EQ(ComWrt(2, "GA03\r\n", 6), kRS232NoBackend);
+}
+#endif
+
+#ifndef _WIN32
+// Root (CI) opens any device, so the refusal a user meets is given as its errno.
+TEST(OpenDiagnosis, APortTheUserMayNotOpenSaysToJoinTheDialoutGroup) {
+    const ScopedEnvironment unset("TRELWICK_COM2", "");
+    const InstrumentDiagnosis d = serial_diagnosis(2, "/dev/ttyS1", serial_failure_of_errno(EACCES),
+                                                   system_error_text(EACCES));
+    EXPECT_EQ(instrument_diagnosis_lines(d),
+              "Tried: COM2 -> /dev/ttyS1 (default mapping; set TRELWICK_COM2 to change it)\n"
+              "Reason: permission denied\n"
+              "To do: add the user to the dialout group (sudo usermod -aG dialout $USER), then "
+              "log in again\n");
+    EXPECT_EQ(serial_failure_of_errno(EBUSY), SerialFailure::Busy);
+    EXPECT_EQ(serial_diagnosis(2, "/dev/ttyS1", SerialFailure::Busy, "").advice,
+              "close the other program that holds the port");
 }
 #endif

@@ -1,6 +1,9 @@
 // Serial and GPIB backends whose far side is an in-process LinkPeer: the simulated stage
 // (trelwick --simulate, system tests) or a test's scripted instrument.
 //
+// A port or unit without a peer does not open, and says so (instrument_diagnosis.hpp):
+// the operator moved an instrument to an address the simulated stage does not serve.
+//
 // Waits follow the platform clock: a read that gets no reply costs its whole time-out
 // (kSerialReadTimeoutSeconds, or the GPIB unit's time-out code), which on the virtual
 // clock passes at once.
@@ -30,8 +33,11 @@ public:
     int com_wrt(int port, const char* buffer, int count) override;
     int com_rd_term(int port, char* buffer, int count, int termination_byte) override;
     int last_read_error() const override { return last_read_error_; }
+    std::string describe_port(int port) const override;
 
 private:
+    // The ports that have a peer, "COM2, COM5", for the operator's reports.
+    std::string served_ports() const;
     struct Port {
         LinkPeer* peer = nullptr;
         bool open = false;
@@ -54,6 +60,7 @@ public:
     int ibrd(int ud, char* buffer, long count, long& transferred) override;
     int ibrsp(int ud, char* status_byte) override;
     int ibonl(int ud, int online) override;
+    std::string describe_unit(int board, int address) const override;
 
 private:
     struct Unit {

@@ -40,6 +40,7 @@ public:
     int set_attribute(int panel, int control, int attribute, int value) override;
     int set_panel_title(int panel, const std::string& title) override;
 
+    void set_popup_details(const std::string& details) override;
     void message_popup(const std::string& title, const std::string& message) override;
     int confirm_popup(const std::string& title, const std::string& message) override;
     int generic_message_popup(const GenericPopupRequest& request, std::string* response) override;

@@ -36,6 +36,9 @@ public:
     int set_attribute(int panel, int control, int attribute, int value) override;
     int set_panel_title(int panel, const std::string& title) override;
 
+    // Message and confirm pop-ups show them as the box's detailed text ("Show Details...");
+    // the generic pop-up in a read-only field ("genericPopupDetails") under its message.
+    void set_popup_details(const std::string& details) override;
     void message_popup(const std::string& title, const std::string& message) override;
     int confirm_popup(const std::string& title, const std::string& message) override;
     int generic_message_popup(const GenericPopupRequest& request, std::string* response) override;
@@ -73,5 +76,9 @@ public:
     struct Impl;
 
 private:
+    // Taken by the next message, confirm or generic pop-up.
+    std::string take_popup_details();
+
     std::unique_ptr<Impl> impl_;
+    std::string popup_details_;
 };

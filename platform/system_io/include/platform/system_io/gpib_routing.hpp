@@ -32,12 +32,14 @@ public:
     int ibrd(int ud, char* buffer, long count, long& transferred) override;
     int ibrsp(int ud, char* status_byte) override;
     int ibonl(int ud, int online) override;
+    std::string describe_unit(int board, int address) const override;
 
 private:
     struct Route {
         GpibBackend* backend = nullptr;
         int ud = 0;     // the descriptor of that backend
         int claim = -1; // the unit's claim (instrument_claim.hpp), held while it is open
+        int board = 0, address = 0;
     };
     Route* route(int ud);
 

@@ -49,6 +49,7 @@ public:
 private:
     struct Unit {
         std::intptr_t socket = -1; // a SocketHandle
+        int board = 0, address = 0;
         double timeout = 0.0;
         std::string queue; // received, not yet read
     };

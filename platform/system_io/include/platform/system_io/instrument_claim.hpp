@@ -24,6 +24,8 @@ void tell_serial_in_use(int port, const std::string& device);
 // when they would reach the same instrument. The lock file's descriptor (close it to give
 // the unit back), or -1 when another program holds the unit (the operator is told) or no
 // lock file could be made (then the unit is not opened either: it could not be claimed).
-int claim_gpib_unit(const std::string& unit);
+// On -1, `*why` (when given) says which: empty when another program holds the unit, else
+// the lock file and the system's reason.
+int claim_gpib_unit(const std::string& unit, std::string* why = nullptr);
 
 #endif

@@ -47,6 +47,7 @@ public:
     int com_wrt(int port, const char* buffer, int count) override;
     int com_rd_term(int port, char* buffer, int count, int termination_byte) override;
     int last_read_error() const override { return last_read_error_; }
+    std::string describe_port(int port) const override;
 
     // Closes every port.
     void close_all();
@@ -56,7 +57,10 @@ private:
         int fd = -1;
         double seconds_per_byte = 0.0; // on the line, start and stop bits included
         std::string queue;             // read from the device, not yet handed out
+        std::string device;            // the device node, for the operator's reports
     };
+    // Records why a read or write of `port` failed with `status` (open_diagnosis.hpp).
+    static void note_failure(int port, const Port& p, int status);
     Port* open_port(int port);
     void close_port(Port& p);
 

@@ -53,6 +53,7 @@ public:
     int com_wrt(int port, const char* buffer, int count) override;
     int com_rd_term(int port, char* buffer, int count, int termination_byte) override;
     int last_read_error() const override { return last_read_error_; }
+    std::string describe_port(int port) const override;
 
     // Closes every port.
     void close_all();
@@ -62,6 +63,7 @@ private:
         void* handle = nullptr;        // the device's HANDLE
         double seconds_per_byte = 0.0; // on the line, start and stop bits included
         std::string queue;             // read from the device, not yet handed out
+        std::string device;            // the device, for the operator's reports
     };
     Port* open_port(int port);
     void close_port(Port& p);
