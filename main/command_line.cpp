@@ -52,6 +52,8 @@ Environment:
                            SCPI over TCP instead of the GPIB library,
                            e.g. TRELWICK_GPIB1_9=192.168.1.40:5025
   TRELWICK_GPIB_LIBRARY    the GPIB library to load (default libgpib.so.0)
+  TRELWICK_LOCK_DIR        folder of the instruments' lock files, which keep two programs
+                           off one instrument (default /run/lock, else /tmp)
   TRELWICK_SIM_ROOT        with --simulate: the folder of the simulated drives (default
                            $XDG_DATA_HOME/trelwick/simulated-drives)
   XDG_DATA_HOME, HOME      the program's drive paths map under the drive root
@@ -59,6 +61,9 @@ Environment:
                            ~/.local/share/trelwick/drives): C:\CVI\Trelwick\Log is
                            <root>/c/CVI/Trelwick/Log, c:\qel\Exchange <root>/c/qel/Exchange
   TRELWICK_REPORT_STARTUP  when set, say on standard error when the first window shows
+  TRELWICK_SIM_MOTION_REPORT
+                           with --simulate: a file where each motor's motion is written
+                           as the program ends (for tests of the whole program)
   QT_QPA_PLATFORM          Qt's window system (offscreen: run without a display)
 )";
 }

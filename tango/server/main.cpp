@@ -63,6 +63,7 @@ constexpr const char* kHelp =
     "  TRELWICK_COM<n>         device of serial port COMn (default /dev/ttyS<n-1>)\n"
     "  TRELWICK_GPIB<b>_<a>    HOST:PORT of the GPIB unit at board b, address a\n"
     "  TRELWICK_GPIB_LIBRARY   the GPIB library to load (default libgpib.so.0)\n"
+    "  TRELWICK_LOCK_DIR       folder of the instruments' lock files (default /run/lock)\n"
     "  TRELWICK_SIM_ROOT       drive root of the simulated stage\n";
 
 } // namespace
