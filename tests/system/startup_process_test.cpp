@@ -2,16 +2,15 @@
 // console; "x" then Enter ends it with status 0, Enter alone goes on into the event loop,
 // and with no line at all it asks in a pop-up instead. --check-instruments runs without a
 // display and says what it found.
+#include "closed_loopback_port.hpp"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <filesystem>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -166,16 +165,8 @@ TEST_F(InstrumentCheck, OnTheSimulatedStageAllThreeAnswer) {
 TEST_F(InstrumentCheck, WithNothingConnectedEachRowSaysWhyAndWhatToDo) {
     // A port that leads nowhere, one that is a folder, and a unit on a loopback port where
     // nothing listens (bound, then closed, so that no other program has it).
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(s, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    ::close(s);
-    const std::string endpoint = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    const std::string endpoint = closed_loopback_endpoint();
+    ASSERT_FALSE(endpoint.empty());
     const std::string missing = (dir / "no-such-port").string();
     const std::string folder = (dir / "not-a-port").string();
     env.insert("TRELWICK_COM2", QString::fromStdString(missing));

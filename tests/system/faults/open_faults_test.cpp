@@ -22,11 +22,9 @@
 #include <cmath>
 
 #ifndef _WIN32
+#include "closed_loopback_port.hpp"
 #include "platform/system_io/termios_serial.hpp"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 #endif
 
@@ -117,17 +115,8 @@ TEST_F(OpenFaultsTest, WithoutAGpibLibraryTheUnitCannotBeOpenedAndTheProgramRuns
 
 #ifndef _WIN32
 TEST_F(OpenFaultsTest, AUnitOnTheNetworkThatRefusesSaysWhereItWasLookedFor) {
-    // A loopback port where nothing listens: bound, then closed.
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(s, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    ::close(s);
-    const std::string endpoint = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    const std::string endpoint = closed_loopback_endpoint();
+    ASSERT_FALSE(endpoint.empty());
     const ScopedEnvironment unit("TRELWICK_GPIB1_9", endpoint);
     const ScopedEnvironment locks("TRELWICK_LOCK_DIR", drive_root.string());
     GpibLibraryBackend library("/nonexistent/libgpib-for-trelwick-tests.so");
