@@ -7,41 +7,20 @@
 #include <optional>
 #include <string>
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
 namespace {
 
-// Claims a unit for this program: the claim's descriptor, -1 when the unit is not to be
-// opened, or -2 when there is nothing to claim (a unit out of range, refused below).
+// Claims a unit for this program: the claim, -1 when the unit is not to be opened, or -2
+// when there is nothing to claim (a unit out of range, refused below).
 int claim_unit(int board, int address, const std::optional<std::string>& endpoint) {
-#ifndef _WIN32
-    if (gpib_unit_in_range(board, address)) {
-        std::string why;
-        const int claim =
-            claim_gpib_unit(endpoint ? *endpoint : gpib_instrument_key(board, address), &why);
-        if (claim < 0)
-            record_gpib_failure(board, address,
-                                why.empty() ? GpibFailure::HeldByOther : GpibFailure::NoLockFile,
-                                why);
-        return claim;
-    }
-#else
-    (void)board;
-    (void)address;
-    (void)endpoint;
-#endif
-    return -2;
-}
-
-void release_claim(int claim) {
-#ifndef _WIN32
-    if (claim >= 0)
-        ::close(claim);
-#else
-    (void)claim;
-#endif
+    if (!gpib_unit_in_range(board, address))
+        return -2;
+    std::string why;
+    const int claim =
+        claim_gpib_unit(endpoint ? *endpoint : gpib_instrument_key(board, address), &why);
+    if (claim < 0)
+        record_gpib_failure(board, address,
+                            why.empty() ? GpibFailure::HeldByOther : GpibFailure::NoLockFile, why);
+    return claim;
 }
 
 } // namespace
@@ -55,7 +34,7 @@ GpibRoutingBackend::GpibRoutingBackend(GpibBackend& library, GpibBackend& tcp,
 
 GpibRoutingBackend::~GpibRoutingBackend() {
     for (const auto& [ud, route] : routes_)
-        release_claim(route.claim);
+        release_gpib_unit(route.claim);
 }
 
 GpibRoutingBackend::Route* GpibRoutingBackend::route(int ud) {
@@ -76,7 +55,7 @@ int GpibRoutingBackend::ibdev(int board, int pad, int sad, int tmo, int eot, int
     // Descriptor 0 is refused too, as the callers refuse it from a backend of their own.
     const int inner = backend.ibdev(board, pad, sad, tmo, eot, eos);
     if (inner <= 0) {
-        release_claim(claim);
+        release_gpib_unit(claim);
         return -1;
     }
     instrument_diagnosis_forget(gpib_instrument_key(board, pad));
@@ -118,7 +97,7 @@ int GpibRoutingBackend::ibonl(int ud, int online) {
         return ERR;
     const int status = r->backend->ibonl(r->ud, online);
     if (online == 0) {
-        release_claim(r->claim);
+        release_gpib_unit(r->claim);
         routes_.erase(ud); // the descriptor is given back, as the library gives it back
     }
     return status;

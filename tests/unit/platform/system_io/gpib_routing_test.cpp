@@ -138,9 +138,6 @@ TEST_F(GpibRoutingTest, AUnitThatDoesNotOpenGetsNoDescriptor) {
 }
 
 TEST_F(GpibRoutingTest, AUnitAnotherProgramHoldsIsNotOpenedUntilItIsGivenBack) {
-#ifdef _WIN32
-    GTEST_SKIP() << "instruments are not claimed on Windows yet";
-#endif
     NotingBackend other_library{700};
     NotingBackend other_tcp{900};
     GpibRoutingBackend other{other_library, other_tcp,
