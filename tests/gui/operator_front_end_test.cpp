@@ -1,12 +1,14 @@
 // The window as the operator thread's front end: a press is queued for the operator
 // thread and the window keeps answering while the operation runs; the operation's panel
 // calls come back to the window's thread; Stop acts at once; Quit while an operation runs
-// asks "An operation is running. Stop it and quit?", and Yes stops it, then quits.
+// asks "An operation is running. Stop it and quit?", and Yes stops it, then quits. The
+// window draws what the program writes from its own loop, paced.
 #include "app/shell/panel_ids.hpp"
 #include "platform/qt/qt_operator_front_end.hpp"
 #include "qt_fixture.hpp"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -47,6 +49,19 @@ int quit(int, int, int event, void*, int, int) {
         QuitUserInterface(3);
     return 0;
 }
+
+// Counts the paints of a widget and notes the text it drew last.
+struct PaintLog : QObject {
+    int paints = 0;
+    QString last_text;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            last_text = watched->property("text").toString();
+        }
+        return false;
+    }
+};
 
 class OperatorFrontEndTest : public QtPanelTest {
 protected:
@@ -113,4 +128,26 @@ TEST_F(OperatorFrontEndTest, QuitWhileAnOperationRunsAsksThenStopsItAndQuits) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return thread.finished(); }, 10000));
     EXPECT_TRUE(g_saw_stop.load());
     EXPECT_EQ(thread.join(), 3);
+}
+
+TEST_F(OperatorFrontEndTest, AStreamOfValuesIsDrawnAtMost25TimesASecondEndingOnTheLast) {
+    QWidget* window = panels.panel_window(main);
+    front_end.display_panel(main);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    QWidget* status = widget<QWidget>(main, MAIN_STATUS);
+    PaintLog log;
+    status->installEventFilter(&log);
+    // As a Move on the virtual clock writes: a value every millisecond, the window's loop
+    // running in between.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    for (int i = 0; i < 200; ++i) {
+        front_end.set_value(main, MAIN_STATUS, CtrlValue{"step " + std::to_string(i)});
+        QTest::qWait(1);
+    }
+    const qint64 ms = elapsed.elapsed();
+    EXPECT_LE(log.paints, ms / 40 + 2) << "in " << ms << " ms";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return log.last_text == "step 199"; }, 5000))
+        << log.last_text.toStdString();
+    status->removeEventFilter(&log);
 }
