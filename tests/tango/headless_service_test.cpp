@@ -165,10 +165,15 @@ TEST_F(HeadlessServiceTest, QuestionsAreRefusedOrAskedButNeverAnsweredYesAlone) 
 }
 
 TEST_F(HeadlessServiceTest, ABringUpWithoutItsInstrumentsIsAFaultUntilTheNextOne) {
-    platform_use_gpib(nullptr); // the data-acquisition unit does not answer
+    LinkGpibBackend empty_bus; // nothing at the data-acquisition unit's address
+    platform_use_gpib(&empty_bus);
     ASSERT_TRUE(service.bring_up().accepted);
     settle(StageState::Fault);
-    EXPECT_NE(status().find("Init Error: Error in device init"), std::string::npos) << status();
+    // The pop-up's text, and under it what was tried, why it failed and what to do.
+    EXPECT_EQ(status(), "Initialization HP34970...\n"
+                        "Init Error: Error in device init (Tried: GPIB 1:9 -> the simulated "
+                        "stage in this program; Reason: nothing at this address; To do: the "
+                        "simulated stage serves no GPIB unit)");
     expect_refused(service.home(), kNotBroughtUpText);
 
     platform_use_gpib(&gpib);
