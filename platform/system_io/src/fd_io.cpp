@@ -2,6 +2,9 @@
 
 #include "fd_io.hpp"
 
+#include "platform/operator_thread.hpp"
+
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -12,6 +15,9 @@
 namespace {
 
 constexpr std::size_t kChunk = 512;
+
+// How often a read looks whether a Stop wants it to end (see wait_for).
+constexpr int kStopLookMs = 20;
 
 // Milliseconds for poll(): -1 for no deadline, rounded up so a wait never ends early
 // and never turns into a loop of zero-length polls.
@@ -39,12 +45,20 @@ IoStatus io_status_of_errno(int error) {
 
 namespace {
 
-// Waits for `events` on `fd` until the deadline: Done when they came, else why not.
-IoStatus wait_for(int fd, short events, IoClock::time_point deadline) {
+// Waits for `events` on `fd` until the deadline: Done when they came, else why not. A wait
+// that `stoppable` (a read) ends as timed out once a Stop is requested inside a motion
+// (platform_wait_interrupted), as every wait of a motion does, so that the driver reaches
+// its next poll and halts the motors at once instead of after the read's time-out. A
+// write is never cut short: it may be the command that halts them.
+IoStatus wait_for(int fd, short events, IoClock::time_point deadline, bool stoppable) {
     for (;;) {
-        const int ms = poll_ms(deadline);
+        if (stoppable && platform_wait_interrupted())
+            return IoStatus::TimedOut;
+        int ms = poll_ms(deadline);
         if (ms == 0)
             return IoStatus::TimedOut;
+        if (stoppable)
+            ms = ms < 0 ? kStopLookMs : std::min(ms, kStopLookMs);
         pollfd p{fd, events, 0};
         const int r = ::poll(&p, 1, ms);
         if (r < 0) {
@@ -81,7 +95,7 @@ FdReadResult fd_read_reply(int fd, std::string& queue, std::size_t count, ReplyE
                 continue;
             if (errno != EAGAIN && errno != EWOULDBLOCK)
                 return io_status_of_errno(errno);
-            const IoStatus waited = wait_for(fd, POLLIN, deadline);
+            const IoStatus waited = wait_for(fd, POLLIN, deadline, true);
             if (waited != IoStatus::Done)
                 return waited;
         }
@@ -103,7 +117,7 @@ FdWriteResult fd_write_all(int fd, const char* data, std::size_t count,
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            result.status = wait_for(fd, POLLOUT, deadline);
+            result.status = wait_for(fd, POLLOUT, deadline, false);
             if (result.status != IoStatus::Done)
                 return result;
             continue;

@@ -12,7 +12,8 @@
 
 // Takes from `queue`, refilled from `fd`, one reply of at most `count` bytes. When the
 // deadline passes or the descriptor fails, hands out what the queue holds (up to
-// `count`) with that status.
+// `count`) with that status. A Stop requested during a motion ends the wait at once, as
+// timed out (platform_wait_interrupted).
 FdReadResult fd_read_reply(int fd, std::string& queue, std::size_t count, ReplyEnd end,
                            IoClock::time_point deadline);
 

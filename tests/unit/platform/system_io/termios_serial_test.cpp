@@ -1,5 +1,6 @@
 // The serial ports on device nodes, end to end over a pseudo-terminal pair: the program
 // opens the slave as COM 3 and the test answers on the master.
+#include "platform/operator_thread.hpp"
 #include "platform/serial.hpp"
 #include "platform/system_io/termios_serial.hpp"
 #include "pty_pair.hpp"
@@ -219,6 +220,30 @@ TEST_F(TermiosSerialTest, AReadWithoutTerminatorGivesWhatCameThenTimesOut) {
     pty.send("+1.25\r");
     EXPECT_EQ(read_reply(), "+1.25");
     EXPECT_EQ(ReturnRS232Err(), 0);
+}
+
+// A Stop during a motion ends a read at once (as a time-out, with what came so far), so
+// that the driver halts the motors at its next poll; a write still goes out whole, since
+// it may be the halt.
+TEST_F(TermiosSerialTest, AStopDuringAMotionEndsAReadButNotAWrite) {
+    ASSERT_EQ(open_8n1(), 0);
+    const StoppableScope operation;
+    const StopInterruptible motion;
+    pty.send("*1TAS"); // a reply begun, its end still to come
+    std::thread operator_presses_stop([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        platform_request_stop();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const std::string got = read_reply();
+    const std::chrono::duration<double> waited = std::chrono::steady_clock::now() - start;
+    operator_presses_stop.join();
+    EXPECT_EQ(got, "*1TAS");
+    EXPECT_EQ(ReturnRS232Err(), kRS232Timeout);
+    // Ended by the Stop, well before the read's own time-out.
+    EXPECT_LT(waited.count(), 0.5 * kSerialReadTimeoutSeconds);
+    EXPECT_EQ(ComWrt(kPort, "!K\r\n", 4), 4);
+    EXPECT_EQ(pty.receive(4), "!K\r\n");
 }
 
 TEST_F(TermiosSerialTest, AnInstrumentThatHasGoneAwayFailsEveryCall) {
