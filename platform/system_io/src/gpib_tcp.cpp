@@ -1,6 +1,7 @@
 #include "platform/system_io/gpib_tcp.hpp"
 
 #include "platform/gpib_timeout.hpp"
+#include "platform/operator_thread.hpp"
 #include "platform/system_io/gpib_units.hpp"
 #include "platform/system_io/open_diagnosis.hpp"
 #include "socket_io.hpp"
@@ -113,7 +114,8 @@ int GpibTcpBackend::ibrd(int ud, char* buffer, long count, long& transferred) {
                                              end, io_deadline(u->timeout));
     std::memcpy(buffer, r.bytes.data(), r.bytes.size());
     transferred = static_cast<long>(r.bytes.size());
-    if (r.status == IoStatus::TimedOut)
+    // A read the operator's Stop cut short says nothing about the unit.
+    if (r.status == IoStatus::TimedOut && !platform_wait_interrupted())
         record_gpib_failure(u->board, u->address, GpibFailure::NoAnswer,
                             strfmt("no reply within %g s", u->timeout));
     else if (r.status == IoStatus::PeerGone)

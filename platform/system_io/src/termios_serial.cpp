@@ -3,6 +3,7 @@
 #include "platform/system_io/termios_serial.hpp"
 
 #include "fd_io.hpp"
+#include "platform/operator_thread.hpp"
 #include "platform/system_io/com_port_mapping.hpp"
 #include "platform/system_io/instrument_claim.hpp"
 #include "platform/system_io/open_diagnosis.hpp"
@@ -281,7 +282,9 @@ int TermiosSerialBackend::com_rd_term(int port, char* buffer, int count, int ter
     std::memcpy(buffer, r.bytes.data(), n);
     if (r.status != IoStatus::Done) {
         last_read_error_ = status_of(r.status);
-        note_failure(port, *p, last_read_error_);
+        // A read the operator's Stop cut short says nothing about the instrument.
+        if (!platform_wait_interrupted())
+            note_failure(port, *p, last_read_error_);
     }
     if (r.status == IoStatus::Done || n > 0)
         return static_cast<int>(n); // text cut short by a time-out or hang-up is still text

@@ -3,6 +3,7 @@
 #include "platform/system_io/win32_serial.hpp"
 
 #include "io_reply.hpp"
+#include "platform/operator_thread.hpp"
 #include "platform/system_io/com_port_mapping.hpp"
 #include "platform/system_io/open_diagnosis.hpp"
 
@@ -14,6 +15,8 @@
 namespace {
 
 constexpr std::size_t kChunk = 512;
+// How often a read looks whether a Stop wants it to end.
+constexpr long long kStopLookMs = 20;
 
 bool baud_known(long baud) {
     switch (baud) {
@@ -271,7 +274,11 @@ int Win32SerialBackend::com_rd_term(int port, char* buffer, int count, int termi
     const FdReadResult r =
         take_reply(p->queue, static_cast<std::size_t>(count), end, [h, deadline](std::string& q) {
             for (;;) {
-                const long long ms = io_ms_left(deadline, 60000);
+                // A Stop during a motion ends the read, as every wait of a motion: the
+                // driver halts the motors at its next poll, not after the time-out.
+                if (platform_wait_interrupted())
+                    return IoStatus::TimedOut;
+                const long long ms = io_ms_left(deadline, kStopLookMs);
                 if (ms == 0)
                     return IoStatus::TimedOut;
                 if (!set_read_wait(h, static_cast<DWORD>(ms)))
@@ -289,8 +296,10 @@ int Win32SerialBackend::com_rd_term(int port, char* buffer, int count, int termi
         });
     const std::size_t n = r.bytes.size() - (r.terminated ? 1 : 0);
     std::memcpy(buffer, r.bytes.data(), n);
-    if (r.status != IoStatus::Done) {
+    if (r.status != IoStatus::Done)
         last_read_error_ = status_of(r.status);
+    // A read the operator's Stop cut short says nothing about the instrument.
+    if (r.status != IoStatus::Done && !platform_wait_interrupted()) {
         record_serial_failure(port, p->device,
                               r.status == IoStatus::TimedOut   ? SerialFailure::NoAnswer
                               : r.status == IoStatus::PeerGone ? SerialFailure::Gone

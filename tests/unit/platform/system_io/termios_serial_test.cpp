@@ -1,5 +1,6 @@
 // The serial ports on device nodes, end to end over a pseudo-terminal pair: the program
 // opens the slave as COM 3 and the test answers on the master.
+#include "platform/instrument_diagnosis.hpp"
 #include "platform/operator_thread.hpp"
 #include "platform/serial.hpp"
 #include "platform/system_io/termios_serial.hpp"
@@ -222,11 +223,12 @@ TEST_F(TermiosSerialTest, AReadWithoutTerminatorGivesWhatCameThenTimesOut) {
     EXPECT_EQ(ReturnRS232Err(), 0);
 }
 
-// A Stop during a motion ends a read at once (as a time-out, with what came so far), so
-// that the driver halts the motors at its next poll; a write still goes out whole, since
-// it may be the halt.
+// A Stop during a motion ends a read at once (as a time-out, with what came so far, and
+// no fault of the instrument noted), so that the driver halts the motors at its next
+// poll; a write still goes out whole, since it may be the halt.
 TEST_F(TermiosSerialTest, AStopDuringAMotionEndsAReadButNotAWrite) {
     ASSERT_EQ(open_8n1(), 0);
+    platform_instrument_diagnosis_reset();
     const StoppableScope operation;
     const StopInterruptible motion;
     pty.send("*1TAS"); // a reply begun, its end still to come
@@ -242,6 +244,7 @@ TEST_F(TermiosSerialTest, AStopDuringAMotionEndsAReadButNotAWrite) {
     EXPECT_EQ(ReturnRS232Err(), kRS232Timeout);
     // Ended by the Stop, well before the read's own time-out.
     EXPECT_LT(waited.count(), 0.5 * kSerialReadTimeoutSeconds);
+    EXPECT_FALSE(instrument_diagnosis(serial_instrument_key(kPort)).has_value());
     EXPECT_EQ(ComWrt(kPort, "!K\r\n", 4), 4);
     EXPECT_EQ(pty.receive(4), "!K\r\n");
 }
