@@ -13,6 +13,7 @@ import atexit
 import os
 import re
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
@@ -60,20 +61,48 @@ def wait_for(what, probe):
     fail("gave up waiting for " + what)
 
 
+def x_server_answers(server, display, limit_s=10.0):
+    """True once a client can connect to the display's socket (the abstract one, or the
+    file), False if the server ends or the limit passes first."""
+    number = display.lstrip(":")
+    deadline = time.monotonic() + limit_s
+    while time.monotonic() < deadline and server.poll() is None:
+        for address in ("\0/tmp/.X11-unix/X" + number, "/tmp/.X11-unix/X" + number):
+            with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as client:
+                try:
+                    client.connect(address)
+                    return True
+                except OSError:
+                    pass
+        time.sleep(0.05)
+    return False
+
+
 def start_x_server():
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(
-        # Xvfb picks a free display number itself (taking its lock file as it does), so
-        # that runs side by side, or a socket left by a server that was killed, never meet.
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-         "1600x1200x24", "-nolisten", "tcp"],
-        pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    with os.fdopen(read_end) as pipe:
-        display = pipe.readline().strip()
-    if not display:
-        fail("Xvfb did not start")
-    return server, ":" + display
+    # Xvfb picks a free display number itself (taking its lock file as it does), so that
+    # runs side by side, or a socket left by a server that was killed, never meet. The
+    # display is used once a client can reach it; a server that cannot be reached is
+    # replaced by another, started while it still holds its number so that the next one
+    # takes a different one.
+    unreachable = []
+    try:
+        for _ in range(3):
+            read_end, write_end = os.pipe()
+            server = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                 "1600x1200x24", "-nolisten", "tcp"],
+                pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            os.close(write_end)
+            with os.fdopen(read_end) as pipe:
+                display = pipe.readline().strip()
+            if display and x_server_answers(server, display):
+                return server, ":" + display
+            unreachable.append(server)
+        fail("Xvfb did not start, or no client could reach it")
+    finally:
+        for server in unreachable:
+            server.kill()
+            server.wait()
 
 
 def find_application(name):
