@@ -61,19 +61,31 @@ def wait_for(what, probe):
     fail("gave up waiting for " + what)
 
 
+# An X11 connection set-up without authorisation: little-endian, protocol 11.0.
+X_SETUP = b"l\0\x0b\0\0\0\0\0\0\0\0\0"
+
+
 def x_server_answers(server, display, limit_s=10.0):
-    """True once a client can connect to the display's socket (the abstract one, or the
-    file), False if the server ends or the limit passes first."""
+    """True once a client reaches the display as the program's X library does (the abstract
+    socket first, else the file) and the server there accepts a connection set-up; False
+    if the server ends or the limit passes first."""
     number = display.lstrip(":")
     deadline = time.monotonic() + limit_s
     while time.monotonic() < deadline and server.poll() is None:
         for address in ("\0/tmp/.X11-unix/X" + number, "/tmp/.X11-unix/X" + number):
             with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as client:
+                client.settimeout(2.0)
                 try:
                     client.connect(address)
-                    return True
+                except OSError:
+                    continue  # not there: the X library tries the next one too
+                try:
+                    client.sendall(X_SETUP)
+                    if client.recv(1) == b"\x01":  # Success
+                        return True
                 except OSError:
                     pass
+                break  # reached, but no server that accepts us: so would the program be
         time.sleep(0.05)
     return False
 
