@@ -195,10 +195,8 @@ void Cm6k6Sim::reply(double time, const std::string& text) {
     if (dead_)
         return;
     const ReplyFault fault = next_reply_fault(faults_.once, faults_.reply);
-    const double late = std::isfinite(faults_.late_seconds) && faults_.late_seconds > 0.0
-                            ? faults_.late_seconds
-                            : 0.0;
-    line_->send(time + kReplyLatency + late, reply_with_fault(text, "\r", fault));
+    line_->send(time + kReplyLatency + reply_lateness(faults_.late_seconds),
+                reply_with_fault(text, "\r", fault));
 }
 
 void Cm6k6Sim::fail(std::string_view command) {

@@ -173,8 +173,6 @@ void Ev16pSim::run(const std::string& command, double time) {
         break;
     }
     const ReplyFault fault = next_reply_fault(faults_.once, faults_.reply);
-    const double late = std::isfinite(faults_.late_seconds) && faults_.late_seconds > 0.0
-                            ? faults_.late_seconds
-                            : 0.0;
-    line_->send(time + kEv16pReplyLatency + late, reply_with_fault(text, "\r", fault));
+    line_->send(time + kEv16pReplyLatency + reply_lateness(faults_.late_seconds),
+                reply_with_fault(text, "\r", fault));
 }

@@ -3,6 +3,7 @@
 // its way out (silence, garbling, truncation).
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <deque>
 #include <string>
@@ -24,6 +25,12 @@ inline ReplyFault next_reply_fault(ReplyFault& once, ReplyFault standing) {
     const ReplyFault fault = once != ReplyFault::none ? once : standing;
     once = ReplyFault::none;
     return fault;
+}
+
+// The delay a "late" fault adds to a reply: `seconds` when it is a positive finite
+// number, else none.
+inline double reply_lateness(double seconds) {
+    return std::isfinite(seconds) && seconds > 0.0 ? seconds : 0.0;
 }
 
 // Seconds one character takes on a serial line (start bit, data bits, stop bits).
