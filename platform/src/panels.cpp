@@ -274,16 +274,14 @@ int SetPanelAttribute(int panel, int attribute, const char* value) {
 int MessagePopup(const char* title, const char* message, std::string_view details) {
     if (g_panels == nullptr)
         return UIENotAvailable;
-    g_panels->set_popup_details(std::string(details));
-    g_panels->message_popup(or_empty(title), or_empty(message));
+    g_panels->message_popup(or_empty(title), or_empty(message), std::string(details));
     return 0;
 }
 
 int ConfirmPopup(const char* title, const char* message, std::string_view details) {
     if (g_panels == nullptr)
         return 0; // nobody to say Yes: the safe answer is No
-    g_panels->set_popup_details(std::string(details));
-    return g_panels->confirm_popup(or_empty(title), or_empty(message));
+    return g_panels->confirm_popup(or_empty(title), or_empty(message), std::string(details));
 }
 
 int GenericMessagePopup(const char* title, const char* message, const char* button1,
@@ -292,7 +290,6 @@ int GenericMessagePopup(const char* title, const char* message, const char* butt
                         int enter_button, int escape_button, std::string_view details) {
     if (g_panels == nullptr)
         return UIENotAvailable;
-    g_panels->set_popup_details(std::string(details));
     GenericPopupRequest request{or_empty(title),
                                 or_empty(message),
                                 {or_empty(button1), or_empty(button2), or_empty(button3)},
@@ -300,7 +297,8 @@ int GenericMessagePopup(const char* title, const char* message, const char* butt
                                 max_response_length,
                                 active_control,
                                 enter_button,
-                                escape_button};
+                                escape_button,
+                                std::string(details)};
     return g_panels->generic_message_popup(request, response);
 }
 

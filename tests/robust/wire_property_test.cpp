@@ -50,15 +50,17 @@ public:
     bool random = false;
     std::vector<Asked> asked;
 
-    void message_popup(const std::string& title, const std::string& message) override {
+    void message_popup(const std::string& title, const std::string& message,
+                       const std::string& details) override {
         if (!random)
-            ScriptedOperator::message_popup(title, message);
+            ScriptedOperator::message_popup(title, message, details);
         else
             asked.push_back({message, 1, false});
     }
-    int confirm_popup(const std::string& title, const std::string& message) override {
+    int confirm_popup(const std::string& title, const std::string& message,
+                      const std::string& details) override {
         if (!random)
-            return ScriptedOperator::confirm_popup(title, message);
+            return ScriptedOperator::confirm_popup(title, message, details);
         const int answer = static_cast<int>(dice() % 2);
         asked.push_back({message, answer, false});
         return answer;

@@ -127,13 +127,15 @@ std::vector<Case> all_cases() {
 
 class CarefulOperator : public ScriptedOperator {
 public:
-    void message_popup(const std::string& title, const std::string& message) override {
+    void message_popup(const std::string& title, const std::string& message,
+                       const std::string& details) override {
         answer_message();
-        ScriptedOperator::message_popup(title, message);
+        ScriptedOperator::message_popup(title, message, details);
     }
-    int confirm_popup(const std::string& title, const std::string& message) override {
+    int confirm_popup(const std::string& title, const std::string& message,
+                      const std::string& details) override {
         answer_confirm(false);
-        return ScriptedOperator::confirm_popup(title, message);
+        return ScriptedOperator::confirm_popup(title, message, details);
     }
     int generic_message_popup(const GenericPopupRequest& request, std::string* response) override {
         if (request.message == "All gages will be set to ZERO.Continue?")

@@ -95,9 +95,10 @@ struct GenericPopupRequest {
     std::string button[3]; // left to right; an empty label means no button
     bool with_text_entry;  // false: no response field
     int max_response_length;
-    int active_button; // VAL_GENERIC_POPUP_BTNn
-    int enter_button;  // answers Enter
-    int escape_button; // answers Escape
+    int active_button;   // VAL_GENERIC_POPUP_BTNn
+    int enter_button;    // answers Enter
+    int escape_button;   // answers Escape
+    std::string details; // lines shown under the message on request; empty: none
 };
 
 struct FileSelectRequest {
@@ -142,11 +143,13 @@ public:
         return UIENotAvailable;
     }
 
-    // The detailed text of the next message, confirm or generic pop-up (hidden behind a
-    // button where the backend can; empty: none). Set just before each of those pop-ups.
-    virtual void set_popup_details(const std::string& details) { (void)details; }
-    virtual void message_popup(const std::string& title, const std::string& message) = 0;
-    virtual int confirm_popup(const std::string& title, const std::string& message) = 0;
+    // `details` (and GenericPopupRequest::details) are the pop-up's detailed text, hidden
+    // behind a button where the backend can; empty: none. They travel with the pop-up they
+    // belong to, so that no other pop-up shown in between can take them.
+    virtual void message_popup(const std::string& title, const std::string& message,
+                               const std::string& details) = 0;
+    virtual int confirm_popup(const std::string& title, const std::string& message,
+                              const std::string& details) = 0;
     virtual int generic_message_popup(const GenericPopupRequest& request,
                                       std::string* response) = 0;
     virtual int prompt_popup(const std::string& title, const std::string& message,

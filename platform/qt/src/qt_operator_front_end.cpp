@@ -94,14 +94,13 @@ int QtOperatorFrontEnd::set_panel_title(int panel, const std::string& title) {
     return on_qt([&] { return panels_.set_panel_title(panel, title); });
 }
 
-void QtOperatorFrontEnd::set_popup_details(const std::string& details) {
-    on_qt([&] { panels_.set_popup_details(details); });
+void QtOperatorFrontEnd::message_popup(const std::string& title, const std::string& message,
+                                       const std::string& details) {
+    on_qt([&] { panels_.message_popup(title, message, details); });
 }
-void QtOperatorFrontEnd::message_popup(const std::string& title, const std::string& message) {
-    on_qt([&] { panels_.message_popup(title, message); });
-}
-int QtOperatorFrontEnd::confirm_popup(const std::string& title, const std::string& message) {
-    return on_qt([&] { return panels_.confirm_popup(title, message); });
+int QtOperatorFrontEnd::confirm_popup(const std::string& title, const std::string& message,
+                                      const std::string& details) {
+    return on_qt([&] { return panels_.confirm_popup(title, message, details); });
 }
 int QtOperatorFrontEnd::generic_message_popup(const GenericPopupRequest& request,
                                               std::string* response) {

@@ -390,20 +390,20 @@ int ScriptedOperator::set_attribute(int panel, int control, int attribute, int v
     return 0;
 }
 
-void ScriptedOperator::message_popup(const std::string& title, const std::string& message) {
+void ScriptedOperator::message_popup(const std::string& title, const std::string& message,
+                                     const std::string& details) {
     Answer a;
     take_answer(PopupKind::Message, title, message, a);
-    popups_.push_back({PopupKind::Message, title, message, {}, 0, 0, 0, 1, popup_details_});
-    popup_details_.clear();
+    popups_.push_back({PopupKind::Message, title, message, {}, 0, 0, 0, 1, details});
 }
 
-int ScriptedOperator::confirm_popup(const std::string& title, const std::string& message) {
+int ScriptedOperator::confirm_popup(const std::string& title, const std::string& message,
+                                    const std::string& details) {
     Answer a;
     // Unscripted: No, the answer that stops what the program was about to do.
     const int result = take_answer(PopupKind::Confirm, title, message, a) ? a.result : 0;
     popups_.push_back(
-        {PopupKind::Confirm, title, message, {"Yes", "No"}, 0, 0, 0, result, popup_details_});
-    popup_details_.clear();
+        {PopupKind::Confirm, title, message, {"Yes", "No"}, 0, 0, 0, result, details});
     return result;
 }
 
@@ -423,8 +423,7 @@ int ScriptedOperator::generic_message_popup(const GenericPopupRequest& request,
     }
     PopupRecord record{PopupKind::Generic,    request.title,        request.message,       {},
                        request.active_button, request.enter_button, request.escape_button, result,
-                       popup_details_};
-    popup_details_.clear();
+                       request.details};
     for (const auto& label : request.button)
         if (!label.empty())
             record.buttons.push_back(label);

@@ -242,13 +242,7 @@ bool HeadlessPanel::decide(const std::string& question, const char* confirm_labe
     return confirmed;
 }
 
-void HeadlessPanel::set_popup_details(const std::string& details) {
-    popup_details_ = details;
-}
-
-std::string HeadlessPanel::with_details(std::string text) {
-    std::string details;
-    details.swap(popup_details_);
+std::string HeadlessPanel::with_details(std::string text, std::string details) {
     while (!details.empty() && details.back() == '\n')
         details.pop_back();
     if (details.empty())
@@ -258,12 +252,14 @@ std::string HeadlessPanel::with_details(std::string text) {
     return text + " (" + details + ")";
 }
 
-void HeadlessPanel::message_popup(const std::string& title, const std::string& message) {
-    tell(with_details(title + ": " + trimmed(message)));
+void HeadlessPanel::message_popup(const std::string& title, const std::string& message,
+                                  const std::string& details) {
+    tell(with_details(title + ": " + trimmed(message), details));
 }
 
-int HeadlessPanel::confirm_popup(const std::string& title, const std::string& message) {
-    return decide(with_details(title + ": " + trimmed(message)), "Yes", "No") ? 1 : 0;
+int HeadlessPanel::confirm_popup(const std::string& title, const std::string& message,
+                                 const std::string& details) {
+    return decide(with_details(title + ": " + trimmed(message), details), "Yes", "No") ? 1 : 0;
 }
 
 int HeadlessPanel::generic_message_popup(const GenericPopupRequest& request,
@@ -274,8 +270,9 @@ int HeadlessPanel::generic_message_popup(const GenericPopupRequest& request,
     // the No that ends the program; the confirmation is the one that answers Enter.
     const std::string confirm = button_label(request, request.enter_button);
     const std::string refuse = button_label(request, request.escape_button);
-    const bool confirmed = decide(with_details(request.title + ": " + trimmed(request.message)),
-                                  confirm.c_str(), refuse.c_str());
+    const bool confirmed =
+        decide(with_details(request.title + ": " + trimmed(request.message), request.details),
+               confirm.c_str(), refuse.c_str());
     return confirmed ? request.enter_button : request.escape_button;
 }
 

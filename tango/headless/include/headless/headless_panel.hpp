@@ -61,9 +61,10 @@ public:
     int set_attribute(int panel, int control, int attribute, int value) override;
     int set_panel_title(int panel, const std::string& title) override;
     // Status shows them after the message, "; " between the lines.
-    void set_popup_details(const std::string& details) override;
-    void message_popup(const std::string& title, const std::string& message) override;
-    int confirm_popup(const std::string& title, const std::string& message) override;
+    void message_popup(const std::string& title, const std::string& message,
+                       const std::string& details) override;
+    int confirm_popup(const std::string& title, const std::string& message,
+                      const std::string& details) override;
     int generic_message_popup(const GenericPopupRequest& request, std::string* response) override;
     int prompt_popup(const std::string& title, const std::string& message, std::string& response,
                      int max_length) override;
@@ -85,8 +86,8 @@ private:
     bool decide(const std::string& question, const char* confirm_label, const char* refuse_label);
     void tell(std::string text);
     void carry_to_view(int panel, int control, const CtrlValue& value);
-    // `text` followed by the pending pop-up details, which are used up.
-    std::string with_details(std::string text);
+    // `text` followed by the pop-up's details, on one line.
+    std::string with_details(std::string text, std::string details);
 
     StageView& view_;
     mutable std::mutex mutex_;
@@ -97,5 +98,4 @@ private:
     int next_handle_ = 1;
     std::string console_text_;
     bool logging_ = false;
-    std::string popup_details_;
 };

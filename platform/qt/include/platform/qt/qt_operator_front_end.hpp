@@ -40,9 +40,10 @@ public:
     int set_attribute(int panel, int control, int attribute, int value) override;
     int set_panel_title(int panel, const std::string& title) override;
 
-    void set_popup_details(const std::string& details) override;
-    void message_popup(const std::string& title, const std::string& message) override;
-    int confirm_popup(const std::string& title, const std::string& message) override;
+    void message_popup(const std::string& title, const std::string& message,
+                       const std::string& details) override;
+    int confirm_popup(const std::string& title, const std::string& message,
+                      const std::string& details) override;
     int generic_message_popup(const GenericPopupRequest& request, std::string* response) override;
     int prompt_popup(const std::string& title, const std::string& message, std::string& response,
                      int max_length) override;

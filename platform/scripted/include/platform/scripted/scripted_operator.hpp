@@ -32,7 +32,7 @@ struct PopupRecord {
     std::vector<std::string> buttons; // the generic pop-up's labels, left to right
     int active_button = 0, enter_button = 0, escape_button = 0;
     int answer = 0;
-    std::string details; // the lines shown under the message on request (set_popup_details)
+    std::string details; // the lines shown under the message on request (passed with the pop-up)
 };
 
 struct ValueRecord {
@@ -184,9 +184,10 @@ public:
     int get_attribute(int panel, int control, int attribute, int& out) override;
     int set_attribute(int panel, int control, int attribute, int value) override;
     int set_panel_title(int panel, const std::string& title) override;
-    void set_popup_details(const std::string& details) override { popup_details_ = details; }
-    void message_popup(const std::string& title, const std::string& message) override;
-    int confirm_popup(const std::string& title, const std::string& message) override;
+    void message_popup(const std::string& title, const std::string& message,
+                       const std::string& details) override;
+    int confirm_popup(const std::string& title, const std::string& message,
+                      const std::string& details) override;
     int generic_message_popup(const GenericPopupRequest& request, std::string* response) override;
     int prompt_popup(const std::string& title, const std::string& message, std::string& response,
                      int max_length) override;
@@ -234,5 +235,4 @@ private:
     std::vector<FocusRecord> focus_;
     std::vector<PlotRecord> plots_;
     std::vector<AxisRecord> axes_;
-    std::string popup_details_;
 };
