@@ -4,6 +4,7 @@
 // this thread keeps the window alive.
 #include "app/instrument_check.hpp"
 #include "app/main_panel.hpp"
+#include "app/shell/messages.hpp"
 #include "command_line.hpp"
 #include "main/callback_table.hpp"
 #include "platform/platform.hpp"
@@ -82,6 +83,11 @@ int main(int argc, char** argv) {
     platform_set_resource_directory(
         resource_directory(QCoreApplication::applicationDirPath().toStdString()));
     platform_set_callback_table(trelwick_callback_table());
+    // End program, a console stop, an operation's unexpected failure: the station is made
+    // safe on the operator thread, and the program ends through this thread.
+    platform_set_program_end_handler([] { cam_move_end_safely(); });
+    platform_set_action_failure_handler(
+        [](const std::string& what) { cam_move_operation_failed(what); });
 
     // --simulate: the simulated stage in this process instead of the instruments.
     const SimulatedOptions options = simulated_options(argc, argv);
@@ -100,5 +106,7 @@ int main(int argc, char** argv) {
     simulated.stop();
     platform_use_operator_thread(nullptr);
     platform_use_panels(nullptr);
+    platform_set_program_end_handler({});
+    platform_set_action_failure_handler({});
     return status;
 }

@@ -3,6 +3,7 @@
 
 #include "console_presence.hpp"
 #include "group_resets.hpp"
+#include "platform/operator_thread.hpp"
 #include "platform/panels.hpp"
 #include "platform/text.hpp"
 
@@ -74,14 +75,27 @@ bool ConsoleReadLine(std::string* line, std::size_t max_chars) {
 }
 
 void ProgramExit(int status) {
+    // On the operator thread the program ends through its front end: the stack unwinds to
+    // the operator thread's top, which makes the station safe and hands the status back
+    // (operator_thread.hpp). Ending the process here would run its static destructors
+    // under the window's thread while that still paints.
+    if (const OperatorThread* t = platform_operator_thread();
+        t != nullptr && t->on_operator_thread())
+        throw OperatorProgramEnd{status};
     platform_console().exit_program(status);
     std::abort(); // every console backend ends the program or unwinds out of this call
 }
 
 bool ConsoleAnswerGoOn(const char* title, std::string_view text, std::size_t max_chars,
                        std::string_view details) {
+    // On the operator thread a front end of its own is there to ask (the window, or a
+    // service): its pop-up answers, so that a read of the terminal never holds the
+    // operator thread while Stop and Quit wait for it.
+    const OperatorThread* t = platform_operator_thread();
+    const bool front_end_asks =
+        t != nullptr && t->on_operator_thread() && platform_panels() != nullptr;
     std::string line;
-    if (ConsoleReadLine(&line, max_chars))
+    if (!front_end_asks && ConsoleReadLine(&line, max_chars))
         return line.front() == '\n';
     // No line at all: nobody at a console (a program started from the desktop has its
     // input at end). The operator answers the same question in a pop-up; Enter and Escape

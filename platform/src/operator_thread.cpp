@@ -3,9 +3,12 @@
 
 #include "group_resets.hpp"
 
+#include "platform/console.hpp"
+
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <exception>
 #include <utility>
 
 namespace {
@@ -24,7 +27,45 @@ std::chrono::steady_clock::duration wait_length(double real_seconds) {
         std::chrono::duration<double>(s));
 }
 
+// The end and failure handlers (set before the operator thread starts, read on it).
+std::function<void()> g_end_handler;
+std::function<void(const std::string&)> g_failure_handler;
+
+// Makes the station safe as the program ends; a failure here ends nothing more.
+void run_end_handler() noexcept {
+    if (!g_end_handler)
+        return;
+    try {
+        g_end_handler();
+    } catch (...) {
+        // The program is ending already: a second exit or a failed halt changes nothing.
+    }
+}
+
+// An action ended in an exception: the failure handler runs; when that fails too, the
+// program ends as through ProgramExit(1).
+void action_failed(const std::string& what) {
+    try {
+        if (g_failure_handler)
+            g_failure_handler(what);
+        else
+            ConsolePrintf("\nAn operation ended on an unexpected error: %s\n", what.c_str());
+    } catch (const OperatorProgramEnd&) {
+        throw;
+    } catch (...) {
+        throw OperatorProgramEnd{1};
+    }
+}
+
 } // namespace
+
+void platform_set_program_end_handler(std::function<void()> handler) {
+    g_end_handler = std::move(handler);
+}
+
+void platform_set_action_failure_handler(std::function<void(const std::string&)> handler) {
+    g_failure_handler = std::move(handler);
+}
 
 OperatorThread::OperatorThread() = default;
 
@@ -58,11 +99,24 @@ void OperatorThread::start(std::function<int()> program, std::function<void()> a
             id_ = std::this_thread::get_id();
         }
         changed_.notify_all();
-        const int result = program();
+        int result = 1;
+        bool by_exit = false;
+        try {
+            result = program();
+        } catch (const OperatorProgramEnd& end) {
+            run_end_handler();
+            result = end.status;
+            by_exit = true;
+        } catch (...) {
+            // Escaped the program itself, outside any action: nothing to go on with.
+            run_end_handler();
+        }
         {
             const std::lock_guard lock(mutex_);
             result_ = result;
+            ended_by_exit_ = by_exit;
             finished_ = true;
+            queue_.clear(); // nothing runs after the program's end
         }
         if (after)
             after();
@@ -77,6 +131,11 @@ int OperatorThread::join() {
         thread_.join();
     const std::lock_guard lock(mutex_);
     return result_;
+}
+
+bool OperatorThread::ended_by_exit() const {
+    const std::lock_guard lock(mutex_);
+    return ended_by_exit_;
 }
 
 bool OperatorThread::on_operator_thread() const {
@@ -94,13 +153,29 @@ bool OperatorThread::take(std::function<void()>& action) {
 }
 
 void OperatorThread::run_one(std::function<void()>& action) {
-    action();
-    action = nullptr;
-    {
-        const std::lock_guard lock(mutex_);
-        --depth_;
+    // The action counts as running until it has returned or failed, whichever way.
+    struct Done {
+        OperatorThread& t;
+        ~Done() {
+            {
+                const std::lock_guard lock(t.mutex_);
+                --t.depth_;
+            }
+            t.changed_.notify_all();
+        }
+    } done{*this};
+    try {
+        action();
+    } catch (const OperatorProgramEnd&) {
+        throw; // to the operator thread's top, which ends the program
+    } catch (const std::exception& failure) {
+        action = nullptr;
+        action_failed(failure.what());
+    } catch (...) {
+        action = nullptr;
+        action_failed("unknown exception");
     }
-    changed_.notify_all();
+    action = nullptr;
 }
 
 int OperatorThread::run_actions() {
@@ -212,6 +287,8 @@ bool platform_wait_interrupted() {
 }
 
 void platform_operator_reset() {
+    g_end_handler = nullptr;
+    g_failure_handler = nullptr;
     g_thread = nullptr;
     g_stoppable.store(0);
     g_stop.store(false);

@@ -1,6 +1,7 @@
 // The operator messages and the shutdown of the instruments.
 #include "app/shell/messages.hpp"
 
+#include "app/shell/run_log.hpp"
 #include "app/shell/shared_state.hpp"
 #include "drivers/cm6k6.hpp"
 #include "drivers/ev16p.hpp"
@@ -84,6 +85,23 @@ void cam_move_exit() {
         ev16p_exit(ids.ev16p);
         ids.ev16p = 0;
     }
+}
+
+void cam_move_end_safely() {
+    device_ids& ids = shared_device_ids();
+    if (ids.cm6k6 > 0)
+        cm6k6_halt(ids.cm6k6);
+    cam_move_exit();
+}
+
+void cam_move_operation_failed(const std::string& what) {
+    const device_ids& ids = shared_device_ids();
+    if (ids.cm6k6 > 0)
+        cm6k6_halt(ids.cm6k6);
+    const std::string text = strfmt(
+        "The operation ended on an unexpected error (%s). The motors were halted.", what.c_str());
+    write_to_log(log_path(), text);
+    MessagePopup("ERROR", text.c_str());
 }
 
 void cam_move_GUI_out(int panel, int control, double value) {

@@ -29,6 +29,9 @@ void cm6k6_exit(int dev_ID);
 
 // Kills the axis at once.
 void cm6k6_stop_motor(int dev_ID, int axis);
+// Kills the axes a motion started and switches the drives off, as the operator's Stop
+// does; nothing when none was started or enabled (the program's end, a failed operation).
+void cm6k6_halt(int dev_ID);
 // Waits until no axis moves. 0; 1 when the operator gave the motion up (axes killed,
 // drives off). `axis` is not used.
 int cm6k6_ifmove_delay(int dev_ID, int axis);

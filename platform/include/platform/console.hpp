@@ -30,12 +30,16 @@ void ConsoleWrite(std::string_view text);
 // printf-style output to the console.
 void ConsolePrintf(const char* format, ...) TRELWICK_PRINTF(1, 2);
 bool ConsoleReadLine(std::string* line, std::size_t max_chars);
+// Ends the program with `status`: through the console backend, or on the operator thread
+// through its front end (operator_thread.hpp), with no process exit there.
 [[noreturn]] void ProgramExit(int status);
 
 // The answer to a console stop message whose text has already been printed: reads one line
 // of at most max_chars - 1 characters; true (go on) when it starts with a bare Enter,
 // false (end the program) for any other line. When standard input gives no line at all
-// (no terminal, end of input), the same question is asked in a blocking pop-up titled
+// (no terminal, end of input), or when the caller is the operator thread of a front end
+// (operator_thread.hpp) whose pop-up is always used, the same question is asked in a
+// blocking pop-up titled
 // `title` showing `text`, with two buttons: kConsolePopupGoOn (true; also Enter and
 // Escape) and kConsolePopupEnd (false), and `details` as its detailed text. With no panel
 // backend to ask, false.

@@ -27,12 +27,20 @@
 //
 // Without an operator thread installed (the scripted operator of the tests) the program
 // runs on the caller's thread and the stop flag works the same way.
+//
+// The end of the program: ProgramExit on the operator thread (End program, a console
+// stop) ends no process. It unwinds the operator thread's stack (every scope closes), runs
+// the end handler there (the program's: halt the motors, close the instruments) and
+// returns the status as the program's result, so that the front end ends on its own
+// thread. An exception that escapes an action is caught where the action was run: the
+// failure handler halts the motors and tells the operator, and the next action runs.
 #pragma once
 
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 
 class OperatorThread {
@@ -53,8 +61,10 @@ public:
     // --- Life cycle ---------------------------------------------------------------------
     // Runs `program` on a new thread; `after` (may be empty) runs there once it returned.
     void start(std::function<int()> program, std::function<void()> after = {});
-    // Waits for the program to return; its result.
+    // Waits for the program to return; its result (ProgramExit's status when it ended so).
     int join();
+    // True once the program ended through ProgramExit on this thread.
+    bool ended_by_exit() const;
 
     // --- The platform, on the operator thread -----------------------------------------
     bool on_operator_thread() const;
@@ -84,8 +94,24 @@ private:
     bool quit_ = false; // the innermost run_actions is asked to end
     int quit_code_ = 0;
     bool finished_ = false;
+    bool ended_by_exit_ = false;
     int result_ = 0;
 };
+
+// --- The end of the program and a failed action -------------------------------------------
+
+// What ProgramExit throws on the operator thread; caught by the operator thread only.
+struct OperatorProgramEnd {
+    int status;
+};
+// Runs on the operator thread once, when the program ends through ProgramExit or an
+// exception that escaped the program itself: makes the station safe (halts the motors,
+// closes the instruments). Installed by the program before start(); empty: nothing.
+void platform_set_program_end_handler(std::function<void()> handler);
+// Runs on the operator thread when an action ends in an exception, with its text: halts
+// the motors, tells the operator, logs it. Empty: the text goes to the console. If the
+// handler itself fails, the program ends as through ProgramExit(1).
+void platform_set_action_failure_handler(std::function<void(const std::string& what)> handler);
 
 // Installs the operator thread RunUserInterface, QuitUserInterface, ProcessSystemEvents,
 // Delay and the event-processing waits use when called on it; nullptr removes it.
