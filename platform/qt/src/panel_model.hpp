@@ -11,6 +11,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -45,6 +46,9 @@ struct Control {
     bool at_once = false;
     // Ends the program (Quit): while an operation runs, the operator is asked first.
     bool quits = false;
+    // Dimmed by the program (ATTR_DIMMED), once the program or a lock has set it; unset:
+    // as the widget is. The widget itself is also dimmed while the inputs are locked.
+    std::optional<bool> dimmed;
 };
 
 struct Plot {
@@ -78,6 +82,13 @@ struct QtPanelBackend::Impl {
     QtPanelBackend* backend = nullptr;
     // The operator thread the commits go to; none: callbacks run here, inline.
     OperatorThread* operator_thread = nullptr;
+    // Operations posted to the operator thread and not yet ended. While there is one, the
+    // operator's inputs and operation buttons are locked (dimmed): what the fields show is
+    // what the operation reads, and no second operation is queued behind it. Stop and
+    // Quit stay live.
+    int operations = 0;
+    // Receives the operator thread's word that an operation ended (lives with the backend).
+    std::unique_ptr<QObject> context;
 
     // True when no operator thread keeps this thread's event loop free: a change must be
     // drawn at once, or it would not show until the operation ends.
@@ -96,6 +107,11 @@ struct QtPanelBackend::Impl {
     void close_requested(int handle);
     // While an operation runs, asks whether to stop it and quit: false to stay.
     bool quit_accepted();
+    // Dims (or restores) every lockable control of every panel as `operations` says.
+    void apply_lock();
+    // Whether the operator's click on the control may still run: the control exists and
+    // the program has not dimmed or hidden it since.
+    bool still_live(int handle, int id);
 };
 
 // Loading (panel_loading.cpp): builds the panel from page `resource_id` of the file;

@@ -1,9 +1,15 @@
 // The run-time's pop-ups as modal dialogs. Each dialog carries an object name
 // ("messagePopup", "confirmPopup", "genericPopup", "promptPopup", "fileSelectPopup") so
 // that a test can find it through QApplication::activeModalWidget and answer it.
+//
+// A message, confirmation or question that comes while an operation that may turn a motor
+// runs carries a Stop button of its own ("popupStop", F9 too): the panel's Stop is out of
+// reach behind a modal dialog. A Stop, pressed there or requested from anywhere else,
+// closes the question with its safe answer (No; the button that answers Escape).
 #include "panel_model.hpp"
 
 #include "platform/files.hpp"
+#include "platform/operator_thread.hpp"
 
 #include <QApplication>
 #include <QDialog>
@@ -17,7 +23,11 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <functional>
 
 namespace {
 
@@ -27,6 +37,41 @@ QWidget* popup_parent() {
 
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+// While a stoppable operation runs: a Stop button in `row` (or the message box's button
+// row when `row` is null) that asks the operation to stop, and a watch that closes the
+// dialog with `safe` as soon as a stop is requested, wherever from. Nothing otherwise.
+void offer_stop(QDialog& dialog, QBoxLayout* row, const std::function<void()>& safe) {
+    if (!platform_stoppable())
+        return;
+    QPushButton* stop = nullptr;
+    if (row != nullptr) {
+        stop = new QPushButton("Stop (F9)", &dialog);
+        row->addWidget(stop);
+    } else if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+        stop = box->addButton("Stop (F9)", QMessageBox::ActionRole);
+    }
+    if (stop == nullptr)
+        return;
+    stop->setObjectName("popupStop");
+    stop->setAccessibleName("Stop");
+    stop->setAutoDefault(false);
+    stop->setStyleSheet("QPushButton { background-color: #c62828; color: white; "
+                        "font-weight: bold; }");
+    QObject::connect(stop, &QPushButton::clicked, &dialog, [safe] {
+        platform_request_stop();
+        safe();
+    });
+    auto* key = new QShortcut(QKeySequence(Qt::Key_F9), &dialog);
+    QObject::connect(key, &QShortcut::activated, &dialog, [stop] { stop->click(); });
+    auto* watch = new QTimer(&dialog);
+    watch->setInterval(50);
+    QObject::connect(watch, &QTimer::timeout, &dialog, [safe] {
+        if (platform_stop_requested())
+            safe();
+    });
+    watch->start();
 }
 
 bool valid_button(const GenericPopupRequest& request, int button) {
@@ -80,6 +125,8 @@ public:
             if (request.active_button == answer)
                 button->setFocus(Qt::OtherFocusReason);
         }
+        if (escape_ != 0)
+            offer_stop(*this, row, [this] { done(escape_); });
         row->addStretch();
         layout->addLayout(row);
         if (entry_ != nullptr && request.active_button == VAL_GENERIC_POPUP_INPUT_STRING)
@@ -136,39 +183,34 @@ bool is_pattern(const QString& file_spec) {
 
 } // namespace
 
-void QtPanelBackend::set_popup_details(const std::string& details) {
-    popup_details_ = details;
-}
-
-std::string QtPanelBackend::take_popup_details() {
-    std::string details;
-    details.swap(popup_details_);
-    return details;
-}
-
-void QtPanelBackend::message_popup(const std::string& title, const std::string& message) {
+void QtPanelBackend::message_popup(const std::string& title, const std::string& message,
+                                   const std::string& details) {
     QMessageBox box(QMessageBox::Information, qs(title), qs(message), QMessageBox::Ok,
                     popup_parent());
     box.setObjectName("messagePopup");
-    if (const std::string details = take_popup_details(); !details.empty())
+    if (!details.empty())
         box.setDetailedText(qs(details));
+    offer_stop(box, nullptr, [&box] { box.done(QMessageBox::Ok); });
     box.exec();
 }
 
-int QtPanelBackend::confirm_popup(const std::string& title, const std::string& message) {
+int QtPanelBackend::confirm_popup(const std::string& title, const std::string& message,
+                                  const std::string& details) {
     QMessageBox box(QMessageBox::Question, qs(title), qs(message),
                     QMessageBox::Yes | QMessageBox::No, popup_parent());
     box.setObjectName("confirmPopup");
-    if (const std::string details = take_popup_details(); !details.empty())
+    if (!details.empty())
         box.setDetailedText(qs(details));
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes ? 1 : 0;
+    offer_stop(box, nullptr, [&box] { box.done(QMessageBox::No); });
+    // A Stop (its own button included) answers No.
+    return box.exec() == QMessageBox::Yes && !platform_stop_requested() ? 1 : 0;
 }
 
 int QtPanelBackend::generic_message_popup(const GenericPopupRequest& request,
                                           std::string* response) {
-    GenericPopup popup(request, take_popup_details(), popup_parent());
+    GenericPopup popup(request, request.details, popup_parent());
     const int answer = popup.exec();
     if (response != nullptr)
         *response = popup.response();

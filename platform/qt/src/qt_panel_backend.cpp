@@ -4,10 +4,14 @@
 
 #include "platform/clock.hpp"
 
+#include <QAbstractButton>
 #include <QAbstractEventDispatcher>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QChartView>
+#include <QComboBox>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QTimer>
 
 #include <algorithm>
@@ -62,16 +66,88 @@ void QtPanelBackend::Impl::commit(int handle, int id) {
         callback(handle, id, EVENT_COMMIT, nullptr, 0, 0);
         return;
     }
-    if (c->quits && !quit_accepted())
-        return;
-    operator_thread->post(
-        [callback, handle, id] { callback(handle, id, EVENT_COMMIT, nullptr, 0, 0); });
+    if (c->quits) {
+        if (!quit_accepted())
+            return;
+    } else {
+        if (operations > 0)
+            return; // locked: the control is dimmed (this is a commit that raced the lock)
+        ++operations;
+        apply_lock();
+    }
+    const bool operation = !c->quits;
+    QObject* receiver = context.get();
+    operator_thread->post([this, receiver, callback, handle, id, operation] {
+        // Ends the lock however the callback ends (a failure included).
+        struct Ended {
+            QtPanelBackend::Impl* impl;
+            QObject* receiver;
+            bool operation;
+            ~Ended() {
+                if (operation)
+                    QMetaObject::invokeMethod(
+                        receiver,
+                        [impl = impl] {
+                            --impl->operations;
+                            impl->apply_lock();
+                        },
+                        Qt::QueuedConnection);
+            }
+        } ended{this, receiver, operation};
+        // A click queued behind another action runs only if its control is still live, as
+        // on one thread, where a control dimmed meanwhile takes no click.
+        bool live = false;
+        QMetaObject::invokeMethod(
+            receiver, [&] { live = still_live(handle, id); }, Qt::BlockingQueuedConnection);
+        if (live)
+            callback(handle, id, EVENT_COMMIT, nullptr, 0, 0);
+    });
+}
+
+bool QtPanelBackend::Impl::still_live(int handle, int id) {
+    Control* c = nullptr;
+    if (control(handle, id, c) != 0)
+        return false;
+    QWidget* window = panel(handle)->window;
+    return !c->dimmed.value_or(!c->widget->isEnabledTo(window)) && c->widget->isVisibleTo(window);
+}
+
+namespace {
+
+// An input the operator changes (a field that is not read-only, a ring, a switch) or a
+// button: locked while an operation runs, unless it is Stop or Quit.
+bool lockable(const Control& c) {
+    if (c.at_once || c.quits || c.widget == nullptr)
+        return false;
+    if (const auto* spin = qobject_cast<const QAbstractSpinBox*>(c.widget.data()))
+        return !spin->isReadOnly();
+    if (const auto* line = qobject_cast<const QLineEdit*>(c.widget.data()))
+        return !line->isReadOnly();
+    return qobject_cast<const QAbstractButton*>(c.widget.data()) != nullptr ||
+           qobject_cast<const QComboBox*>(c.widget.data()) != nullptr;
+}
+
+} // namespace
+
+void QtPanelBackend::Impl::apply_lock() {
+    const bool locked = operations > 0;
+    for (auto& [handle, p] : panels) {
+        if (p.window == nullptr)
+            continue;
+        for (auto& [id, c] : p.controls) {
+            if (!lockable(c))
+                continue;
+            if (!c.dimmed)
+                c.dimmed = !c.widget->isEnabledTo(p.window);
+            c.widget->setEnabled(!locked && !*c.dimmed);
+        }
+    }
 }
 
 bool QtPanelBackend::Impl::quit_accepted() {
     if (operator_thread == nullptr || !operator_thread->busy())
         return true;
-    if (backend->confirm_popup("Quit", "An operation is running. Stop it and quit?") != 1)
+    if (backend->confirm_popup("Quit", "An operation is running. Stop it and quit?", {}) != 1)
         return false;
     // The quit runs once the stopped operation has returned (or where it lets events run).
     platform_request_stop();
@@ -101,6 +177,7 @@ void QtPanelBackend::send_commits_to(OperatorThread* thread) {
 
 QtPanelBackend::QtPanelBackend() : impl_(std::make_unique<Impl>()) {
     impl_->backend = this;
+    impl_->context = std::make_unique<QObject>();
     // Panels close through the program's Quit and Exit buttons only.
     QApplication::setQuitOnLastWindowClosed(false);
 }
@@ -130,6 +207,8 @@ int QtPanelBackend::load_panel(int parent_panel, const std::string& ui_file, int
         return status;
     ++impl_->next_handle;
     impl_->panels.emplace(handle, std::move(panel));
+    if (impl_->operations > 0)
+        impl_->apply_lock(); // a panel an operation opens is locked with the others
     return handle;
 }
 
@@ -255,7 +334,7 @@ int QtPanelBackend::get_attribute(int panel, int control, int attribute, int& ou
     QWidget* window = impl_->panel(panel)->window;
     switch (attribute) {
     case ATTR_DIMMED:
-        out = c->widget->isEnabledTo(window) ? 0 : 1;
+        out = c->dimmed.value_or(!c->widget->isEnabledTo(window)) ? 1 : 0;
         return 0;
     case ATTR_VISIBLE:
         out = c->widget->isVisibleTo(window) ? 1 : 0;
@@ -282,7 +361,9 @@ int QtPanelBackend::set_attribute(int panel, int control, int attribute, int val
         return status;
     switch (attribute) {
     case ATTR_DIMMED:
-        c->widget->setEnabled(value == 0);
+        c->dimmed = value != 0;
+        // A locked input stays dimmed until the operation ends; then it shows this.
+        c->widget->setEnabled(value == 0 && !(impl_->operations > 0 && lockable(*c)));
         break;
     case ATTR_VISIBLE:
         c->widget->setVisible(value != 0);

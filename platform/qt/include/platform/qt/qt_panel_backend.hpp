@@ -38,9 +38,10 @@ public:
 
     // Message and confirm pop-ups show them as the box's detailed text ("Show Details...");
     // the generic pop-up in a read-only field ("genericPopupDetails") under its message.
-    void set_popup_details(const std::string& details) override;
-    void message_popup(const std::string& title, const std::string& message) override;
-    int confirm_popup(const std::string& title, const std::string& message) override;
+    void message_popup(const std::string& title, const std::string& message,
+                       const std::string& details) override;
+    int confirm_popup(const std::string& title, const std::string& message,
+                      const std::string& details) override;
     int generic_message_popup(const GenericPopupRequest& request, std::string* response) override;
     int prompt_popup(const std::string& title, const std::string& message, std::string& response,
                      int max_length) override;
@@ -76,9 +77,5 @@ public:
     struct Impl;
 
 private:
-    // Taken by the next message, confirm or generic pop-up.
-    std::string take_popup_details();
-
     std::unique_ptr<Impl> impl_;
-    std::string popup_details_;
 };
