@@ -88,12 +88,12 @@ void ProgramExit(int status) {
 
 bool ConsoleAnswerGoOn(const char* title, std::string_view text, std::size_t max_chars,
                        std::string_view details) {
-    // On the operator thread a front end of its own is there to ask (the window, or a
-    // service): its pop-up answers, so that a read of the terminal never holds the
-    // operator thread while Stop and Quit wait for it.
+    // On the operator thread, once its front end shows a panel, the front end's pop-up
+    // answers, so that a read of the terminal never holds the operator thread while Stop
+    // and Quit wait for it. Before any panel (one that failed to load) the console asks.
     const OperatorThread* t = platform_operator_thread();
-    const bool front_end_asks =
-        t != nullptr && t->on_operator_thread() && platform_panels() != nullptr;
+    const bool front_end_asks = t != nullptr && t->on_operator_thread() &&
+                                platform_panels() != nullptr && platform_panel_shown();
     std::string line;
     if (!front_end_asks && ConsoleReadLine(&line, max_chars))
         return line.front() == '\n';

@@ -20,6 +20,7 @@ namespace {
 PanelBackend* g_panels = nullptr;
 std::vector<CallbackBinding> g_callbacks;
 std::string g_resource_dir = ".";
+bool g_panel_shown = false; // a panel was displayed: the operator has a window to answer in
 
 // Reads a control's value as the backend holds it.
 int read_value(int panel, int control, CtrlValue& value) {
@@ -114,6 +115,7 @@ std::string platform_resolve_resource(std::string_view file_name) {
 
 void platform_panels_reset() {
     g_panels = nullptr;
+    g_panel_shown = false;
     g_callbacks.clear();
     g_resource_dir.clear();
     g_resource_dir.push_back('.');
@@ -127,7 +129,14 @@ int LoadPanel(int parent_panel, const char* file_name, int resource_id) {
 }
 
 int DisplayPanel(int panel) {
-    return g_panels != nullptr ? g_panels->display_panel(panel) : UIENotAvailable;
+    const int status = g_panels != nullptr ? g_panels->display_panel(panel) : UIENotAvailable;
+    if (status >= 0)
+        g_panel_shown = true;
+    return status;
+}
+
+bool platform_panel_shown() {
+    return g_panel_shown;
 }
 int DiscardPanel(int panel) {
     return g_panels != nullptr ? g_panels->discard_panel(panel) : UIENotAvailable;

@@ -38,7 +38,7 @@ bool ConsoleReadLine(std::string* line, std::size_t max_chars);
 // of at most max_chars - 1 characters; true (go on) when it starts with a bare Enter,
 // false (end the program) for any other line. When standard input gives no line at all
 // (no terminal, end of input), or when the caller is the operator thread of a front end
-// (operator_thread.hpp) whose pop-up is always used, the same question is asked in a
+// (operator_thread.hpp) that shows a panel already, the same question is asked in a
 // blocking pop-up titled
 // `title` showing `text`, with two buttons: kConsolePopupGoOn (true; also Enter and
 // Escape) and kConsolePopupEnd (false), and `details` as its detailed text. With no panel

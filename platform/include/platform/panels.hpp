@@ -185,6 +185,8 @@ std::string platform_resolve_resource(std::string_view file_name);
 
 int LoadPanel(int parent_panel, const char* file_name, int resource_id);
 int DisplayPanel(int panel);
+// True once a panel has been displayed: the operator has a window to answer pop-ups in.
+bool platform_panel_shown();
 int DiscardPanel(int panel);
 int SetActivePanel(int panel);
 int SetActiveCtrl(int panel, int control);

@@ -2,7 +2,8 @@
 // unwinds the operation, makes the station safe on the operator thread and hands its
 // status to the front end (no process exit); an exception escaping an action is reported
 // and the next action runs; a console question there is asked in the front end's pop-up,
-// never read from a terminal that would hold the thread.
+// once a panel shows, never read from a terminal that would hold the thread.
+#include "app/shell/panel_ids.hpp"
 #include "platform/platform.hpp"
 #include "platform/scripted/scripted_console.hpp"
 #include "platform/scripted/scripted_operator.hpp"
@@ -112,6 +113,10 @@ TEST_F(OperatorEndTest,
        AConsoleQuestionOnTheOperatorThreadIsAskedInThePopUpNotReadFromTheTerminal) {
     ScriptedOperator panels;
     platform_use_panels(&panels);
+    platform_set_resource_directory(TRELWICK_UI_DIR);
+    const int main = LoadPanel(0, "Trelwick.uir", MAIN_PANEL);
+    ASSERT_GT(main, 0);
+    ASSERT_EQ(DisplayPanel(main), 0);
     console.add_line("\n"); // a terminal that would answer (or hold the thread until it does)
     panels.answer_generic(VAL_GENERIC_POPUP_BTN2);
     bool go_on = true;
