@@ -149,6 +149,8 @@ protected:
 };
 
 TEST_F(InstrumentCheck, OnTheSimulatedStageAllThreeAnswer) {
+    // The simulated stage makes its folders under its own drive root.
+    const std::string drives = (dir / "data" / "trelwick" / "simulated-drives").string();
     std::string out;
     EXPECT_EQ(run({"--check-instruments", "--simulate"}, &out), 0);
     EXPECT_EQ(out, "Instrument               Link      Opens  Answers\n"
@@ -159,7 +161,17 @@ TEST_F(InstrumentCheck, OnTheSimulatedStageAllThreeAnswer) {
                    "HP34970 DAQ unit         GPIB 1:9  yes    yes  *IDN? -> "
                    "HEWLETT-PACKARD,34970A,0,13-2-2\n"
                    "    GPIB 1:9 -> the simulated stage in this program\n"
-                   "All three instruments answer.\n");
+                   "Folder                   Exists    Writable\n"
+                   "Run-log folder           yes       yes\n"
+                   "    C:\\CVI\\Trelwick\\Log -> " +
+                       drives +
+                       "/c/CVI/Trelwick/Log\n"
+                       "Motion-data folder       yes       yes\n"
+                       "    c:\\qel\\Exchange -> " +
+                       drives +
+                       "/c/qel/Exchange\n"
+                       "All three instruments answer.\n"
+                       "Both folders are in place.\n");
 }
 
 TEST_F(InstrumentCheck, WithNothingConnectedEachRowSaysWhyAndWhatToDo) {
@@ -172,6 +184,14 @@ TEST_F(InstrumentCheck, WithNothingConnectedEachRowSaysWhyAndWhatToDo) {
     env.insert("TRELWICK_COM2", QString::fromStdString(missing));
     env.insert("TRELWICK_COM5", QString::fromStdString(folder));
     env.insert("TRELWICK_GPIB1_9", QString::fromStdString(endpoint));
+
+    // Nor are the program's folders there, under the drive root of its data folder.
+    const std::string drives = (dir / "data" / "trelwick" / "drives").string();
+    const std::string log_dir = drives + "/c/CVI/Trelwick/Log";
+    const std::string exchange_dir = drives + "/c/qel/Exchange";
+    const std::string root_advice =
+        ", or give the program the drive root that holds it: it is " + drives +
+        " (XDG_DATA_HOME or HOME set it; --simulate uses the simulated stage's).\n";
 
     std::string out;
     EXPECT_EQ(run({"--check-instruments"}, &out), 1);
@@ -198,5 +218,15 @@ TEST_F(InstrumentCheck, WithNothingConnectedEachRowSaysWhyAndWhatToDo) {
             "    Reason: connection refused\n"
             "    To do: check that the unit (or trelwick-sim) is running and listens on that "
             "port\n"
-            "3 of 3 instruments do not answer: see the advice under them.\n");
+            "Folder                   Exists    Writable\n"
+            "Run-log folder           no        no\n"
+            "    C:\\CVI\\Trelwick\\Log -> " +
+            log_dir + "\n    Reason: The run-log folder C:\\CVI\\Trelwick\\Log (" + log_dir +
+            ") does not exist.\n    To do: Create it" + root_advice +
+            "Motion-data folder       no        no\n"
+            "    c:\\qel\\Exchange -> " +
+            exchange_dir + "\n    Reason: The motion-data folder c:\\qel\\Exchange (" +
+            exchange_dir + ") does not exist.\n    To do: Create it" + root_advice +
+            "3 of 3 instruments do not answer: see the advice under them.\n"
+            "2 of 2 folders are not in place: see the advice under them.\n");
 }
