@@ -10,7 +10,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -111,6 +116,82 @@ TEST(CommandLine, AnUnknownOptionIsRefusedBeforeAnythingStarts) {
                 testing::EndsWith("trelwick: unknown option --simualte (trelwick --help lists "
                                   "them)\n"));
     EXPECT_EQ(process.readAllStandardOutput().toStdString(), "");
+}
+
+// Every option that --help lists is taken by the program itself: each is run, with
+// --simulate so that nothing reaches an instrument, and a value for the ones that want one.
+// The program either answers and ends with 0 or shows its window; it never refuses the
+// option. A documented option cannot be refused again without this failing.
+TEST(CommandLine, EveryOptionThatHelpListsIsTaken) {
+    const fs::path dir = fs::temp_directory_path() / "trelwick-every-option";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path control = dir / "control.txt";
+    std::ofstream(control) << "# a scripted demonstration\nat 5 gauge 1 noise 2\n";
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("HOME", QString::fromStdString(dir.string()));
+    env.insert("XDG_DATA_HOME", QString::fromStdString((dir / "data").string()));
+    env.insert("TRELWICK_REPORT_STARTUP", "1");
+
+    QProcess help;
+    help.start(TRELWICK_EXE, {"--help"});
+    ASSERT_TRUE(help.waitForFinished(60000));
+    ASSERT_EQ(help.exitCode(), 0);
+    const std::string text = help.readAllStandardOutput().toStdString();
+
+    // The options section: lines "  -h, --help", "  --speed N", "  --check-instruments".
+    const std::regex option_line(R"(^  (-\w), (--[\w-]+)|^  (--[\w-]+)(?: ([A-Z]+))?)");
+    std::map<std::string, std::string> options; // option -> the value it takes
+    std::istringstream lines(text.substr(text.find("\nOptions:\n") + 1));
+    for (std::string line; std::getline(lines, line) && !line.empty();) {
+        std::smatch m;
+        if (!std::regex_search(line, m, option_line))
+            continue;
+        if (m[1].matched) {
+            options[m[1]] = "";
+            options[m[2]] = "";
+        } else {
+            options[m[3]] = m[4] == "N" ? "2" : m[4] == "FILE" ? control.string() : "";
+        }
+    }
+    // The options the program had when this test was written are all still listed.
+    for (const char* known : {"--simulate", "--speed", "--sim-control", "--check-instruments", "-h",
+                              "--help", "--version"})
+        EXPECT_EQ(options.count(known), 1u) << known << " is not listed";
+
+    for (const auto& [option, value] : options) {
+        QStringList arguments{QString::fromStdString(option)};
+        if (!value.empty())
+            arguments << QString::fromStdString(value);
+        if (option != "--simulate")
+            arguments << "--simulate";
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(TRELWICK_EXE, arguments);
+        ASSERT_TRUE(process.waitForStarted(30000)) << option;
+        // Ends by itself (an answer), or shows its window and is ended here.
+        std::string err;
+        bool shown = false;
+        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!shown && process.state() != QProcess::NotRunning &&
+               std::chrono::steady_clock::now() < give_up) {
+            process.waitForReadyRead(100);
+            err += process.readAllStandardError().toStdString();
+            shown = err.find("trelwick: first window shown") != std::string::npos;
+        }
+        if (shown) {
+            process.kill();
+            process.waitForFinished(10000);
+        } else {
+            ASSERT_EQ(process.state(), QProcess::NotRunning) << option << ": " << err;
+            err += process.readAllStandardError().toStdString();
+            EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << option;
+            EXPECT_EQ(process.exitCode(), 0) << option << ": " << err;
+        }
+        EXPECT_EQ(err.find("unknown option"), std::string::npos) << option << ": " << err;
+    }
+    fs::remove_all(dir);
 }
 
 // --check-instruments needs no display (DISPLAY and QT_QPA_PLATFORM unset): it checks the
