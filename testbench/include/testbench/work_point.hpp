@@ -28,7 +28,9 @@ int cam_test_fit_scan(const double* x, const double* y, int n, double* coef);
 double cam_test_work_point(double phase, bool falling);
 
 // Scans, fits, plots the fitted curve, shows amplitude and phase and returns the work
-// point: the relative move, in motor revolutions, to the zero crossing. The scan ends
-// where it started. When a reading failed or the fit did not succeed the operator is told
-// and the result is NaN: there is no work point to move to.
+// point: the relative move, in motor revolutions, to the nearest zero crossing of the
+// slope the scan began on (cam_test_work_point). The scan ends where it started. When a
+// reading failed or the fit did not succeed the operator is told (a failed fit in the
+// status line too, with the amplitude and phase fields hidden) and the result is NaN:
+// there is no work point to move to.
 double cam_test_find_work_point(param_structure record, instrument_addresses address);
