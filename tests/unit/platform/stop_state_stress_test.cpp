@@ -13,10 +13,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -120,7 +118,6 @@ TEST(StopStateStress, AMillionPressesNoneLostNoneLeaked) {
     // The run means something only when both kinds of operation were many.
     const auto ops = static_cast<int>(operations.size() - 1);
     EXPECT_GT(stopped_operations, 100) << ops << " operations";
-    std::printf("ops %d stopped %d lost %d leaked %d\n", ops, stopped_operations, lost, leaked);
     EXPECT_GT(ops - stopped_operations, 100) << ops << " operations";
 }
 
