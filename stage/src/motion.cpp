@@ -178,8 +178,11 @@ int drive_motors(int panel, param_structure& param, motor_move& move, int show,
     return moved == 0 && not_moved.empty() ? 0 : -1;
 }
 
-// Ends a Move the operator refused: the status line says so and why.
+// Ends a Move the operator refused: the status line says so and why. A question cut short
+// by the operator's Stop is no refusal: the caller reports the Stop.
 int refuse_move(int panel, const std::string& why) {
+    if (platform_stop_requested())
+        return -1;
     update_status_line(panel, MAIN_STATUS, why.c_str());
     return MOVE_REFUSED;
 }
