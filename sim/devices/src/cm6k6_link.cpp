@@ -98,6 +98,15 @@ void Cm6k6Sim::receive(std::string_view bytes, double now) {
     sync(now);
 }
 
+void Cm6k6Sim::discard_unsent(double now) {
+    sync(now);
+    line_->discard_unsent(now);
+}
+
+double Cm6k6Sim::sent_by(double now) {
+    return line_->sent_by(now);
+}
+
 double Cm6k6Sim::output_ready_at(double now) {
     sync(now);
     if (!line_->output().empty())
