@@ -269,9 +269,13 @@ int TermiosSerialBackend::flush_out_q(int port) {
     if (p == nullptr)
         return kRS232PortNotOpen;
     // What was written to a pseudo-terminal has gone out already; a flush would only take
-    // back what the far side has not read yet.
-    if (p->pseudo_terminal)
+    // back what the far side has not read yet. A far side that has gone is still told.
+    if (p->pseudo_terminal) {
+        pollfd hung{p->fd, 0, 0};
+        if (::poll(&hung, 1, 0) == 1 && (hung.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+            return kRS232PeerGone;
         return 0;
+    }
     return ::tcflush(p->fd, TCOFLUSH) == 0 ? 0 : status_of(io_status_of_errno(errno));
 }
 
