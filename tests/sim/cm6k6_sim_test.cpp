@@ -113,14 +113,15 @@ TEST_F(Cm6k6SimTest, MoveRunsItsProfileAndWaitHoldsLaterCommands) {
     send(kPort, "WAIT(MOV=b000000)\r\nWRITE\"YES\"\r\n");
     EXPECT_EQ(read_line(kPort), ""); // nothing within the read's second
     EXPECT_TRUE(model().moving(2, now()));
-    // Read on until the reply comes; it is due a millisecond after the motion's end.
+    // Read on until the reply comes; it starts a millisecond after the motion's end and
+    // is in once its four characters ("YES" and the carriage return) have come.
     std::string reply;
     while (reply.empty() && now() < go_at + 20.0)
         reply = read_line(kPort);
     EXPECT_EQ(reply, "YES");
     const double end = go_at + 10.1;
     EXPECT_NEAR(model().motion_end_time(2), end, 1e-9);
-    EXPECT_NEAR(now(), end + 0.001, 2e-6);
+    EXPECT_NEAR(now(), end + 0.001 + 4 * kByte, 2e-6);
     EXPECT_NEAR(cam_angle(2), -10.0 / 120.0 * 2.0 * std::numbers::pi, 1e-12);
     EXPECT_EQ(query("2TPC"), "*2TPC+10.00000");
 }
