@@ -65,7 +65,14 @@ public:
         return inner_.tick_count();
     }
     WallTime wall_time() override { return inner_.wall_time(); }
-    double now_seconds() override { return inner_.now_seconds(); }
+    // After the press, reading the clock takes a little time, as on a machine: a loop
+    // that polls the clock without ever waiting (a motion poll that no longer halts) then
+    // runs into its bound in virtual time instead of spinning at one instant for ever.
+    double now_seconds() override {
+        if (pressed_at >= 0.0)
+            inner_.delay(kClockRead);
+        return inner_.now_seconds();
+    }
     void pass_event_wait(double seconds) override {
         inner_.pass_event_wait(seconds);
         watch();
@@ -87,6 +94,7 @@ public:
     double pressed_at = -1.0;
 
 private:
+    static constexpr double kClockRead = 1e-4;
     // The time the first command from `since_` on that starts with `prefix` ran, or -1.
     double ran(const std::string& prefix) const {
         const auto& h = sim_.cm6k6().history();
