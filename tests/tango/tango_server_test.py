@@ -274,6 +274,38 @@ class RefusingServer(unittest.TestCase):
         self.assertRegex(self.server.run_log(), "^" + expected + "$")
 
 
+class StopRightAfterAnOperation(unittest.TestCase):
+    """Stop sent right after Move or Home, while the operation waits in the server's queue
+    or is starting: it is stopped every time, no motor turns, and the device stays ready
+    (BringUp and a Move work after it). TRELWICK_STOP_ROUNDS sets the rounds of each."""
+
+    def test_stop_right_after_move_or_home(self):
+        rounds = int(os.environ.get("TRELWICK_STOP_ROUNDS", "5"))
+        server = Server()
+        try:
+            device = server.device
+            server.bring_up()
+            stopped = 0
+            for _ in range(rounds):
+                for start in (lambda: device.Move([0.0005, 0.0, 0.0, 0.0, 0.0]), device.Home):
+                    start()
+                    device.Stop()
+                    server.assert_state(server.idle(), tango.DevState.ON)
+                    stopped += device.status() == "Stopped by the operator"
+            self.assertEqual(stopped, 2 * rounds)
+            self.assertLess(abs(device.X), TOLERANCE)  # no motor turned
+            self.assertNotIn("Cams moved to zero position", server.run_log())
+            device.Init()
+            self.assertEqual(device.state(), tango.DevState.OFF)
+            server.bring_up()
+            device.Move([0.0005, 0.0, 0.0, 0.0, 0.0])
+            server.idle()
+            self.assertEqual(device.status(), "Done")
+            self.assertAlmostEqual(device.X, 0.0005, delta=TOLERANCE)
+        finally:
+            server.close()
+
+
 class AskingServer(unittest.TestCase):
     """Questions = ask: the question waits in ALARM for the control system's answer."""
 
