@@ -8,6 +8,10 @@ packages=(cmake ninja-build g++ clang libgtest-dev libbenchmark-dev
           libqt6opengl6-dev libgl-dev
           libclang-rt-14-dev xvfb dbus at-spi2-core python3-pyatspi
           libtango-dev python3-tango)
+# The private TANGO database of the server's tests (scripts/tango-db.sh): MariaDB without a
+# system service, Debian's DataBaseds, and tango_admin. dbconfig-no-thanks keeps tango-db
+# from creating a system database.
+packages+=(dbconfig-no-thanks mariadb-server-core mariadb-client-core tango-db libtango-tools)
 # The documentation's link check (scripts/check-links.py).
 packages+=(python3)
 # The Debian package and its checks (scripts/package.sh).
