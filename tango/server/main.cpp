@@ -11,26 +11,31 @@
 #include "headless/stage_view.hpp"
 #include "platform/platform.hpp"
 #include "platform/system_io/system_io.hpp"
+#include "properties.hpp"
 #include "sim/simulated_mode.hpp"
 #include "trelwick/version.hpp"
 #include "trelwick_stage.hpp"
 
 #include <tango.h>
 
+#include <csignal>
 #include <cstdio>
+#include <pthread.h>
 #include <string_view>
 #include <vector>
 
 namespace {
 
-// TANGO refuses options it does not know: --simulate and --speed are this program's.
+// TANGO refuses options it does not know: --simulate, --speed and --sim-control are this
+// program's.
 std::vector<char*> tango_arguments(int argc, char** argv) {
     std::vector<char*> kept;
     for (int i = 0; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "--simulate" || arg.substr(0, 8) == "--speed=")
+        if (arg == "--simulate" || arg.substr(0, 8) == "--speed=" ||
+            arg.substr(0, 14) == "--sim-control=")
             continue;
-        if (arg == "--speed") {
+        if (arg == "--speed" || arg == "--sim-control") {
             ++i;
             continue;
         }
@@ -38,6 +43,59 @@ std::vector<char*> tango_arguments(int argc, char** argv) {
     }
     kept.push_back(nullptr);
     return kept;
+}
+
+// Blocks the signals that end a server in the calling thread, and so in every thread it
+// starts: only TANGO's signal thread, which waits for them, takes them, and ends the server
+// as its admin Kill does (the device is deleted, which stops a running motion and closes
+// the instruments) instead of the process dying wherever the signal lands.
+void block_ending_signals() {
+    sigset_t ending;
+    sigemptyset(&ending);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        sigaddset(&ending, signal);
+    pthread_sigmask(SIG_BLOCK, &ending, nullptr);
+}
+
+// Simulate and Speed from the database, for the TrelwickStage device of this server
+// instance: read once, before the operator thread starts, since the simulated stage is
+// installed for the whole process. A text that cannot be taken leaves the command line's
+// choice and is reported as the device's FAULT.
+void read_start_properties(SimulatedOptions& options, std::string& error) {
+    if (!Tango::Util::_UseDb)
+        return;
+    Tango::Util* tango = Tango::Util::instance();
+    std::string device;
+    try {
+        Tango::DbDatum pairs = tango->get_database()->get_device_class_list(tango->get_ds_name());
+        std::vector<std::string> names;
+        pairs >> names;
+        for (std::size_t i = 0; i + 1 < names.size(); i += 2)
+            if (names[i + 1] == "TrelwickStage")
+                device = names[i];
+        if (device.empty())
+            return;
+        Tango::DbData data{Tango::DbDatum("Simulate"), Tango::DbDatum("Speed")};
+        tango->get_database()->get_device_property(device, data);
+        std::string text;
+        if (!data[0].is_empty()) {
+            data[0] >> text;
+            const PropertyValue<bool> simulate = parse_flag_property("Simulate", text);
+            if (!simulate.value)
+                error = simulate.error;
+            options.simulate = options.simulate || simulate.value.value_or(false);
+        }
+        if (!data[1].is_empty() && error.empty()) {
+            data[1] >> text;
+            const PropertyValue<double> speed = parse_number_property("Speed", text, 1e-3, 1000.0);
+            if (!speed.value)
+                error = speed.error;
+            else if (options.simulate)
+                options.speed = *speed.value;
+        }
+    } catch (const Tango::DevFailed&) {
+        // A file database answers no server list: the command line decides there.
+    }
 }
 
 constexpr const char* kHelp =
@@ -69,6 +127,7 @@ constexpr const char* kHelp =
 } // namespace
 
 int main(int argc, char** argv) {
+    block_ending_signals();
     // Answered before TANGO or the instruments are touched.
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -93,28 +152,37 @@ int main(int argc, char** argv) {
     platform_use_console(&panel);
     platform_use_system_io();
     SimulatedMode simulated;
-    if (options.simulate) {
-        std::string error;
-        if (!simulated.start(options, error)) {
-            std::fprintf(stderr, "trelwick-tango: %s\n", error.c_str());
-            return 2;
-        }
-    }
-
-    platform_set_simulated_stage(options.simulate);
-
-    // The operator program, as behind the window: the main panel, then its actions.
     OperatorThread thread;
-    platform_use_operator_thread(&thread);
-    thread.start([] { return WinMain(); });
     StageService service(view, panel, thread);
-    trelwick_stage_use_service(&service, &panel, &view);
+    bool started = false;
 
     int status = 0;
     std::vector<char*> arguments = tango_arguments(argc, argv);
     try {
         int count = static_cast<int>(arguments.size()) - 1;
         Tango::Util* tango = Tango::Util::init(count, arguments.data());
+
+        SimulatedOptions chosen = options;
+        std::string property_error;
+        read_start_properties(chosen, property_error);
+        trelwick_stage_property_fault(property_error);
+        if (chosen.simulate) {
+            std::string error;
+            if (!simulated.start(chosen, error)) {
+                std::fprintf(stderr, "trelwick-tango: %s\n", error.c_str());
+                platform_use_console(nullptr);
+                platform_use_panels(nullptr);
+                return 2;
+            }
+        }
+        platform_set_simulated_stage(chosen.simulate);
+
+        // The operator program, as behind the window: the main panel, then its actions.
+        platform_use_operator_thread(&thread);
+        thread.start([] { return WinMain(); });
+        started = true;
+        trelwick_stage_use_service(&service, &panel, &view);
+
         tango->server_init(false);
         std::printf("Ready to accept request\n");
         std::fflush(stdout);
@@ -126,6 +194,11 @@ int main(int argc, char** argv) {
     } catch (const CORBA::Exception& failure) {
         Tango::Except::print_exception(failure);
         status = 1;
+    }
+    if (!started) {
+        platform_use_console(nullptr);
+        platform_use_panels(nullptr);
+        return status;
     }
 
     // A motion still running is stopped before the program ends.
