@@ -12,6 +12,7 @@
 #include <functional>
 #include <sstream>
 #include <sys/time.h>
+#include <utility>
 
 namespace {
 
@@ -161,7 +162,7 @@ public:
     }
     CORBA::Any* execute(Tango::DeviceImpl* device, const CORBA::Any& /*in*/) override {
         auto* stage = static_cast<TrelwickStage*>(device);
-        stage->accepted(action_(stage->service()), get_name().c_str());
+        stage->run_command(get_name().c_str(), [&] { return action_(stage->service()); });
         return insert();
     }
 
@@ -186,7 +187,7 @@ public:
         std::vector<double> five(values->get_buffer(), values->get_buffer() + values->length());
         auto* stage = static_cast<TrelwickStage*>(device);
         stage->check_target(five, relative_, get_name().c_str());
-        stage->accepted(action_(stage->service(), five), get_name().c_str());
+        stage->run_command(get_name().c_str(), [&] { return action_(stage->service(), five); });
         return insert();
     }
 
@@ -386,8 +387,6 @@ bool TrelwickStage::read_properties() {
 // did clears it.
 void TrelwickStage::note_outcome(StageState state) {
     const std::lock_guard lock(outcome_mutex_);
-    if (state == StageState::Moving && running_command_.empty())
-        running_command_ = "The operation";
     if (state == StageState::On && !running_command_.empty()) {
         const std::string status = g_view->snapshot().status;
         const std::size_t newline = status.find('\n');
@@ -465,7 +464,8 @@ std::string TrelwickStage::current_status() {
 Tango::ConstDevString TrelwickStage::dev_status() {
     status_ = current_status();
     set_status(status_);
-    return status_.c_str();
+    // The base class adds the attributes beyond their alarm levels in ALARM.
+    return TANGO_BASE_CLASS::dev_status();
 }
 
 void TrelwickStage::read_attr_hardware(std::vector<long>& /*attributes*/) {
@@ -530,7 +530,7 @@ void TrelwickStage::write_coordinate(int index, double value) {
     const std::vector<double> five(target.begin(), target.end());
     const std::string name = std::string("write ") + kCoordinateNames[index];
     check_target(five, false, name.c_str());
-    accepted(g_service->move(five), name.c_str());
+    run_command(name.c_str(), [&] { return g_service->move(five); });
 }
 
 void TrelwickStage::check_target(const std::vector<double>& values, bool relative,
@@ -556,18 +556,25 @@ void TrelwickStage::check_target(const std::vector<double>& values, bool relativ
     }
 }
 
-void TrelwickStage::accepted(const CommandResult& result, const char* command) {
-    if (!result.accepted) {
-        const char* reason = result.refusal == kNoQuestionText ? "TrelwickStage_NoQuestion"
-                                                               : "TrelwickStage_Refused";
-        Tango::Except::throw_exception(reason, result.refusal,
-                                       std::string("TrelwickStage::") + command);
-    }
+void TrelwickStage::run_command(const char* command, const std::function<CommandResult()>& action) {
     const std::string name = command;
-    if (name == "Stop" || name == "Confirm" || name == "Refuse")
+    const bool operation = name != "Stop" && name != "Confirm" && name != "Refuse";
+    std::string before;
+    if (operation) {
+        // Named before the operation is queued, so that its end, however soon, knows it.
+        const std::lock_guard lock(outcome_mutex_);
+        before = std::exchange(running_command_, name);
+    }
+    const CommandResult result = action();
+    if (result.accepted)
         return;
-    const std::lock_guard lock(outcome_mutex_);
-    running_command_ = name;
+    if (operation) {
+        const std::lock_guard lock(outcome_mutex_);
+        running_command_ = before;
+    }
+    const char* reason =
+        result.refusal == kNoQuestionText ? "TrelwickStage_NoQuestion" : "TrelwickStage_Refused";
+    Tango::Except::throw_exception(reason, result.refusal, "TrelwickStage::" + name);
 }
 
 void TrelwickStage::pusher_loop() {

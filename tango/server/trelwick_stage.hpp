@@ -11,6 +11,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -48,8 +49,9 @@ public:
     // the value and the limit) for a target the coordinate box would refuse; a relative
     // one is checked where it would end.
     void check_target(const std::vector<double>& values, bool relative, const char* command);
-    // Throws the service's refusal as a DevFailed; else notes the operation now running.
-    void accepted(const CommandResult& result, const char* command);
+    // Runs `action` as the operation `command` (whose end is then judged by its name);
+    // throws the service's refusal as a DevFailed.
+    void run_command(const char* command, const std::function<CommandResult()>& action);
 
 private:
     // Reads the device properties; true when BringUpAtStart asks for a bring-up.

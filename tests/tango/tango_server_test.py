@@ -239,6 +239,11 @@ class PropertyRefused(unittest.TestCase):
                              "Property QuestionTimeout is \"soon\": it must be a number "
                              "from 0 to 86400")
             self.assertEqual(failure(server.device.BringUp)[0], "API_CommandNotAllowed")
+            # Init reads the properties again: mended in the database, the device is OFF.
+            tango.Database().put_device_property(server.name, {"QuestionTimeout": "30"})
+            server.device.Init()
+            self.assertEqual(server.device.state(), tango.DevState.OFF)
+            self.assertEqual(server.device.status(), "")
         finally:
             server.close()
 
@@ -354,9 +359,12 @@ class RefusingServer(unittest.TestCase):
         self.assertEqual(device.state(), tango.DevState.MOVING)
         device.Stop()
         self.assertEqual(self.server.idle(), tango.DevState.ALARM)
-        self.assertEqual(device.status(),
-                         "Move did not complete: Stopped by the operator\n"
-                         "Stopped by the operator")
+        # TANGO's own lines follow: the coordinates' quality.
+        self.assertEqual(device.status().split("\n"),
+                         ["Move did not complete: Stopped by the operator",
+                          "Stopped by the operator"] +
+                         ["Warning : Quality factor set to WARNING for attribute " + name
+                          for name in ("X", "Y", "Roll", "Pitch", "Yaw")])
         self.assertEqual(device.read_attribute("X").quality, tango.AttrQuality.ATTR_WARNING)
         # Short of the target; on a slow machine the Stop may come before the motors start.
         self.assertTrue(-0.001 + 1e-5 < device.X < 0.0007 + TOLERANCE, device.X)
@@ -377,6 +385,16 @@ class RefusingServer(unittest.TestCase):
         self.assertEqual(device.status(), "All cams are in Home position")
         self.assertLess(abs(device.X), TOLERANCE)
         self.assertEqual(list(device.Target), [0.0] * 5)
+
+        # An alarm level set in the database raises ALARM through TANGO's own evaluation.
+        config = device.get_attribute_config("X")
+        config.alarms.max_alarm = "-0.0001"
+        device.set_attribute_config(config)
+        self.assertEqual(device.state(), tango.DevState.ALARM)
+        self.assertEqual(device.status(), "All cams are in Home position\nAlarm : Value too high for X")
+        config.alarms.max_alarm = "Not specified"
+        device.set_attribute_config(config)
+        self.assertEqual(device.state(), tango.DevState.ON)
 
         # A question with nobody to answer it is refused, and said so: the operation did
         # not complete.
