@@ -458,6 +458,9 @@ std::string TrelwickStage::current_status() {
         return property_fault_;
     if (!short_reason_.empty() && g_view->state() == StageState::On)
         return short_reason_ + "\n" + view_status;
+    // At start and after Init, before the window would show anything.
+    if (view_status.empty() && g_view->state() == StageState::Off)
+        return kNotBroughtUpText;
     return view_status;
 }
 

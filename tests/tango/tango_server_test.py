@@ -243,7 +243,8 @@ class PropertyRefused(unittest.TestCase):
             tango.Database().put_device_property(server.name, {"QuestionTimeout": "30"})
             server.device.Init()
             self.assertEqual(server.device.state(), tango.DevState.OFF)
-            self.assertEqual(server.device.status(), "")
+            self.assertEqual(server.device.status(),
+                             "The instruments are not brought up: run BringUp first")
         finally:
             server.close()
 
@@ -277,6 +278,7 @@ class RefusingServer(unittest.TestCase):
     def bring_up_and_move(self, device, subscriptions):
         # Before bring-up: OFF, nothing measured (INVALID), and no operation but BringUp.
         self.assertEqual(device.state(), tango.DevState.OFF)
+        self.assertEqual(device.status(), "The instruments are not brought up: run BringUp first")
         self.assertEqual(device.read_attribute("X").quality, tango.AttrQuality.ATTR_INVALID)
         self.assertEqual(failure(device.Home)[0], "API_CommandNotAllowed")
 
