@@ -6,9 +6,11 @@
 // threads only queue its operations and read its last values. With --simulate the
 // simulated stage answers in this process, as for the window.
 #include "app/main_panel.hpp"
+#include "gpib_place.hpp"
 #include "headless/headless_panel.hpp"
 #include "headless/stage_service.hpp"
 #include "headless/stage_view.hpp"
+#include "platform/gpib.hpp"
 #include "platform/platform.hpp"
 #include "platform/system_io/system_io.hpp"
 #include "properties.hpp"
@@ -121,6 +123,7 @@ constexpr const char* kHelp =
     "                          or Refuse\n"
     "  QuestionTimeout         seconds an asked question waits (default 60)\n"
     "  CM6K6Device, EV16PDevice  serial devices of the controller and the counter\n"
+    "  HP34970Gpib             BOARD:ADDRESS of the data acquisition unit on the GPIB\n"
     "  HP34970Socket           HOST:PORT of the data acquisition unit on the network\n"
     "  PositionTolerance, AngleTolerance  how far a coordinate may end from its target\n"
     "                          (5e-6 m, 5e-5 rad) before the move reads as not completed\n"
@@ -162,6 +165,10 @@ int main(int argc, char** argv) {
     platform_use_panels(&panel);
     platform_use_console(&panel);
     platform_use_system_io();
+    // In front of the machine's GPIB, for the HP34970Gpib property.
+    GpibPlace gpib_place(*platform_gpib());
+    platform_use_gpib(&gpib_place);
+    trelwick_stage_use_gpib_place(&gpib_place);
     SimulatedMode simulated;
     OperatorThread thread;
     StageService service(view, panel, thread);
@@ -181,6 +188,7 @@ int main(int argc, char** argv) {
             std::string error;
             if (!simulated.start(chosen, error)) {
                 std::fprintf(stderr, "trelwick-tango: %s\n", error.c_str());
+                platform_use_gpib(nullptr);
                 platform_use_console(nullptr);
                 platform_use_panels(nullptr);
                 return 2;
@@ -207,6 +215,7 @@ int main(int argc, char** argv) {
         status = 1;
     }
     if (!started) {
+        platform_use_gpib(nullptr);
         platform_use_console(nullptr);
         platform_use_panels(nullptr);
         return status;
@@ -218,6 +227,8 @@ int main(int argc, char** argv) {
     thread.join();
     platform_use_operator_thread(nullptr);
     simulated.stop();
+    if (platform_gpib() == &gpib_place)
+        platform_use_gpib(nullptr);
     platform_use_console(nullptr);
     platform_use_panels(nullptr);
     return status;

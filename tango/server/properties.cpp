@@ -47,3 +47,16 @@ PropertyValue<double> parse_number_property(const std::string& name, const std::
     range << "a number from " << low << " to " << high;
     return refused<double>(name, text, range.str());
 }
+
+PropertyValue<std::pair<int, int>> parse_gpib_property(const std::string& name,
+                                                       const std::string& text) {
+    const std::size_t colon = text.find(':');
+    int board = -1;
+    int address = -1;
+    if (colon != std::string::npos && whole(text.substr(0, colon), board) &&
+        whole(text.substr(colon + 1), address) && board >= 0 && board <= 10 && address >= 1 &&
+        address <= 30)
+        return {std::pair{board, address}, {}};
+    return refused<std::pair<int, int>>(name, text,
+                                        "BOARD:ADDRESS, board 0 to 10, address 1 to 30");
+}

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 template <typename T> struct PropertyValue {
     std::optional<T> value; // nothing when the text was refused
@@ -17,3 +18,7 @@ PropertyValue<bool> parse_flag_property(const std::string& name, const std::stri
 // A finite decimal number in [low, high].
 PropertyValue<double> parse_number_property(const std::string& name, const std::string& text,
                                             double low, double high);
+
+// "BOARD:ADDRESS" of a GPIB unit: board 0 to 10, primary address 1 to 30.
+PropertyValue<std::pair<int, int>> parse_gpib_property(const std::string& name,
+                                                       const std::string& text);

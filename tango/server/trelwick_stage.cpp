@@ -1,5 +1,6 @@
 #include "trelwick_stage.hpp"
 
+#include "gpib_place.hpp"
 #include "properties.hpp"
 
 #include "platform/system_io/com_port_mapping.hpp"
@@ -17,6 +18,7 @@
 namespace {
 
 StageService* g_service = nullptr;
+GpibPlace* g_gpib_place = nullptr;
 std::string g_start_property_fault; // Simulate or Speed refused, set before the device exists
 HeadlessPanel* g_panel = nullptr;
 StageView* g_view = nullptr;
@@ -201,14 +203,18 @@ private:
 // values it reads, under its lock, when a port or unit is opened (an empty one gives the
 // environment's back).
 void place_instruments(const std::string& cm6k6, const std::string& ev16p,
-                       const std::string& hp34970) {
+                       const std::string& hp34970, std::optional<std::pair<int, int>> gpib) {
     param_structure param{};
     instrument_addresses addresses{};
     fill_param_structure(param, addresses, 0);
     platform_system_io_set_variable(com_port_variable(addresses.cm_com_port), cm6k6);
     platform_system_io_set_variable(com_port_variable(addresses.ev_com_port), ev16p);
-    platform_system_io_set_variable(
-        gpib_endpoint_variable(addresses.hp_gpib_board_addr, addresses.hp_gpib_dev_addr), hp34970);
+    // The unit's socket belongs to where it is placed on the GPIB.
+    const auto [board, address] =
+        gpib.value_or(std::pair{addresses.hp_gpib_board_addr, addresses.hp_gpib_dev_addr});
+    platform_system_io_set_variable(gpib_endpoint_variable(board, address), hp34970);
+    if (g_gpib_place != nullptr)
+        g_gpib_place->place(addresses.hp_gpib_board_addr, addresses.hp_gpib_dev_addr, gpib);
 }
 
 // Holds the device's monitor while events are pushed from the pusher thread, as a command
@@ -232,6 +238,10 @@ void trelwick_stage_use_service(StageService* service, HeadlessPanel* panel, Sta
     g_service = service;
     g_panel = panel;
     g_view = view;
+}
+
+void trelwick_stage_use_gpib_place(GpibPlace* place) {
+    g_gpib_place = place;
 }
 
 void trelwick_stage_property_fault(std::string reason) {
@@ -313,6 +323,7 @@ void TrelwickStage::delete_device() {
 bool TrelwickStage::read_properties() {
     QuestionSettings settings;
     std::string cm6k6, ev16p, hp34970;
+    std::optional<std::pair<int, int>> gpib;
     double position_tolerance = kPositionTolerance;
     double angle_tolerance = kAngleTolerance;
     bool bring_up = false;
@@ -325,7 +336,7 @@ bool TrelwickStage::read_properties() {
         Tango::DbData data;
         for (const char* name :
              {"Questions", "QuestionTimeout", "CM6K6Device", "EV16PDevice", "HP34970Socket",
-              "BringUpAtStart", "PositionTolerance", "AngleTolerance"})
+              "BringUpAtStart", "PositionTolerance", "AngleTolerance", "HP34970Gpib"})
             data.push_back(Tango::DbDatum(name));
         get_db_device()->get_property(data);
         std::string text;
@@ -357,6 +368,14 @@ bool TrelwickStage::read_properties() {
                 refuse(flag.error);
             bring_up = flag.value.value_or(false);
         }
+        if (!data[8].is_empty()) {
+            data[8] >> text;
+            const PropertyValue<std::pair<int, int>> place =
+                parse_gpib_property("HP34970Gpib", text);
+            if (!place.value)
+                refuse(place.error);
+            gpib = place.value;
+        }
         for (std::size_t i = 6; i < 8; ++i) {
             if (data[i].is_empty())
                 continue;
@@ -370,7 +389,7 @@ bool TrelwickStage::read_properties() {
         }
     }
     g_panel->set_questions(settings);
-    place_instruments(cm6k6, ev16p, hp34970);
+    place_instruments(cm6k6, ev16p, hp34970, gpib);
     {
         const std::lock_guard lock(outcome_mutex_);
         property_fault_ = fault;

@@ -21,6 +21,9 @@ void trelwick_stage_use_service(StageService* service, HeadlessPanel* panel, Sta
 // A property read at the server's start (Simulate, Speed) that could not be taken: the
 // device stays in FAULT with this reason as its Status. Empty: none.
 void trelwick_stage_property_fault(std::string reason);
+// The GPIB backend that places the data-acquisition unit (the HP34970Gpib property).
+class GpibPlace;
+void trelwick_stage_use_gpib_place(GpibPlace* place);
 
 class TrelwickStage : public TANGO_BASE_CLASS {
 public:

@@ -457,6 +457,8 @@ class WireServer(Server):
         os.makedirs(os.path.join(drives, "trelwick", "drives", "c", "CVI", "Trelwick", "Log"))
         super().__init__("wire", {"CM6K6Device": lines["TRELWICK_COM2"],
                                   "EV16PDevice": lines["TRELWICK_COM5"],
+                                  # Placed elsewhere on the GPIB: the socket follows.
+                                  "HP34970Gpib": "2:7",
                                   "HP34970Socket": lines["TRELWICK_GPIB1_9"],
                                   "BringUpAtStart": "true"},
                          environment={"XDG_DATA_HOME": drives,
