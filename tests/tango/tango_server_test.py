@@ -9,7 +9,8 @@ checked as a file.
 - wire: its own trelwick-sim, the instruments placed by the CM6K6Device, EV16PDevice and
   HP34970Socket properties and brought up by BringUpAtStart; ended by SIGTERM during a Move
   and checked on trelwick-sim's side.
-- limit, stall: a simulated stage with a fault injected before the first move.
+- limit, stall, unreachable: a simulated stage with a fault injected before the first move.
+- stopright: Stop right after Move or Home, in rounds.
 - asking: Questions = ask. badproperty: a property that cannot be parsed.
 
 Usage: tango_server_test.py PATH/TO/trelwick-tango PATH/TO/trelwick-sim"""
@@ -430,6 +431,42 @@ class RefusingServer(unittest.TestCase):
                     entry(time_re + r" \* Cams moved to zero position\n") +
                     entry(time_re + r" \* " + re.escape(answered) + r"\n"))
         self.assertRegex(self.server.run_log(), "^" + expected + "$")
+
+
+class StopRightAfterAnOperation(unittest.TestCase):
+    """Stop sent right after Move or Home, while the operation waits in the server's queue
+    or is starting: it is stopped every time, no motor turns, the device reads ALARM (the
+    operation did not complete) and takes the next one (BringUp and a Move work after
+    it). TRELWICK_STOP_ROUNDS sets the rounds of each."""
+
+    def test_stop_right_after_move_or_home(self):
+        rounds = int(os.environ.get("TRELWICK_STOP_ROUNDS", "5"))
+        server = Server("stopright", {"Simulate": "true", "Speed": "20"})
+        try:
+            device = server.device
+            server.bring_up()
+            stopped = 0
+            for _ in range(rounds):
+                for name, start in (("Move", lambda: device.Move([0.0005, 0.0, 0.0, 0.0, 0.0])),
+                                    ("Home", device.Home)):
+                    start()
+                    device.Stop()
+                    self.assertEqual(server.idle(), tango.DevState.ALARM, device.status())
+                    stopped += device.status().split("\n")[:2] == [
+                        name + " did not complete: Stopped by the operator",
+                        "Stopped by the operator"]
+            self.assertEqual(stopped, 2 * rounds)
+            self.assertLess(abs(device.X), TOLERANCE)  # no motor turned
+            self.assertNotIn("Cams moved to zero position", server.run_log())
+            device.Init()
+            self.assertEqual(device.state(), tango.DevState.OFF)
+            server.bring_up()
+            device.Move([0.0005, 0.0, 0.0, 0.0, 0.0])
+            self.assertEqual(server.idle(), tango.DevState.ON)
+            self.assertEqual(device.status(), "Done")
+            self.assertAlmostEqual(device.X, 0.0005, delta=TOLERANCE)
+        finally:
+            server.close()
 
 
 class WireServer(Server):
