@@ -283,6 +283,10 @@ int TermiosSerialBackend::drain_out_q(int port) {
     Port* p = open_port(port);
     if (p == nullptr)
         return kRS232PortNotOpen;
+    // A pseudo-terminal has nothing to drain: what was written is with the far side (which
+    // may have read it and gone since; the next read or flush says so).
+    if (p->pseudo_terminal)
+        return 0;
     // tcdrain has no time limit of its own: wait for the driver's queue to empty against
     // a deadline first, then let tcdrain see the last bytes out of the hardware.
     int queued = 0;
