@@ -275,6 +275,8 @@ int cam_move_go(int panel, instrument_addresses addresses, param_structure& para
     int& cm_id = shared_device_ids().cm6k6;
     if (cm_id < 1)
         cm6k6_init(panel, addresses.cm_com_port, addresses.cm_dev_addr, &cm_id);
+    if (platform_stop_requested())
+        return -1; // stopped while the controller was brought up: nothing was started
 
     // The operator has just been told which cams stay and why.
     const int moved = drive_motors(panel, param, move, 1, false);

@@ -236,9 +236,12 @@ TEST_F(HeadlessServiceTest, ABringUpWithoutItsInstrumentsIsAFaultUntilTheNextOne
 }
 
 // The control system's Stop right after Move or Home, while the operation waits in the
-// queue or is starting: it is stopped every time before any motor turns, and the device
-// is left ready (a press that outlived its operation would refuse every controller
-// command after it, and the next bring-up with them).
+// queue: it is stopped every time before any motor turns, and the device is left ready (a
+// press that outlived its operation would refuse every controller command after it, and
+// the next bring-up with them). The operator thread is held while the two commands come,
+// as a busy one would be: in virtual time an operation left to run could end before the
+// Stop on a loaded machine. A press while the operation is starting is the operator
+// thread's own test.
 TEST_F(HeadlessServiceTest, AStopRightAfterMoveOrHomeStopsItEveryTime) {
     bring_up();
     watch_controller();
@@ -246,8 +249,11 @@ TEST_F(HeadlessServiceTest, AStopRightAfterMoveOrHomeStopsItEveryTime) {
     int stopped = 0;
     for (int i = 0; i < 100; ++i)
         for (const bool move : {true, false}) {
+            std::promise<void> release;
+            thread.post([held = release.get_future().share()] { held.wait(); });
             ASSERT_TRUE((move ? service.move(target) : service.home()).accepted);
             service.stop();
+            release.set_value();
             settle(StageState::On);
             stopped += status() == "Stopped by the operator";
         }
