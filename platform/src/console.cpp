@@ -88,6 +88,10 @@ void ProgramExit(int status) {
 
 bool ConsoleAnswerGoOn(const char* title, std::string_view text, std::size_t max_chars,
                        std::string_view details) {
+    // In an operation the operator has stopped, nobody is asked: going on lets the driver
+    // halt the motors, where ending the program would leave them as they are.
+    if (platform_stop_requested())
+        return true;
     // On the operator thread, once its front end shows a panel, the front end's pop-up
     // answers, so that a read of the terminal never holds the operator thread while Stop
     // and Quit wait for it. Before any panel (one that failed to load) the console asks.
