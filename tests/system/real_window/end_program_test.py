@@ -27,6 +27,10 @@ import real_window_test as window  # noqa: E402  (the X server and AT-SPI helper
 RUN_LIMIT_S = 120.0
 
 
+class XUnreachable(Exception):
+    """The program could not reach the X server: no run of End program at all."""
+
+
 def find_button(app, name):
     return window.button(app, name)
 
@@ -59,6 +63,9 @@ def one_run(exe, env, work, number):
         def until(what, probe):
             while time.monotonic() < deadline:
                 if program.poll() is not None:
+                    errors = program.stderr.read().decode(errors="replace")
+                    if "could not connect to display" in errors:
+                        raise XUnreachable(errors)
                     raise RuntimeError("the program ended (status %d) while waiting for %s"
                                        % (program.returncode, what))
                 try:
@@ -114,7 +121,15 @@ def main():
     started = time.monotonic()
     try:
         for number in range(1, runs + 1):
-            problem = one_run(exe, env, work, number)
+            # A program that cannot reach the display (the server still settling) is
+            # started again: that is no run of End program.
+            for attempt in range(3):
+                try:
+                    problem = one_run(exe, env, work, number)
+                    break
+                except XUnreachable as unreachable:
+                    problem = "no display: " + str(unreachable)[-200:]
+                    time.sleep(0.5)
             if problem is None:
                 passed += 1
             else:
