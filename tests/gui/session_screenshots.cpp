@@ -9,6 +9,7 @@
 // the run log, which it copies to the second argument.
 #include "app/bring_up.hpp"
 #include "app/main_operations.hpp"
+#include "app/main_panel.hpp"
 #include "app/shell/panel_ids.hpp"
 #include "app/shell/shared_state.hpp"
 #include "main/callback_table.hpp"
@@ -93,6 +94,7 @@ int main(int argc, char** argv) {
     sim.attach(serial, gpib);
     platform_use_serial(&serial);
     platform_use_gpib(&gpib);
+    platform_set_simulated_stage(true); // the title and run log of trelwick --simulate
 
     QtPanelBackend panels;
     platform_use_panels(&panels);
@@ -101,6 +103,7 @@ int main(int argc, char** argv) {
 
     const int main_panel = LoadPanel(0, "Trelwick.uir", MAIN_PANEL);
     main_panel_handle() = main_panel;
+    SetPanelAttribute(main_panel, ATTR_TITLE, station_title().c_str());
     DisplayPanel(main_panel);
     QWidget* window = panels.panel_window(main_panel);
     int status = 0;
@@ -161,5 +164,6 @@ int main(int argc, char** argv) {
     platform_use_serial(nullptr);
     platform_use_gpib(nullptr);
     platform_use_clock(nullptr);
+    platform_set_simulated_stage(false);
     return status;
 }
