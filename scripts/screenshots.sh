@@ -1,7 +1,7 @@
 #!/bin/sh
 # Retakes every picture in docs/ from the program's own panels on the simulated stage:
-#   main_panel.png, parameters_panel.png, test_panel.png   the panels as they open
-#                                                          (trelwick_panel_screenshots)
+#   main_panel.png, test_panel.png   the panels as they open (trelwick_panel_screenshots)
+#   parameters_panel.png         the parameters panel after bring-up
 #   main_panel_moving.png        a Move with its motors turning, Stop lit
 #   main_panel_after_move.png    the main panel after that Move
 #   popup_danger_operation.png   the "Danger Operation" pop-up of Zero all gauges

@@ -1,15 +1,16 @@
 // Pictures of a first session on the simulated stage, for the operator's manual, and the
 // run log that session writes: session_screenshots <output folder> [<run log copy>].
-// Bring-up, then a relative Move of X +0.0005, Y +0.0002, Roll +0.0001 (a picture while
-// the motors turn, Stop lit, and one after it), Home, and the "Danger Operation" pop-up
-// of Zero all gauges (answered Reset: nothing is zeroed). The stage, its instruments and
-// the clock are simulated in this process (virtual time, so nothing takes real minutes);
-// the panels and pop-ups are the Qt backend's, as the operator sees them.
-// scripts/screenshots.sh runs it for the pictures; the document samples' test runs it for
-// the run log, which it copies to the second argument.
+// Bring-up, the parameters panel, then a relative Move of X +0.0005, Y +0.0002, Roll +0.0001 (a
+// picture while the motors turn, Stop lit, and one after it), Home, and the "Danger Operation"
+// pop-up of Zero all gauges (answered Reset: nothing is zeroed). The stage, its instruments and the
+// clock are simulated in this process (virtual time, so nothing takes real minutes); the panels and
+// pop-ups are the Qt backend's, as the operator sees them. scripts/screenshots.sh runs it for the
+// pictures; the document samples' test runs it for the run log, which it copies to the second
+// argument.
 #include "app/bring_up.hpp"
 #include "app/main_operations.hpp"
 #include "app/main_panel.hpp"
+#include "app/parameters_panel.hpp"
 #include "app/shell/panel_ids.hpp"
 #include "app/shell/shared_state.hpp"
 #include "main/callback_table.hpp"
@@ -48,8 +49,8 @@ bool save(QWidget* window, const QString& path) {
 }
 
 // The virtual clock, with a look at the panel at each of the program's waits: the motion
-// wait polls the controller with short waits, so the first wait with a motor lamp lit
-// is a moment of the Move with its motors turning.
+// wait polls the controller with short waits, so a wait with motor lamps lit is a moment
+// of the Move with its motors turning. The picture is of the moment with the most lamps.
 class WatchingClock : public VirtualClock {
 public:
     std::function<void()> on_delay;
@@ -60,15 +61,16 @@ public:
     }
 };
 
-bool any_motor_moving(int panel) {
+int motors_moving(int panel) {
     const int lamps[] = {MAIN_MOVE_LED_1, MAIN_MOVE_LED_2, MAIN_MOVE_LED_3, MAIN_MOVE_LED_4,
                          MAIN_MOVE_LED_5};
+    int count = 0;
     for (const int lamp : lamps) {
         int lit = 0;
         if (GetCtrlVal(panel, lamp, &lit) >= 0 && lit != 0)
-            return true;
+            ++count;
     }
-    return false;
+    return count;
 }
 
 } // namespace
@@ -114,19 +116,29 @@ int main(int argc, char** argv) {
 
     if (device_init(main_panel, MAIN_INIT, EVENT_COMMIT, nullptr, 0, 0) != 0)
         status = 1;
+
+    // The parameters panel as Parameters... opens it after bring-up: the built-in values.
+    set_param(main_panel, MAIN_PARAM, EVENT_COMMIT, nullptr, 0, 0);
+    QWidget* parameters = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowTitle() == "Parameters")
+            parameters = w;
+    shot(parameters, "parameters_panel.png");
+    if (parameters != nullptr)
+        parameters->hide();
     SetCtrlVal(main_panel, MAIN_TARGET_X, 0.0005);
     SetCtrlVal(main_panel, MAIN_TARGET_Y, 0.0002);
     SetCtrlVal(main_panel, MAIN_TARGET_ROLL, 0.0001);
-    bool moving_taken = false;
+    int most_moving = 0;
     clock.on_delay = [&] {
-        if (!moving_taken && any_motor_moving(main_panel)) {
-            moving_taken = true;
+        if (const int moving = motors_moving(main_panel); moving > most_moving) {
+            most_moving = moving;
             shot(window, "main_panel_moving.png");
         }
     };
     move_motor(main_panel, MAIN_MOVE, EVENT_COMMIT, nullptr, 0, 0);
     clock.on_delay = nullptr;
-    if (!moving_taken) {
+    if (most_moving == 0) {
         std::fprintf(stderr, "no moment of the Move had a motor lamp lit\n");
         status = 1;
     }
