@@ -12,7 +12,8 @@ the comment):
     ```
 
 The names this test knows are in SAMPLES below: a command line of trelwick, trelwick-sim
-or trelwick-tango, `trelwick-sim control: help` (the reply to `help` on trelwick-sim's
+or trelwick-tango (`trelwick-sim` alone: the lines it prints at start),
+`trelwick-sim control: help` (the reply to `help` on trelwick-sim's
 control socket), and `run log: bring-up, Move, Home` (the run log of the first session of
 the operator's manual, written by the session tool on the simulated stage). Each is run
 once; the sample and the output are compared line by line after dates, times, paths,
@@ -44,6 +45,7 @@ SAMPLES = {
     "trelwick --help": ("trelwick", ["--help"]),
     "trelwick --check-instruments": ("trelwick", ["--check-instruments"]),
     "trelwick --check-instruments --simulate": ("trelwick", ["--check-instruments", "--simulate"]),
+    "trelwick-sim": ("start", []),
     "trelwick-sim --help": ("sim", ["--help"]),
     "trelwick-sim --list-scenarios": ("sim", ["--list-scenarios"]),
     "trelwick-sim control: help": ("control", ["help"]),
@@ -117,6 +119,27 @@ def run(argv, env, timeout=60):
     return done.stdout.decode("utf-8", "replace")
 
 
+def start_lines(sim, env, home):
+    """The lines trelwick-sim prints at start, up to the control socket's, then stops it."""
+    proc = subprocess.Popen([sim, "--control", os.path.join(home, "start.sock")], env=env,
+                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.DEVNULL, text=True)
+    lines = []
+    try:
+        for line in proc.stdout:
+            lines.append(line)
+            if line.startswith("TRELWICK_SIM_CONTROL=") or len(lines) > 20:
+                break
+    finally:
+        proc.terminate()
+        try:
+            proc.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+    return "".join(lines)
+
+
 def control_reply(sim, command, env, home):
     """The control socket's reply to one command, from a trelwick-sim started for it."""
     path = os.path.join(home, "control.sock")
@@ -157,6 +180,8 @@ def control_reply(sim, command, env, home):
 
 def make_output(kind, args, exes, home):
     env = quiet_environment(home)
+    if kind == "start":
+        return start_lines(exes["sim"], env, home)
     if kind == "control":
         return control_reply(exes["sim"], args[0], env, home)
     if kind == "session":
