@@ -23,6 +23,11 @@ document's text against the program's). Every known name must have at least one 
 and a comment with a name this test does not know is a fault too.
 
   document_samples.py --root SOURCE --trelwick EXE --sim EXE --session EXE [--tango EXE]
+                      [--update]
+
+With --update every sample that differs is rewritten in its document with what the
+program prints now (the temporary home folder of the run shown as /home/op), and the
+documents' other lines are left as they are; read the diff before committing it.
 
 Without --tango (no TANGO library) the trelwick-tango samples are skipped, said so.
 Exit status: 0 all samples match, 1 a sample differs or is missing, 77 nothing could run.
@@ -64,6 +69,26 @@ NORMALISE = [
     # control socket, a home folder).
     (re.compile(r"(/tmp|/run/user/\d+|/home/[^/\s]+|/root)(/[^\s,;:)'\"]*)?"), "<path>"),
 ]
+
+
+def shown(text, home):
+    """The output as a document shows it: the run's temporary home as an operator's."""
+    return text.replace(home, "/home/op").replace("\r\n", "\n").rstrip("\n")
+
+
+def rewrite(path, replacements):
+    """Puts new text into the fenced blocks after the given marker lines (1-based)."""
+    with open(path, encoding="utf-8") as f:
+        lines = f.read().split("\n")
+    for marker_line, text in sorted(replacements, reverse=True):
+        start = marker_line + 1  # the index of the first line inside the fence
+        fence = FENCE.match(lines[marker_line]).group(1)
+        end = start
+        while end < len(lines) and not lines[end].startswith(fence):
+            end += 1
+        lines[start:end] = text.split("\n")
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("\n".join(lines))
 
 
 def normalise(text):
@@ -121,7 +146,8 @@ def run(argv, env, timeout=60):
 
 def start_lines(sim, env, home):
     """The lines trelwick-sim prints at start, up to the control socket's, then stops it."""
-    proc = subprocess.Popen([sim, "--control", os.path.join(home, "start.sock")], env=env,
+    # The control socket in its default place: $XDG_RUNTIME_DIR, the run's home.
+    proc = subprocess.Popen([sim], env=env,
                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                             stderr=subprocess.DEVNULL, text=True)
     lines = []
@@ -212,6 +238,7 @@ def main():
     parser.add_argument("--sim", required=True)
     parser.add_argument("--session", required=True)
     parser.add_argument("--tango")
+    parser.add_argument("--update", action="store_true")
     options = parser.parse_args()
     exes = {"trelwick": options.trelwick, "sim": options.sim, "session": options.session,
             "tango": options.tango}
@@ -219,12 +246,14 @@ def main():
     documents = ["README.md"] + sorted(
         os.path.join("docs", n) for n in os.listdir(os.path.join(options.root, "docs"))
         if n.endswith(".md"))
-    faults, checked, skipped, outputs, used = [], 0, [], {}, set()
+    faults, checked, skipped, outputs, raw, used = [], 0, [], {}, {}, set()
+    updated = []
     with tempfile.TemporaryDirectory(prefix="trelwick-samples-") as home:
         for document in documents:
             path = os.path.join(options.root, document)
             if not os.path.exists(path):
                 continue
+            replacements = []
             for line, name, text in samples_in(path):
                 where = f"{document}:{line}"
                 if name not in SAMPLES:
@@ -246,23 +275,33 @@ def main():
                     continue
                 if name not in outputs:
                     try:
-                        outputs[name] = normalise(make_output(kind, args, exes, home))
+                        raw[name] = make_output(kind, args, exes, home)
+                        outputs[name] = normalise(raw[name])
                     except (OSError, RuntimeError, subprocess.SubprocessError) as error:
                         faults.append(f"{where}: '{name}' could not be run: {error}")
                         continue
                 want, got = normalise(text), outputs[name]
                 checked += 1
-                if want != got:
+                if want != got and options.update:
+                    replacements.append((line, shown(raw[name], home)))
+                    updated.append(f"{document}:{line}: '{name}'")
+                elif want != got:
                     diff = difflib.unified_diff(want, got, fromfile=f"{document} (sample at line {line})",
                                                 tofile=f"what `{name}` prints now", lineterm="")
                     faults.append(f"{where}: the sample of '{name}' differs from what the "
                                   "program prints now; make the document say what it prints:\n"
-                                  + "\n".join("    " + d for d in diff))
+                                  + "\n".join("    " + d for d in diff)
+                                  + "\n    (to rewrite the samples that differ: "
+                                  + " ".join([sys.executable] + sys.argv + ["--update"]) + ")")
+            if replacements:
+                rewrite(path, replacements)
     for name in sorted(set(SAMPLES) - used):
         faults.append(f"no document has a sample of '{name}' (a comment "
                       f"'<!-- output of: {name} -->' before a fenced block)")
     for s in skipped:
         print(f"skipped {s}")
+    for u in updated:
+        print(f"updated {u}")
     for f in faults:
         print(f)
     print(f"{checked} samples checked, {len(faults)} faults, {len(skipped)} skipped")
