@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <future>
 #include <thread>
 #include <vector>
@@ -175,6 +176,26 @@ TEST_F(HeadlessServiceTest, QuestionsAreRefusedOrAskedButNeverAnsweredYesAlone) 
     settle(StageState::On);
     EXPECT_EQ(status(), "All gages are set to zero\n" + question +
                             " - answered Reset as no answer came within 0.05 s");
+}
+
+TEST_F(HeadlessServiceTest, ABringUpWithoutItsRunLogFolderIsAFaultThatSaysWhatToDo) {
+    const std::string log_dir = on_disk("C:\\CVI\\Trelwick\\Log").string();
+    std::filesystem::remove_all(log_dir);
+    ASSERT_TRUE(service.bring_up().accepted);
+    settle(StageState::Fault);
+    EXPECT_EQ(status(), "Devices not initialised: the run-log folder is missing\n"
+                        "Init Error: The run-log folder C:\\CVI\\Trelwick\\Log (" +
+                            log_dir +
+                            ") does not exist. Create it, or give the program the drive root "
+                            "that holds it: it is " +
+                            platform_drive_root() +
+                            " (XDG_DATA_HOME or HOME set it; --simulate uses the simulated "
+                            "stage's). No instrument was opened.");
+    EXPECT_EQ(wire_commands(), 0u);
+
+    // With the folder made, the next bring-up brings the stage up.
+    make_program_dir("C:\\CVI\\Trelwick\\Log");
+    bring_up();
 }
 
 TEST_F(HeadlessServiceTest, ABringUpWithoutItsInstrumentsIsAFaultUntilTheNextOne) {
