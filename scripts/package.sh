@@ -102,7 +102,7 @@ finish() {
   rm -rf "$run"
 }
 trap finish EXIT
-Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp 3>"$run/display" 2>"$run/xvfb.log" &
+Xvfb -displayfd 3 -noreset -screen 0 1366x768x24 -nolisten tcp 3>"$run/display" 2>"$run/xvfb.log" &
 xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$run/display" ] && break; sleep 0.1; done
 [ -s "$run/display" ] || fail "Xvfb did not start: $(cat "$run/xvfb.log")"

@@ -95,13 +95,15 @@ def start_x_server():
     # runs side by side, or a socket left by a server that was killed, never meet. The
     # display is used once a client can reach it; a server that cannot be reached is
     # replaced by another, started while it still holds its number so that the next one
-    # takes a different one.
+    # takes a different one. -noreset: by default an X server resets itself when its last
+    # client leaves, and the reachability check below is such a client; a program that
+    # connected during that reset was turned away ("could not connect to display").
     unreachable = []
     try:
         for _ in range(3):
             read_end, write_end = os.pipe()
             server = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                ["Xvfb", "-displayfd", str(write_end), "-noreset", "-screen", "0",
                  "1600x1200x24", "-nolisten", "tcp"],
                 pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             os.close(write_end)
