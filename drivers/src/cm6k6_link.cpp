@@ -83,6 +83,14 @@ int send(const char* text) {
     if (g_state.cmd.rfind("DRIVE", 0) == 0)
         g_state.drives_on = g_state.cmd.find('1', 5) != std::string::npos;
     Delay(kSettleSeconds);
+    // The settle leaves the command ample time to go out, but a Stop cuts it short and
+    // the halt skips it: the command must be on the line before the next send's FlushOutQ
+    // (or the motion poll's) could discard it. After a whole settle this costs nothing.
+    if (const int r = DrainOutQ(port); r != 0) {
+        cm6k6_error(strfmt("err = %i, problem sending RS232 command", r).c_str(),
+                    cm6k6_port_details());
+        return -1;
+    }
     return 0;
 }
 

@@ -32,6 +32,9 @@ int FlushInQ(int port) {
 int FlushOutQ(int port) {
     return g_serial != nullptr ? g_serial->flush_out_q(port) : kRS232NoBackend;
 }
+int DrainOutQ(int port) {
+    return g_serial != nullptr ? g_serial->drain_out_q(port) : kRS232NoBackend;
+}
 int ComWrt(int port, const char* buffer, int count) {
     if (g_serial == nullptr)
         return kRS232NoBackend;

@@ -32,6 +32,7 @@ public:
     }
     int flush_in_q(int port) override { return port_.flush_in_q(port); }
     int flush_out_q(int port) override { return port_.flush_out_q(port); }
+    int drain_out_q(int port) override { return port_.drain_out_q(port); }
     int com_wrt(int port, const char* buffer, int count) override {
         const int n = port_.com_wrt(port, buffer, count);
         if (n > 0)

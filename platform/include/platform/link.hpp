@@ -34,8 +34,17 @@ public:
         (void)settings;
         (void)now;
     }
-    // Bytes written by the program, arriving at `now` (seconds, platform clock).
+    // Bytes written by the program at `now` (seconds, platform clock). A serial peer that
+    // models its line has them go out one byte time after the other, behind what is still
+    // going out.
     virtual void receive(std::string_view bytes, double now) = 0;
+    // The program flushed its transmit queue at `now` (FlushOutQ): what it wrote that has
+    // not begun to go out onto the line by then is lost. A peer that takes every byte at
+    // once has nothing to lose.
+    virtual void discard_unsent(double now) { (void)now; }
+    // When the last byte the program wrote will have gone out onto the line (at or before
+    // `now` when it has): what the program's drain waits for.
+    virtual double sent_by(double now) { return now; }
     // The time at which the next output byte is or was ready; kLinkNever when none will
     // come unless the program writes again.
     virtual double output_ready_at(double now) = 0;

@@ -27,6 +27,9 @@ public:
                                 int output_queue) = 0;
     virtual int flush_in_q(int port) = 0;
     virtual int flush_out_q(int port) = 0;
+    // Returns once every byte written to the port has left the program's transmit queue
+    // for the line, so that no later flush can take it back. Never cut short by a Stop.
+    virtual int drain_out_q(int port) = 0;
     virtual int com_wrt(int port, const char* buffer, int count) = 0;
     virtual int com_rd_term(int port, char* buffer, int count, int termination_byte) = 0;
     // What ended the last com_rd_term: 0 when it found its terminator or its count,
@@ -44,7 +47,13 @@ SerialBackend* platform_serial();
 int OpenComConfig(int port, const char* device_name, long baud, int parity, int data_bits,
                   int stop_bits, int input_queue, int output_queue);
 int FlushInQ(int port);
+// Discards what the program wrote that has not gone out yet.
 int FlushOutQ(int port);
+// Waits until what the program wrote has gone out onto the line (0, or the port's
+// failure). The serial drivers drain each command before they flush or write the port
+// again, so that a command whose wait was cut short (the halt's kill above all) is never
+// discarded by the next one's FlushOutQ.
+int DrainOutQ(int port);
 // Bytes written; 0 or less is failure.
 int ComWrt(int port, const char* buffer, int count);
 // Bytes read up to `count` or the termination byte, which is not stored; 0 or less on

@@ -64,7 +64,24 @@ int LinkSerialBackend::flush_in_q(int port) {
 }
 
 int LinkSerialBackend::flush_out_q(int port) {
-    return open_port(port) != nullptr ? 0 : kRS232PortNotOpen;
+    Port* p = open_port(port);
+    if (p == nullptr)
+        return kRS232PortNotOpen;
+    p->peer->discard_unsent(platform_now_seconds());
+    return 0;
+}
+
+int LinkSerialBackend::drain_out_q(int port) {
+    Port* p = open_port(port);
+    if (p == nullptr)
+        return kRS232PortNotOpen;
+    // The clock's own wait, not Delay: a Stop must not cut this short (what is going out
+    // may be the halt's kill).
+    const double now = platform_now_seconds();
+    const double done = p->peer->sent_by(now);
+    if (done > now && done < kLinkNever)
+        platform_clock().delay(done - now);
+    return 0;
 }
 
 int LinkSerialBackend::com_wrt(int port, const char* buffer, int count) {

@@ -8,11 +8,15 @@
 #include "platform/system_io/instrument_claim.hpp"
 #include "platform/system_io/open_diagnosis.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
+#include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -91,6 +95,21 @@ int status_of(IoStatus status) {
     default:
         return kRS232SystemError;
     }
+}
+
+// Whether `fd` is the program's side of a pseudo-terminal (the simulated stage's ports,
+// a test's instrument): UNIX98 slaves have majors 136..143, the old BSD ones 3.
+bool is_pseudo_terminal(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode))
+        return false;
+#ifdef __linux__
+    const unsigned m = major(st.st_rdev);
+    return (m >= 136 && m <= 143) || m == 3;
+#else
+    char name[256] = {};
+    return ::ttyname_r(fd, name, sizeof name) == 0 && std::strncmp(name, "/dev/pts/", 9) == 0;
+#endif
 }
 
 } // namespace
@@ -215,6 +234,7 @@ int TermiosSerialBackend::open_com_config(int port, const std::string& device_na
     p.fd = fd;
     p.queue.clear();
     p.device = device;
+    p.pseudo_terminal = is_pseudo_terminal(fd);
     const int bits = 1 + data_bits + (parity != 0 ? 1 : 0) + stop_bits;
     p.seconds_per_byte = static_cast<double>(bits) / static_cast<double>(baud);
     return 0;
@@ -248,7 +268,40 @@ int TermiosSerialBackend::flush_out_q(int port) {
     Port* p = open_port(port);
     if (p == nullptr)
         return kRS232PortNotOpen;
+    // What was written to a pseudo-terminal has gone out already; a flush would only take
+    // back what the far side has not read yet.
+    if (p->pseudo_terminal)
+        return 0;
     return ::tcflush(p->fd, TCOFLUSH) == 0 ? 0 : status_of(io_status_of_errno(errno));
+}
+
+int TermiosSerialBackend::drain_out_q(int port) {
+    Port* p = open_port(port);
+    if (p == nullptr)
+        return kRS232PortNotOpen;
+    // tcdrain has no time limit of its own: wait for the driver's queue to empty against
+    // a deadline first, then let tcdrain see the last bytes out of the hardware.
+    int queued = 0;
+    if (::ioctl(p->fd, TIOCOUTQ, &queued) == 0 && queued > 0) {
+        const IoClock::time_point deadline = io_deadline(
+            kSerialReadTimeoutSeconds + p->seconds_per_byte * static_cast<double>(queued));
+        while (queued > 0) {
+            const long long left = io_ms_left(deadline, 1000);
+            if (left <= 0) {
+                note_failure(port, *p, kRS232Timeout);
+                return kRS232Timeout;
+            }
+            const double ms = 1000.0 * p->seconds_per_byte * static_cast<double>(queued);
+            ::poll(nullptr, 0, static_cast<int>(std::min<double>(std::max(ms, 1.0), left)));
+            if (::ioctl(p->fd, TIOCOUTQ, &queued) != 0)
+                break;
+        }
+    }
+    while (::tcdrain(p->fd) != 0) {
+        if (errno != EINTR)
+            return status_of(io_status_of_errno(errno));
+    }
+    return 0;
 }
 
 int TermiosSerialBackend::com_wrt(int port, const char* buffer, int count) {

@@ -238,6 +238,15 @@ int Win32SerialBackend::flush_out_q(int port) {
     return 0;
 }
 
+int Win32SerialBackend::drain_out_q(int port) {
+    Port* p = open_port(port);
+    if (p == nullptr)
+        return kRS232PortNotOpen;
+    if (::FlushFileBuffers(handle_of(p->handle)) == 0)
+        return status_of(status_of_error(::GetLastError()));
+    return 0;
+}
+
 int Win32SerialBackend::com_wrt(int port, const char* buffer, int count) {
     Port* p = open_port(port);
     if (p == nullptr)

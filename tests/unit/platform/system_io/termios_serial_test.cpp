@@ -10,11 +10,14 @@
 
 #include <poll.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -137,6 +140,7 @@ TEST_F(TermiosSerialTest, RefusesSettingsAndPortsItCannotServe) {
     EXPECT_EQ(ComRdTerm(kPort, buffer, 8, kCR), kRS232PortNotOpen);
     EXPECT_EQ(FlushInQ(kPort), kRS232PortNotOpen);
     EXPECT_EQ(FlushOutQ(kPort), kRS232PortNotOpen);
+    EXPECT_EQ(DrainOutQ(kPort), kRS232PortNotOpen);
     EXPECT_EQ(ComWrt(4, "1GO\r\n", 5), kRS232PortNotOpen);
 }
 
@@ -209,6 +213,41 @@ TEST_F(TermiosSerialTest, FlushingTheInputDropsQueuedAndWaitingBytes) {
     EXPECT_EQ(read_reply(), "fresh");
 }
 
+// The halt writes the kill and at once the drives-off command, whose FlushOutQ comes
+// before it. On a pseudo-terminal the output flush would take back what the far side has
+// not read yet (often all of the kill on a loaded machine); drained or not, what was
+// written must all arrive. Many times over, with every core kept busy, as the loss
+// depends on when the kernel hands the bytes to the far side.
+TEST_F(TermiosSerialTest, AFlushTakesNothingBackThatWasWrittenAndDrained) {
+    ASSERT_EQ(open_8n1(), 0);
+    std::atomic<bool> loaded{true};
+    std::vector<std::thread> load;
+    for (unsigned k = 0; k < std::max(2u, std::thread::hardware_concurrency()); ++k)
+        load.emplace_back([&loaded] {
+            volatile unsigned long spin = 0;
+            while (loaded.load(std::memory_order_relaxed))
+                spin = spin + 1;
+        });
+    struct Unload {
+        std::atomic<bool>& loaded;
+        std::vector<std::thread>& load;
+        ~Unload() {
+            loaded = false;
+            for (std::thread& t : load)
+                t.join();
+        }
+    } unload{loaded, load};
+    const std::string kill = "!K1,1,1,1,1,0\r\n";
+    const std::string drives_off = "DRIVE000000\r\n";
+    for (int round = 0; round < 2000; ++round) {
+        ASSERT_EQ(ComWrt(kPort, kill.data(), static_cast<int>(kill.size())), 15);
+        ASSERT_EQ(DrainOutQ(kPort), 0);
+        ASSERT_EQ(FlushOutQ(kPort), 0);
+        ASSERT_EQ(ComWrt(kPort, drives_off.data(), static_cast<int>(drives_off.size())), 13);
+        ASSERT_EQ(pty.receive(28), kill + drives_off) << "round " << round;
+    }
+}
+
 // Costs two read time-outs (kSerialReadTimeoutSeconds each) of real time.
 TEST_F(TermiosSerialTest, AReadWithoutTerminatorGivesWhatCameThenTimesOut) {
     ASSERT_EQ(open_8n1(), 0);
@@ -246,6 +285,7 @@ TEST_F(TermiosSerialTest, AStopDuringAMotionEndsAReadButNotAWrite) {
     EXPECT_LT(waited.count(), 0.5 * kSerialReadTimeoutSeconds);
     EXPECT_FALSE(instrument_diagnosis(serial_instrument_key(kPort)).has_value());
     EXPECT_EQ(ComWrt(kPort, "!K\r\n", 4), 4);
+    EXPECT_EQ(DrainOutQ(kPort), 0);
     EXPECT_EQ(pty.receive(4), "!K\r\n");
 }
 

@@ -6,7 +6,9 @@
 //
 // Waits follow the platform clock: a read that gets no reply costs its whole time-out
 // (kSerialReadTimeoutSeconds, or the GPIB unit's time-out code), which on the virtual
-// clock passes at once.
+// clock passes at once. The serial transmit queue is the peer's line (LinkPeer): a
+// FlushOutQ discards what has not begun to go out, a DrainOutQ waits (platform time, never
+// cut short by a Stop) until the last byte has gone out.
 #pragma once
 
 #include "platform/gpib.hpp"
@@ -30,6 +32,7 @@ public:
                         int data_bits, int stop_bits, int input_queue, int output_queue) override;
     int flush_in_q(int port) override;
     int flush_out_q(int port) override;
+    int drain_out_q(int port) override;
     int com_wrt(int port, const char* buffer, int count) override;
     int com_rd_term(int port, char* buffer, int count, int termination_byte) override;
     int last_read_error() const override { return last_read_error_; }

@@ -6,6 +6,11 @@
 // kSerialReadTimeoutSeconds; bytes that arrive after a reply's terminator stay in the
 // port's input queue for the next read. A device that has gone away (adapter unplugged,
 // far end of a pseudo-terminal closed) fails the call at once with kRS232PeerGone.
+//
+// A pseudo-terminal has no transmit queue: a write is with the far side at once, and
+// Linux's output flush of a pseudo-terminal discards what the far side has not read yet
+// (its drain returns at once, so draining first does not help). FlushOutQ on one
+// therefore discards nothing; on a serial device it discards what has not gone out.
 #pragma once
 
 #ifndef _WIN32
@@ -42,6 +47,9 @@ public:
                         int data_bits, int stop_bits, int input_queue, int output_queue) override;
     int flush_in_q(int port) override;
     int flush_out_q(int port) override;
+    // tcdrain, bounded: a device whose transmit queue does not empty within the read
+    // time-out plus the queued bytes' time on the line gives kRS232Timeout.
+    int drain_out_q(int port) override;
     // All bytes, or a failure: a write that cannot finish within the read time-out plus
     // the bytes' time on the line gives kRS232Timeout.
     int com_wrt(int port, const char* buffer, int count) override;
@@ -58,6 +66,7 @@ private:
         double seconds_per_byte = 0.0; // on the line, start and stop bits included
         std::string queue;             // read from the device, not yet handed out
         std::string device;            // the device node, for the operator's reports
+        bool pseudo_terminal = false;  // no transmit queue of its own (see above)
     };
     // Records why a read or write of `port` failed with `status` (open_diagnosis.hpp).
     static void note_failure(int port, const Port& p, int status);

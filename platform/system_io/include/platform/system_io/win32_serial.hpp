@@ -48,6 +48,9 @@ public:
                         int data_bits, int stop_bits, int input_queue, int output_queue) override;
     int flush_in_q(int port) override;
     int flush_out_q(int port) override;
+    // FlushFileBuffers: returns once the device has sent what was written (bounded by the
+    // write time-out the last write set).
+    int drain_out_q(int port) override;
     // All bytes, or a failure: a write that cannot finish within the read time-out plus
     // the bytes' time on the line gives kRS232Timeout.
     int com_wrt(int port, const char* buffer, int count) override;
