@@ -12,7 +12,8 @@ Each motion is judged from the simulator's own clock and state, never from the p
 word:
 - every axis halted within HALT_LIMIT_S of the press (the stage's motion end times), and
   no drive is left on;
-- on the controller's wire after the press: the kill (!K) and, after it, DRIVE000000;
+- on the controller's wire after the press: the kill (!K) and, after it, DRIVE000000 (a
+  press before GO after which no axis moved needs no kill: nothing was started);
 - the status line and the run log say "Stopped by the operator" exactly when that happened
   (a Stop reported but not carried out is the fault this check exists for).
 
@@ -325,17 +326,20 @@ def run_motion(sim, operator, log, number, kind, rng):
     after = [(t, c) for t, c in sim.history()["commands"] if t >= pressed]
     drives_on = [a["axis"] for a in sim.state()["axes"] if a["drive"]]
     kill = next((t for t, c in after if c.startswith("K")), None)
-    drives_off = next((t for t, c in after if c == "DRIVE000000" and kill is not None
-                       and t >= kill), None)
-    stopped = halt_s <= HALT_LIMIT_S and kill is not None and drives_off is not None
-    stopped = stopped and not drives_on
+    # A press before GO that no axis moved after needs no kill (the program kills the axes
+    # it started, and none was): the drives go off.
+    kill_needed = where == "motion" or any(a["end"] > pressed for a in state["axes"])
+    drives_off = next((t for t, c in after if c == "DRIVE000000"
+                       and (kill is None or t >= kill)), None)
+    stopped = halt_s <= HALT_LIMIT_S and (kill is not None or not kill_needed)
+    stopped = stopped and drives_off is not None and not drives_on
     problems = []
     if halt_s > HALT_LIMIT_S:
         problems.append("axes turned %.3f s after the press" % halt_s)
-    if kill is None:
+    if kill is None and kill_needed:
         problems.append("no kill on the wire")
-    elif drives_off is None:
-        problems.append("no DRIVE000000 after the kill")
+    if drives_off is None:
+        problems.append("no DRIVE000000 after the press%s" % (" and the kill" if kill else ""))
     if drives_on:
         problems.append("drives left on: axes %s" % drives_on)
     says_stopped = status.startswith(STOPPED)
@@ -355,7 +359,7 @@ def run_motion(sim, operator, log, number, kind, rng):
     return {
         "motion": number, "kind": kind, "pressed": where, "press_time": round(pressed, 4),
         "planned_end": None if planned_end is None else round(planned_end, 4),
-        "halt_s": round(halt_s, 4),
+        "halt_s": round(halt_s, 4), "kill_needed": kill_needed,
         "kill_s": None if kill is None else round(kill - pressed, 4),
         "drives_off_s": None if drives_off is None else round(drives_off - pressed, 4),
         "status": status, "logged": logged, "ok": not problems, "problems": problems,
@@ -378,6 +382,7 @@ def summary(results, loaded):
         "median_halt_s": round(statistics.median(halts), 4) if halts else None,
         "worst_halt_s": halts[-1] if halts else None,
         "kills_seen": sum(1 for r in results if r["kill_s"] is not None),
+        "kills_needed": sum(1 for r in results if r.get("kill_needed")),
         "false_stop_reports": sum(1 for r in results
                                   if (r["status"] or "").startswith(STOPPED) and not r["ok"]),
     }
