@@ -324,7 +324,12 @@ def run_motion(sim, operator, log, number, kind, rng):
     status = operator.finish()
     logged = log() > stopped_before
     after = [(t, c) for t, c in sim.history()["commands"] if t >= pressed]
-    drives_on = [a["axis"] for a in sim.state()["axes"] if a["drive"]]
+    final = sim.state()
+    drives_on = [a["axis"] for a in final["axes"] if a["drive"]]
+    # Motors that turned again once the operation had halted (motor positions, which a
+    # reset of the controller keeps).
+    turned_again = [b["axis"] for a, b in zip(state["axes"], final["axes"])
+                    if abs(b["motor"] - a["motor"]) > 1e-6]
     kill = next((t for t, c in after if c.startswith("K")), None)
     # A press before GO that no axis moved after needs no kill (the program kills the axes
     # it started, and none was): the drives go off.
@@ -332,8 +337,10 @@ def run_motion(sim, operator, log, number, kind, rng):
     drives_off = next((t for t, c in after if c == "DRIVE000000"
                        and (kill is None or t >= kill)), None)
     stopped = halt_s <= HALT_LIMIT_S and (kill is not None or not kill_needed)
-    stopped = stopped and drives_off is not None and not drives_on
+    stopped = stopped and drives_off is not None and not drives_on and not turned_again
     problems = []
+    if turned_again:
+        problems.append("motors turned again after the halt: axes %s" % turned_again)
     if halt_s > HALT_LIMIT_S:
         problems.append("axes turned %.3f s after the press" % halt_s)
     if kill is None and kill_needed:
