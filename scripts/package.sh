@@ -17,7 +17,7 @@ fail() {
   echo "package check FAILED: $*" >&2
   exit 1
 }
-scripts/install-deps.sh
+scripts/install-deps.sh package
 if [ ! -f "$build/CPackConfig.cmake" ]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELWICK_WERROR=ON \
         -DCMAKE_CXX_COMPILER=g++ >/dev/null
