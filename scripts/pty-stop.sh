@@ -5,15 +5,18 @@
 # motions take about an hour. Prints one JSON line a motion and a summary (median and worst
 # press-to-halt, kills seen on the wire), and keeps them in BUILD/pty-stop-results.jsonl.
 #
+# Builds what it runs in build-pty-stop (or BUILD: a tree with the tests and TANGO).
 #   scripts/pty-stop.sh [BUILD [MOTIONS [options of pty_stop_check.py, e.g. --load --seed S]]]
+# Needs the TANGO set of packages (scripts/install-deps.sh tango: trelwick-tango and the
+# python3-tango client).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build-run}
+build=${1:-build-pty-stop}
 motions=${2:-100}
 shift $(($# < 2 ? $# : 2))
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELWICK_BENCHMARKS=OFF
 fi
 cmake --build "$build" --target trelwick-tango robust_pty_stop_bench trelwick-sim
 results="$build/pty-stop-results.jsonl"
