@@ -23,7 +23,7 @@ bool wants_instrument_check(int argc, char** argv) {
 }
 
 std::string trelwick_help_text() {
-    return R"(Usage: trelwick [--simulate [--speed N]]
+    return R"(Usage: trelwick [--simulate [--speed N] [--sim-control FILE]]
        trelwick --check-instruments [--simulate]
 The operator station of a five-cam positioning stage (X, Y, Roll, Pitch, Yaw). Its main
 panel brings up the instruments, moves the stage to typed targets and keeps a run log;
@@ -36,6 +36,10 @@ Options:
   --simulate        run on a simulated stage inside the program, not the instruments
   --speed N         with --simulate: the simulated stage runs N times as fast
                     (0 < N <= 1000)
+  --sim-control FILE
+                    with --simulate: run the simulated stage's control lines in FILE,
+                    one a line ("at SECONDS" in front of a line runs it that many
+                    simulated seconds after start), e.g. "at 30 fault controller-silent on"
   --check-instruments
                     print whether each instrument's port or GPIB unit opens and the
                     instrument answers a query that changes nothing, with what to do
@@ -75,11 +79,13 @@ std::string trelwick_version_text() {
 std::string unknown_argument(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "--speed") {
-            ++i; // its factor; a missing or bad one is the simulated mode's to report
+        // Their value follows; a missing or bad one is the simulated mode's to report.
+        if (arg == "--speed" || arg == "--sim-control") {
+            ++i;
             continue;
         }
-        if (arg == "--simulate" || arg == "--check-instruments" || arg.substr(0, 8) == "--speed=")
+        if (arg == "--simulate" || arg == "--check-instruments" || arg.substr(0, 8) == "--speed=" ||
+            arg.substr(0, 14) == "--sim-control=")
             continue;
         return std::string(arg);
     }

@@ -34,6 +34,12 @@ cpack --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1 ||
   { cat "$out/cpack.log"; fail "cpack"; }
 deb=$(echo "$out"/trelwick_*.deb)
 [ -f "$deb" ] || fail "no package in $out"
+# The device server's own package, when TANGO was built.
+debs=("$deb")
+tango_deb=$(echo "$out"/trelwick-tango_*.deb)
+if [ -f "$tango_deb" ]; then
+  debs+=("$tango_deb")
+fi
 version=$(dpkg-deb -f "$deb" Version)
 echo "   $deb"
 dpkg-deb -f "$deb" Depends
@@ -52,7 +58,14 @@ admin=$root/var/lib/dpkg
 mkdir -p "$admin/info" "$admin/updates"
 cp /var/lib/dpkg/status "$admin/status"
 dpkg-query -W -f '${binary:Package}\n' | while read -r p; do : >"$admin/info/$p.list"; done
-dpkg --root="$root" --log=/dev/null -i "$deb"
+dpkg --root="$root" --log=/dev/null -i "${debs[@]}"
+if [ -f "$tango_deb" ]; then
+  [ -f "$root/lib/systemd/system/trelwick-tango@.service" ] ||
+    fail "trelwick-tango has no systemd unit template"
+  if dpkg-deb -c "$deb" | grep -q "usr/bin/trelwick-tango$"; then
+    fail "the package trelwick holds the device server too"
+  fi
+fi
 
 echo "-- desktop-file-validate, appstreamcli validate"
 desktop-file-validate "$root"/usr/share/applications/*.desktop
@@ -60,7 +73,7 @@ appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml
 
 echo "-- lintian"
 status=0
-lintian --fail-on error "$deb" >"$out/lintian.log" 2>&1 || status=$?
+lintian --fail-on error "${debs[@]}" >"$out/lintian.log" 2>&1 || status=$?
 grep -v '^running with root privileges' "$out/lintian.log" || true
 [ "$status" -eq 0 ] || fail "lintian found errors"
 

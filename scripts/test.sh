@@ -3,7 +3,8 @@
 # they are missing), checks the documentation's links, then configures, builds and tests
 # twice: a GCC build with warnings as errors (benchmarks built too), and a Clang build
 # with AddressSanitizer and UndefinedBehaviorSanitizer. The GCC build also makes the
-# Debian package and checks it (scripts/package.sh). Then it fuzzes the parsers, and last
+# Debian package and checks it (scripts/package.sh). Then the tests where threads meet run
+# under ThreadSanitizer (scripts/test-tsan.sh). Then it fuzzes the parsers, and last
 # cross-builds the tree that needs no window for Windows and runs its tests under wine
 # (scripts/test-windows.sh).
 set -euo pipefail
@@ -40,6 +41,9 @@ cmake -S . -B build-test-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTRELWICK_WERRO
       "${launcher[@]}"
 cmake --build build-test-asan -j "$jobs"
 ctest --test-dir build-test-asan -j "$jobs" --timeout 600
+
+echo "== ThreadSanitizer: the operator thread, Stop, the headless service, the Qt front end =="
+scripts/test-tsan.sh build-test-tsan
 
 echo "== Fuzz the reply parsers and the motion data file reader, 10 s each =="
 scripts/fuzz.sh 10

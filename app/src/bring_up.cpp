@@ -1,6 +1,7 @@
 #include "app/bring_up.hpp"
 
 #include "app/main_panel.hpp"
+#include "app/program_folders.hpp"
 #include "app/shell/coordinate_box.hpp"
 #include "app/shell/messages.hpp"
 #include "app/shell/panel_ids.hpp"
@@ -89,6 +90,21 @@ bool is_run_log(const std::string& chosen) {
     const bool in_log_folder =
         std::filesystem::equivalent(file.parent_path(), platform_map_path(kRunLogDirectory), ec);
     return !ec && in_log_folder;
+}
+
+// Says why no run log could be made: the folder is missing or not writable (with what to do),
+// or else the file itself would not open. No instrument has been touched.
+void tell_no_run_log(int panel, const std::string& path) {
+    const ProgramFolder folder = check_run_log_folder();
+    std::string text = program_folder_problem(folder);
+    if (text.empty())
+        text = "The run log " + platform_map_path(path) + " could not be created.";
+    else
+        text += "\n" + program_folder_advice(folder);
+    update_status_line(panel, MAIN_STATUS,
+                       folder.exists ? "Devices not initialised: the run log cannot be written"
+                                     : "Devices not initialised: the run-log folder is missing");
+    MessagePopup("Init Error", (text + "\nNo instrument was opened.").c_str());
 }
 
 } // namespace
@@ -182,14 +198,22 @@ int device_init(int panel, int /*control*/, int event, void* /*callbackData*/, i
     if (event != EVENT_COMMIT)
         return 0;
     std::string path;
+    // Without its folder there is no run log, and a bring-up without one would leave no
+    // record: nothing is opened until the folder is there.
+    if (!program_folder_exists(kRunLogDirectory)) {
+        tell_no_run_log(panel, kRunLogDirectory);
+        return -1;
+    }
     if (choose_run_log_name(&path) != 0) {
         MessagePopup("Init Error", "All run log names up to Trelwick_log.999 are taken.\n"
                                    "Move the old run logs out of C:\\CVI\\Trelwick\\Log.");
         return -1;
     }
     const int file = OpenFile(path, VAL_WRITE_ONLY, VAL_TRUNCATE, VAL_ASCII);
-    if (file < 0)
+    if (file < 0) {
+        tell_no_run_log(panel, path);
         return -1;
+    }
     write_run_log_header(file);
     CloseFile(file);
     log_path() = path;

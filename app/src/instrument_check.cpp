@@ -1,5 +1,7 @@
 #include "app/instrument_check.hpp"
 
+#include "app/program_folders.hpp"
+
 #include "platform/gpib.hpp"
 #include "platform/instrument_diagnosis.hpp"
 #include "platform/serial.hpp"
@@ -134,6 +136,20 @@ void print_row(std::string& out, const Row& row) {
     }
 }
 
+// A folder's row: whether it exists and may be written, where it is, and when it is not in
+// place (`needs_writing`: the program writes there) why and what to do. True when in place.
+bool print_folder_row(std::string& out, const ProgramFolder& folder, bool needs_writing) {
+    out += padded(folder.name, 25) + padded(folder.exists ? "yes" : "no", 10) +
+           (folder.writable ? "yes" : "no") + "\n";
+    out += "    " + folder.program_path + " -> " + folder.disk_path + "\n";
+    const bool in_place = folder.exists && (folder.writable || !needs_writing);
+    if (!in_place) {
+        out += "    Reason: " + program_folder_problem(folder) + "\n";
+        out += "    To do: " + program_folder_advice(folder) + "\n";
+    }
+    return in_place;
+}
+
 } // namespace
 
 InstrumentCheck check_instruments() {
@@ -155,10 +171,20 @@ InstrumentCheck check_instruments() {
         if (!row.answers)
             ++result.failed;
     }
+    // The program writes its run log and reads the motion data file in these folders.
+    result.report += padded("Folder", 25) + padded("Exists", 10) + "Writable\n";
+    int folders_out = 0;
+    folders_out += print_folder_row(result.report, check_run_log_folder(), true) ? 0 : 1;
+    folders_out += print_folder_row(result.report, check_motion_data_folder(), false) ? 0 : 1;
     result.report += result.failed == 0
                          ? "All three instruments answer.\n"
                          : strfmt("%d of 3 instruments do not answer: see the advice under "
                                   "them.\n",
                                   result.failed);
+    result.report += folders_out == 0 ? "Both folders are in place.\n"
+                                      : strfmt("%d of 2 folders are not in place: see the "
+                                               "advice under them.\n",
+                                               folders_out);
+    result.failed += folders_out;
     return result;
 }

@@ -83,6 +83,11 @@ int move_motor(int panel, int /*control*/, int event, void* /*callbackData*/, in
     // A "Danger Operation" No has closed the instruments and ends the program.
     if (moved == 1)
         return 0;
+    // A refused Move: nothing moved, and the status line keeps the refusal and its reason.
+    if (moved == MOVE_REFUSED) {
+        read_final_coordinates(panel, param, addresses);
+        return 0;
+    }
     const bool stopped = operation_stopped();
     if (stopped)
         report_operator_stop(panel, MAIN_STATUS);

@@ -3,6 +3,7 @@
 #include "drivers/cm6k6.hpp"
 #include "drivers/protocol/cm6k6_protocol.hpp"
 #include "platform/clock.hpp"
+#include "platform/operator_thread.hpp"
 #include "platform/serial.hpp"
 #include "platform/text.hpp"
 
@@ -12,6 +13,16 @@
 namespace {
 
 constexpr double kResetSeconds = 5.0;
+
+// A Stop during the bring-up refuses every command after it: the controller is not
+// configured as sent, so it gets no id (the next operation brings it up again), and the
+// operation ends without a word about the controller, which did nothing wrong.
+bool stopped(int dev_ID) {
+    if (!platform_stop_requested())
+        return false;
+    cm6k6_close_dev(dev_ID);
+    return true;
+}
 
 // Opens the port and the slot and configures the controller. `profile` runs after
 // continuous command execution is on and before the drives go off. False when the
@@ -41,7 +52,13 @@ bool bring_up(int com_port, int address, double lhad, const std::function<void(i
             return false;
 
     cm6k6_out(dev_ID, "!RESET");
-    Delay(kResetSeconds);
+    {
+        // The operator's Stop ends the reset's wait: the bring-up goes no further.
+        const StopInterruptible reset;
+        Delay(kResetSeconds);
+    }
+    if (stopped(dev_ID))
+        return false;
     cm6k6_forget_motion();
     for (const char* command : {"PORT1", "E1", "ECHO0", "STARTP CLR", "AXSDEF000000",
                                 "LS0,0,0,0,0,0", "LH0,0,0,0,0,0", "LIMLVL0"})
@@ -60,6 +77,8 @@ bool bring_up(int com_port, int address, double lhad, const std::function<void(i
     if (profile)
         profile(dev_ID);
     cm6k6_out(dev_ID, "DRIVE000000");
+    if (stopped(dev_ID))
+        return false;
     *id = dev_ID;
     return true;
 }

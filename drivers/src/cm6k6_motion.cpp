@@ -124,6 +124,10 @@ int cm6k6_read_error_status(int dev_ID) {
     for (int k = 0; k < 4; ++k) {
         cm6k6_out(dev_ID, "TCMDER");
         cm6k6_in(dev_ID, &s.cmd);
+        // Stopped: the query was refused and nothing was read, which says nothing of the
+        // controller.
+        if (platform_stop_requested())
+            return -1;
         if (!cm6k6_is_no_errors(s.cmd)) {
             cm6k6_message(s.cmd.c_str());
             cm6k6_error("Error executing command");

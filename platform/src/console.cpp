@@ -3,6 +3,7 @@
 
 #include "console_presence.hpp"
 #include "group_resets.hpp"
+#include "platform/operator_thread.hpp"
 #include "platform/panels.hpp"
 #include "platform/text.hpp"
 
@@ -80,6 +81,10 @@ void ProgramExit(int status) {
 
 bool ConsoleAnswerGoOn(const char* title, std::string_view text, std::size_t max_chars,
                        std::string_view details) {
+    // In an operation the operator has stopped, nobody is asked: going on lets the driver
+    // halt the motors, where ending the program would leave them as they are.
+    if (platform_stop_requested())
+        return true;
     std::string line;
     if (ConsoleReadLine(&line, max_chars))
         return line.front() == '\n';

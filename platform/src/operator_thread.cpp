@@ -2,8 +2,8 @@
 #include "platform/operator_thread.hpp"
 
 #include "group_resets.hpp"
+#include "platform/stop_state.hpp"
 
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <utility>
@@ -11,9 +11,15 @@
 namespace {
 
 OperatorThread* g_thread = nullptr;
-std::atomic<int> g_stoppable{0}; // open StoppableScopes
-std::atomic<bool> g_stop{false};
+StopState g_stop;
 thread_local int t_interruptible = 0; // StopInterruptible sections open on this thread
+// The ticket of the posted action running on this thread (0: none, or not a posted one).
+thread_local std::uint64_t t_ticket = 0;
+
+// The front end's stop listener. Called under its lock, so that removing it waits for a
+// call in progress.
+std::mutex g_listener_mutex;
+std::function<void()> g_listener;
 
 // A wait's length as a duration the condition variable takes: at most a day, never
 // negative, nothing for a value that is no time.
@@ -35,8 +41,9 @@ OperatorThread::~OperatorThread() {
 
 void OperatorThread::post(std::function<void()> action) {
     {
+        // The ticket is taken in the queue's order: a press marks a prefix of the queue.
         const std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(action));
+        queue_.push_back(Posted{g_stop.post(), std::move(action)});
     }
     changed_.notify_all();
 }
@@ -84,7 +91,7 @@ bool OperatorThread::on_operator_thread() const {
     return id_ == std::this_thread::get_id();
 }
 
-bool OperatorThread::take(std::function<void()>& action) {
+bool OperatorThread::take(Posted& action) {
     if (queue_.empty())
         return false;
     action = std::move(queue_.front());
@@ -93,9 +100,14 @@ bool OperatorThread::take(std::function<void()>& action) {
     return true;
 }
 
-void OperatorThread::run_one(std::function<void()>& action) {
-    action();
-    action = nullptr;
+void OperatorThread::run_one(Posted& action) {
+    // An action run inside another's event processing has its own ticket, and the outer
+    // one's again once it has returned.
+    const std::uint64_t outer = t_ticket;
+    t_ticket = action.ticket;
+    action.action();
+    action.action = nullptr;
+    t_ticket = outer;
     {
         const std::lock_guard lock(mutex_);
         --depth_;
@@ -108,7 +120,7 @@ int OperatorThread::run_actions() {
     ++loops_;
     quit_ = false;
     while (!quit_) {
-        std::function<void()> action;
+        Posted action;
         if (!take(action)) {
             changed_.wait(lock, [this] { return quit_ || !queue_.empty(); });
             continue;
@@ -138,13 +150,13 @@ void OperatorThread::process_actions(double real_seconds) {
     std::unique_lock lock(mutex_);
     // Only what is queued now runs: an action that posts another does not keep this going.
     std::size_t pending = queue_.size();
-    if (pending == 0 && !g_stop.load()) {
+    if (pending == 0 && !g_stop.stop_requested()) {
         changed_.wait_for(lock, wait_length(real_seconds),
-                          [this] { return !queue_.empty() || g_stop.load(); });
+                          [this] { return !queue_.empty() || g_stop.stop_requested(); });
         pending = queue_.size() > 0 ? 1 : 0;
     }
     for (; pending > 0; --pending) {
-        std::function<void()> action;
+        Posted action;
         if (!take(action))
             break;
         lock.unlock();
@@ -173,30 +185,34 @@ OperatorThread* platform_operator_thread() {
 }
 
 void platform_request_stop() {
-    if (g_stoppable.load() == 0)
-        return;
-    g_stop.store(true);
+    if (g_stop.request().stopped == 0)
+        return; // nothing open, or stopped already: what is queued is marked
     if (OperatorThread* t = g_thread)
         t->wake();
+    const std::lock_guard lock(g_listener_mutex);
+    if (g_listener)
+        g_listener();
 }
 
 bool platform_stop_requested() {
-    return g_stop.load();
+    return g_stop.stop_requested();
 }
 
 bool platform_stoppable() {
-    return g_stoppable.load() > 0;
+    return g_stop.stoppable();
+}
+
+void platform_set_stop_listener(std::function<void()> listener) {
+    const std::lock_guard lock(g_listener_mutex);
+    g_listener = std::move(listener);
 }
 
 StoppableScope::StoppableScope() {
-    // A request that raced the end of the last operation is not this one's.
-    if (g_stoppable.fetch_add(1) == 0)
-        g_stop.store(false);
+    g_stop.open(t_ticket);
 }
 
 StoppableScope::~StoppableScope() {
-    if (g_stoppable.fetch_sub(1) == 1)
-        g_stop.store(false);
+    g_stop.close();
 }
 
 StopInterruptible::StopInterruptible() {
@@ -208,11 +224,11 @@ StopInterruptible::~StopInterruptible() {
 }
 
 bool platform_wait_interrupted() {
-    return t_interruptible > 0 && g_stop.load();
+    return t_interruptible > 0 && g_stop.stop_requested();
 }
 
 void platform_operator_reset() {
     g_thread = nullptr;
-    g_stoppable.store(0);
-    g_stop.store(false);
+    g_stop.reset();
+    platform_set_stop_listener({});
 }

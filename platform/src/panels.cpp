@@ -280,8 +280,9 @@ int MessagePopup(const char* title, const char* message, std::string_view detail
 }
 
 int ConfirmPopup(const char* title, const char* message, std::string_view details) {
-    if (g_panels == nullptr)
-        return 0; // nobody to say Yes: the safe answer is No
+    // Nobody to say Yes, or an operation the operator has stopped: the safe answer is No.
+    if (g_panels == nullptr || platform_stop_requested())
+        return 0;
     g_panels->set_popup_details(std::string(details));
     return g_panels->confirm_popup(or_empty(title), or_empty(message));
 }
@@ -292,6 +293,13 @@ int GenericMessagePopup(const char* title, const char* message, const char* butt
                         int enter_button, int escape_button, std::string_view details) {
     if (g_panels == nullptr)
         return UIENotAvailable;
+    // In an operation the operator has stopped, the button that answers Escape: the
+    // refusal of the step (the danger question's Reset; the console question's Continue,
+    // which lets the driver halt, where ending the program would not).
+    const char* const buttons[] = {button1, button2, button3};
+    if (platform_stop_requested() && escape_button >= VAL_GENERIC_POPUP_BTN1 &&
+        escape_button <= VAL_GENERIC_POPUP_BTN3 && *or_empty(buttons[escape_button - 1]) != '\0')
+        return escape_button;
     g_panels->set_popup_details(std::string(details));
     GenericPopupRequest request{or_empty(title),
                                 or_empty(message),
@@ -308,6 +316,8 @@ int PromptPopup(const char* title, const char* message, std::string* response,
                 int max_response_length) {
     if (g_panels == nullptr || response == nullptr)
         return UIENotAvailable;
+    if (platform_stop_requested())
+        return 0; // cancelled, in an operation the operator has stopped
     return g_panels->prompt_popup(or_empty(title), or_empty(message), *response,
                                   max_response_length);
 }
@@ -318,6 +328,8 @@ int FileSelectPopup(const char* default_directory, const char* default_file_spec
                     int allow_make_directory, std::string* path) {
     if (g_panels == nullptr || path == nullptr)
         return UIENotAvailable;
+    if (platform_stop_requested())
+        return VAL_NO_FILE_SELECTED; // cancelled, in an operation the operator has stopped
     FileSelectRequest request{or_empty(default_directory),
                               or_empty(default_file_spec),
                               or_empty(file_type_list),

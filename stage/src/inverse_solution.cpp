@@ -54,7 +54,7 @@ void cam_move_coord_to_angles(param_structure& param, vertex_coords& vertex) {
     vertex[3] = y_b - END2_OFFSET_Y * std::cos(roll) + END2_LIFT;
 }
 
-void cam_move_cam_angles(param_structure& param, cam_angles& angles, const vertex_coords& vertex) {
+int cam_move_cam_angles(param_structure& param, cam_angles& angles, const vertex_coords& vertex) {
     const double r = param.coord[COORD_ROLL];
     const double vx1 = vertex[0], vy1 = vertex[1], vx2 = vertex[2], vy2 = vertex[3];
     const auto& e = param.cam_eccentricity;
@@ -67,24 +67,26 @@ void cam_move_cam_angles(param_structure& param, cam_angles& angles, const verte
             ((vx1 + ROLL_CAM_X) * std::sin(r) - vy1 * std::cos(r) + END1_LIFT - END1_OFFSET_Y) /
                 e[2],
             roll_minus_asin, r, angles[2], "Angle Teta1 > 90.Continue?"))
-        return;
+        return 3;
     if (!solve_cam(((vx1 + V1_HALF_SPAN) * std::sin(V1_FACE_ANGLE - r) +
                     vy1 * std::cos(V1_FACE_ANGLE - r) - CAM_RADIUS) /
                        e[1],
                    asin_minus_roll, r, angles[1], "Angle Teta2 > 90. Continue?"))
-        return;
+        return 2;
     if (!solve_cam(((vx1 - V1_HALF_SPAN) * std::sin(r + V1_FACE_ANGLE) -
                     vy1 * std::cos(r + V1_FACE_ANGLE) + CAM_RADIUS) /
                        e[0],
                    roll_minus_asin, r, angles[0], "Angle Teta3 > 90. Continue?"))
-        return;
+        return 1;
     if (!solve_cam(((vx2 - V2_HALF_SPAN) * std::sin(r + V2_FACE_ANGLE) -
                     vy2 * std::cos(r + V2_FACE_ANGLE) + CAM_RADIUS) /
                        e[3],
                    roll_minus_asin, r, angles[3], "Angle Teta4 > 90. Continue?"))
-        return;
-    solve_cam(((vx2 + V2_HALF_SPAN) * std::sin(V2_FACE_ANGLE - r) +
-               vy2 * std::cos(V2_FACE_ANGLE - r) - CAM_RADIUS) /
-                  e[4],
-              asin_minus_roll, r, angles[4], "Angle Teta5 > 90. Continue?");
+        return 4;
+    if (!solve_cam(((vx2 + V2_HALF_SPAN) * std::sin(V2_FACE_ANGLE - r) +
+                    vy2 * std::cos(V2_FACE_ANGLE - r) - CAM_RADIUS) /
+                       e[4],
+                   asin_minus_roll, r, angles[4], "Angle Teta5 > 90. Continue?"))
+        return 5;
+    return 0;
 }

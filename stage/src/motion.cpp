@@ -178,6 +178,15 @@ int drive_motors(int panel, param_structure& param, motor_move& move, int show,
     return moved == 0 && not_moved.empty() ? 0 : -1;
 }
 
+// Ends a Move the operator refused: the status line says so and why. A question cut short
+// by the operator's Stop is no refusal: the caller reports the Stop.
+int refuse_move(int panel, const std::string& why) {
+    if (platform_stop_requested())
+        return -1;
+    update_status_line(panel, MAIN_STATUS, why.c_str());
+    return MOVE_REFUSED;
+}
+
 } // namespace
 
 int cam_move_go(int panel, instrument_addresses addresses, param_structure& param,
@@ -212,25 +221,33 @@ int cam_move_go(int panel, instrument_addresses addresses, param_structure& para
     for (std::size_t i = 0; i < n; ++i)
         target_known = target_known && std::isfinite(param.coord[i]);
     vertex_coords vertex{};
+    int unreachable = 0;
     if (target_known) {
         cam_move_coord_to_angles(param, vertex);
-        cam_move_cam_angles(param, angles, vertex);
+        unreachable = cam_move_cam_angles(param, angles, vertex);
     } else {
         angles.fill(std::numeric_limits<double>::quiet_NaN());
     }
     if (program_ending())
         return 1;
+    // The operator refused to go on with a cam that cannot reach the target: the solution
+    // is incomplete, and moving the cams solved before it would leave the stage neither
+    // where it was nor where it was asked to go.
+    if (unreachable != 0)
+        return refuse_move(panel, strfmt("Move refused: cam %d cannot reach the target "
+                                         "(unreachable position)",
+                                         unreachable));
 
+    std::string refusal;
     for (std::size_t i = 0; i < n && s == 0; ++i)
-        if (std::fabs(angles[i]) > RIGHT_ANGLE)
+        if (std::fabs(angles[i]) > RIGHT_ANGLE) {
             s = danger_operation_message(ANGLE_BEYOND_RIGHT);
+            refusal =
+                strfmt("Move refused: the target angle of cam %zu is beyond 90 degrees", i + 1);
+        }
     // A refused step ends the move before anything is opened or sent.
     if (s != 0)
-        return program_ending() ? 1 : -1;
-
-    int& cm_id = shared_device_ids().cm6k6;
-    if (cm_id < 1)
-        cm6k6_init(panel, addresses.cm_com_port, addresses.cm_dev_addr, &cm_id);
+        return program_ending() ? 1 : refuse_move(panel, refusal);
 
     // A cam whose present or target angle is not a number has no move: it stays where it
     // is and the operator hears which one and why, while the others go on.
@@ -238,10 +255,13 @@ int cam_move_go(int panel, instrument_addresses addresses, param_structure& para
     std::string not_moved;
     for (std::size_t i = 0; i < n; ++i) {
         move[i] = motor_revolutions(angles[i] - param.cam_angle[i]);
-        if (std::fabs(move[i]) > MAX_MOTOR_REVS)
+        if (std::fabs(move[i]) > MAX_MOTOR_REVS) {
             s = danger_operation_message(TOO_MANY_REVOLUTIONS);
+            refusal =
+                strfmt("Move refused: cam %zu would turn more than 60 motor revolutions", i + 1);
+        }
         if (s != 0)
-            return program_ending() ? 1 : -1;
+            return program_ending() ? 1 : refuse_move(panel, refusal);
         if (std::isfinite(move[i]))
             continue;
         const char* which = std::isfinite(param.cam_angle[i]) ? "target" : "present";
@@ -250,6 +270,13 @@ int cam_move_go(int panel, instrument_addresses addresses, param_structure& para
     }
     if (!not_moved.empty())
         MessagePopup(NOT_MOVED_TITLE, not_moved.c_str());
+
+    // Opened only once every question has been answered: a refused move opens nothing.
+    int& cm_id = shared_device_ids().cm6k6;
+    if (cm_id < 1)
+        cm6k6_init(panel, addresses.cm_com_port, addresses.cm_dev_addr, &cm_id);
+    if (platform_stop_requested())
+        return -1; // stopped while the controller was brought up: nothing was started
 
     // The operator has just been told which cams stay and why.
     const int moved = drive_motors(panel, param, move, 1, false);

@@ -11,12 +11,19 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 
 // The service every TrelwickStage device of this process drives (one stage per process).
 void trelwick_stage_use_service(StageService* service, HeadlessPanel* panel, StageView* view);
+// A property read at the server's start (Simulate, Speed) that could not be taken: the
+// device stays in FAULT with this reason as its Status. Empty: none.
+void trelwick_stage_property_fault(std::string reason);
+// The GPIB backend that places the data-acquisition unit (the HP34970Gpib property).
+class GpibPlace;
+void trelwick_stage_use_gpib_place(GpibPlace* place);
 
 class TrelwickStage : public TANGO_BASE_CLASS {
 public:
@@ -33,17 +40,46 @@ public:
     void read_coordinate(Tango::Attribute& attribute, int index);
     void read_five(Tango::Attribute& attribute, StageFive StageSnapshot::*member);
     void read_temperature(Tango::Attribute& attribute);
+    void read_question(Tango::Attribute& attribute);
+    // A Move of coordinate `index` to `value`, the others at their present values.
+    void write_coordinate(int index, double value);
     StageService& service();
-    // Throws the refusal as a DevFailed.
-    static void answer(const CommandResult& result, const char* command);
+    // The state the commands are allowed by: FAULT for a refused property, ALARM after an
+    // operation that did not complete, else the service's state as TANGO names it.
+    Tango::DevState command_state();
+    bool property_fault();
+    // Throws TrelwickStage_WrongLength or TrelwickStage_OutOfRange (naming the coordinate,
+    // the value and the limit) for a target the coordinate box would refuse; a relative
+    // one is checked where it would end.
+    void check_target(const std::vector<double>& values, bool relative, const char* command);
+    // Runs `action` as the operation `command` (whose end is then judged by its name);
+    // throws the service's refusal as a DevFailed.
+    void run_command(const char* command, const std::function<CommandResult()>& action);
 
 private:
-    void read_properties();
+    // Reads the device properties; true when BringUpAtStart asks for a bring-up.
+    bool read_properties();
+    void note_outcome(StageState state);
+    std::string current_status();
+    std::string off_target(const std::string& command) const;
+    static Tango::AttrQuality coordinate_quality(StageState state, double value,
+                                                 bool after_failure);
     void pusher_loop();
     void push_changes(const std::deque<StageState>& states, const StageChange& change);
+    void push_five(const char* name, const StageFive& now, StageFive& pushed, timeval when);
 
     StageSnapshot read_; // the values of one read request
+    bool read_after_failure_ = false;
+    std::string question_;
+    Tango::DevString read_question_text_ = nullptr;
     std::string status_; // what dev_status() returned last
+    // The operation's outcome, written on the operator thread and the command threads.
+    std::mutex outcome_mutex_;
+    std::string property_fault_;      // a property that could not be taken
+    std::string running_command_;     // the command whose operation runs
+    std::string short_reason_;        // why the last operation did not complete; empty: it did
+    double position_tolerance_ = 0.0; // X and Y, m
+    double angle_tolerance_ = 0.0;    // Roll, Pitch and Yaw, rad
     // Change events, handed from the operator thread to the pusher thread.
     std::mutex events_mutex_;
     std::condition_variable events_queued_;
@@ -53,6 +89,12 @@ private:
     bool stopping_ = false;
     std::thread pusher_;
     StageFive pushed_{};
+    StageFive pushed_cams_{};
+    StageFive pushed_gauges_{};
+    StageFive pushed_target_{};
+    double pushed_temperature_ = 0.0;
+    std::string pushed_question_;
+    Tango::DevString question_text_ = nullptr;
     StageState pushed_state_ = StageState::Off;
     std::string pushed_status_;
 };

@@ -2,6 +2,7 @@
 #include "testbench/bench_state.hpp"
 
 #include "bench_limits.hpp"
+#include "testbench/work_point.hpp"
 
 namespace {
 
@@ -37,4 +38,5 @@ void testbench_reset() {
     g_x_limit = kInitialXLimit;
     g_y_limit = kInitialYLimit;
     g_temperature_counter = kInitialTemperatureCounter;
+    work_point_use_fit(nullptr);
 }

@@ -15,6 +15,8 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <numbers>
+#include <vector>
 
 namespace {
 
@@ -30,6 +32,7 @@ constexpr double kFirstPhase = 0.0;
 constexpr int kCurvePoints = 120;
 constexpr int kCurveColour = 0x000080; // dark blue
 constexpr double kHalfTurn = 60.0;     // motor revolutions
+constexpr double kTurn = 120.0;        // motor revolutions of one cam turn
 // A cam's gauge follows its eccentric, so a fit worth moving to has an amplitude near the
 // cam's eccentricity; one below this share of it comes from a flat scan (the wrong gauge
 // channel, a gauge not touching the cam) and its phase means nothing.
@@ -57,10 +60,74 @@ void tell_no_work_point(int panel, const char* why) {
     MessagePopup("Work point", why);
 }
 
+// The fit the search uses; a test puts another in its place.
+WorkPointFit g_fit = NonLinearFit;
+
+const char* fit_failure_reason(int status) {
+    switch (status) {
+    case NUMERIC_NOT_POSITIVE_DEFINITE:
+        return "the readings do not determine a sine (the fit's equations became singular)";
+    case NUMERIC_NO_STORAGE:
+        return "the fit could not obtain its working memory";
+    case NUMERIC_BAD_COUNT:
+    case NUMERIC_TOO_FEW_SAMPLES:
+        return "too few readings to fit";
+    default:
+        return "the fit reported an unknown error";
+    }
+}
+
 } // namespace
 
 double cam_test_model_function(double x, const double* coef, int /*ncoef*/) {
     return coef[0] * std::sin(kModelOmega * x + coef[1]);
+}
+
+void work_point_use_fit(WorkPointFit fit) {
+    g_fit = fit != nullptr ? fit : NonLinearFit;
+}
+
+int cam_test_fit_scan(const double* x, const double* y, int n, double* coef) {
+    // The readings are lengths of a few tenths of a millimetre, so their sums of squares lie
+    // far below the fit's absolute end test and it would stop well short of the sine. It is
+    // given the readings scaled to a largest magnitude of 1, where that end test is fine
+    // against the sums, and the amplitude is scaled back.
+    double scale = 0.0;
+    for (int i = 0; i < n; ++i)
+        scale = std::fmax(scale, std::fabs(y[i]));
+    if (!(scale > 0.0) || !std::isfinite(scale))
+        scale = 1.0;
+    std::vector<double> scaled(static_cast<std::size_t>(n > 0 ? n : 0));
+    for (int i = 0; i < n; ++i)
+        scaled[static_cast<std::size_t>(i)] = y[i] / scale;
+    std::vector<double> z(scaled.size());
+    std::array<double, 2> c = {kFirstAmplitude / scale, kFirstPhase};
+    double mse = 0.0;
+    const int status =
+        g_fit(x, scaled.data(), z.data(), n, cam_test_model_function, c.data(), 2, &mse);
+    if (status != 0)
+        return status;
+    // The same sine with a positive amplitude and its phase within (-pi, pi], so that the
+    // phase says where the sine rises through zero.
+    double amplitude = c[0] * scale;
+    double phase = c[1];
+    if (amplitude < 0.0) {
+        amplitude = -amplitude;
+        phase += std::numbers::pi;
+    }
+    phase = std::remainder(phase, 2.0 * std::numbers::pi);
+    if (phase <= -std::numbers::pi)
+        phase += 2.0 * std::numbers::pi;
+    coef[0] = amplitude;
+    coef[1] = phase;
+    return 0;
+}
+
+double cam_test_work_point(double phase, bool falling) {
+    // The sine rises through zero where w x + phase = 0 and falls where it is pi; of the
+    // crossings one turn apart, the one nearest the cam.
+    const double crossing = falling ? kHalfTurn - phase / kOmega : -phase / kOmega;
+    return std::remainder(crossing, kTurn);
 }
 
 double cam_test_find_work_point(param_structure record, instrument_addresses address) {
@@ -74,7 +141,6 @@ double cam_test_find_work_point(param_structure record, instrument_addresses add
     std::array<double, 2> coef = {kFirstAmplitude, kFirstPhase};
     std::array<double, kSamples + 1> x{};
     std::array<double, kSamples + 1> y{};
-    std::array<double, kSamples> z{};
 
     x[0] = 0.0;
     for (int i = 0; i < kSamples; ++i) {
@@ -100,14 +166,19 @@ double cam_test_find_work_point(param_structure record, instrument_addresses add
         }
     }
 
-    double mse = 0.0;
-    const int status = NonLinearFit(x.data(), y.data(), z.data(), kSamples, cam_test_model_function,
-                                    coef.data(), 2, &mse);
+    const int status = cam_test_fit_scan(x.data(), y.data(), kSamples, coef.data());
     if (status != 0) {
-        const std::string why = strfmt("The sine fit of the scan failed (status %d). The cam "
-                                       "is not moved to a work point.",
-                                       status);
-        tell_no_work_point(panel, why.c_str());
+        // No amplitude or phase is a result: the fields of an earlier search are hidden.
+        SetCtrlAttribute(panel, TEST_AMPLITUDE, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(panel, TEST_PHASE, ATTR_VISIBLE, 0);
+        const char* reason = fit_failure_reason(status);
+        update_status_line(
+            panel, TEST_STATUS,
+            strfmt("No work point: the sine fit failed (status %d)", status).c_str());
+        const std::string why = strfmt("The sine fit of the scan failed (status %d): %s. The "
+                                       "cam is not moved to a work point.",
+                                       status, reason);
+        MessagePopup("Work point", why.c_str());
         return std::numeric_limits<double>::quiet_NaN();
     }
 
@@ -129,9 +200,7 @@ double cam_test_find_work_point(param_structure record, instrument_addresses add
         }
     }
 
-    // The zero crossing where the sine falls (w x + phase = pi) when the first step went
-    // down, else where it rises (w x + phase = 0); either may lie outside one turn.
-    if (y[0] > y[1])
-        return kHalfTurn - coef[1] / kOmega;
-    return -coef[1] / kOmega;
+    // The zero crossing where the sine falls when the first step went down, else where it
+    // rises: the nearest one, so that the cam turns at most half a turn.
+    return cam_test_work_point(coef[1], y[0] > y[1]);
 }

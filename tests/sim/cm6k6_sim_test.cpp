@@ -113,14 +113,15 @@ TEST_F(Cm6k6SimTest, MoveRunsItsProfileAndWaitHoldsLaterCommands) {
     send(kPort, "WAIT(MOV=b000000)\r\nWRITE\"YES\"\r\n");
     EXPECT_EQ(read_line(kPort), ""); // nothing within the read's second
     EXPECT_TRUE(model().moving(2, now()));
-    // Read on until the reply comes; it is due a millisecond after the motion's end.
+    // Read on until the reply comes; it starts a millisecond after the motion's end and
+    // is in once its four characters ("YES" and the carriage return) have come.
     std::string reply;
     while (reply.empty() && now() < go_at + 20.0)
         reply = read_line(kPort);
     EXPECT_EQ(reply, "YES");
     const double end = go_at + 10.1;
     EXPECT_NEAR(model().motion_end_time(2), end, 1e-9);
-    EXPECT_NEAR(now(), end + 0.001, 2e-6);
+    EXPECT_NEAR(now(), end + 0.001 + 4 * kByte, 2e-6);
     EXPECT_NEAR(cam_angle(2), -10.0 / 120.0 * 2.0 * std::numbers::pi, 1e-12);
     EXPECT_EQ(query("2TPC"), "*2TPC+10.00000");
 }
@@ -165,6 +166,45 @@ TEST_F(Cm6k6SimTest, ImmediateKillStopsTheMoveAndTheBuffer) {
     Delay(3.0);
     EXPECT_EQ(query("TCMDER"), "*NO ERRORS");
     EXPECT_NEAR(model().motor_revs(1, now()), at + 1.0, 1e-12);
+}
+
+// The program's transmit queue is the line: what it wrote goes out a byte time apart, an
+// output flush discards what has not begun to go out, and a drain waits (platform time)
+// until the last byte is out. A buffered command waits behind the WAIT; a kill does not.
+TEST_F(Cm6k6SimTest, AnOutputFlushDiscardsWhatHasNotGoneOutADrainWaitsForIt) {
+    bring_up();
+    close_switch(1);
+    send(kPort, "DRIVE100000\r\n1D20\r\nGO100000\r\nWAIT(MOV=b000000)\r\n");
+    Delay(2.0);
+    const std::string kill = "!K1,0,0,0,0,0\r\n";
+    const auto ran = [this](const std::string& command) {
+        for (const auto& [time, text] : sim.cm6k6().history())
+            if (text == command)
+                return time;
+        return -1.0;
+    };
+    // Flushed as soon as written: none of it reaches the controller; the drives-off
+    // after it is held behind the WAIT, so the motor turns on.
+    send(kPort, kill);
+    ASSERT_EQ(FlushOutQ(kPort), 0);
+    send(kPort, "DRIVE000000\r\n");
+    EXPECT_EQ(drain(kPort, 1.0), ""); // the controller brought up to date
+    EXPECT_LT(ran("K1,0,0,0,0,0"), 0.0);
+    EXPECT_LT(ran("DRIVE000000"), 0.0);
+    EXPECT_TRUE(model().moving(1, now()));
+    // Drained first: the drain lasts the kill's 15 byte times, and the kill runs as its
+    // line feed arrives (its carriage return ended the command one byte earlier).
+    const double written = now();
+    send(kPort, kill);
+    ASSERT_EQ(DrainOutQ(kPort), 0);
+    EXPECT_NEAR(now() - written, 15 * kByte, 1e-9);
+    ASSERT_EQ(FlushOutQ(kPort), 0);
+    EXPECT_NEAR(ran("K1,0,0,0,0,0"), written + 14 * kByte, 1e-9);
+    EXPECT_FALSE(model().moving(1, now()));
+    send(kPort, "DRIVE000000\r\n");
+    Delay(0.1);
+    EXPECT_EQ(drain(kPort, 0.1), "");
+    EXPECT_GT(ran("DRIVE000000"), written);
 }
 
 TEST_F(Cm6k6SimTest, AbsoluteAndFollowingMoves) {

@@ -1,5 +1,7 @@
 #include "platform_fixture.hpp"
 
+#include "platform/operator_thread.hpp"
+
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -12,6 +14,13 @@ void PlatformTest::SetUp() {
     platform_use_clock(&clock);
     platform_use_console(&console);
     platform_set_resource_directory(TRELWICK_UI_DIR);
+    // A question the script holds no answer for fails the test where it is asked, and
+    // stops the operation that asked it rather than letting it run on with a guessed
+    // answer (a motion-end question would otherwise be followed by the whole wait again).
+    op.on_unexpected([](const std::string& what) {
+        ADD_FAILURE() << "unexpected operator interaction: " << what;
+        platform_request_stop();
+    });
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     drive_root = std::filesystem::temp_directory_path() /
                  ("trelwick-test-" + std::string(info->test_suite_name()) + "-" + info->name() +
@@ -23,8 +32,6 @@ void PlatformTest::SetUp() {
 }
 
 void PlatformTest::TearDown() {
-    for (const auto& what : op.unexpected())
-        ADD_FAILURE() << "unexpected operator interaction: " << what;
     platform_reset();
     std::error_code ec;
     std::filesystem::remove_all(drive_root, ec);

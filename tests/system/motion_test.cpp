@@ -292,13 +292,12 @@ TEST_F(Move, CamWhosePresentAngleIsNotANumberStaysAndTheOthersGoOn) {
 
 TEST_F(Move, UnreachableCamAcceptedIsNotMoved) {
     bring_up();
-    // Y = 0.001 puts cam 3 out of reach (s = -1.3495); the operator goes on, so its target
-    // angle is not a number. Cam 4 is out of reach too; refusing there leaves cams 4 and 5
-    // where they are while cams 1 and 2 take their angles.
+    // Y = 0.001 puts cam 3 out of reach (s = -1.3495), and cams 4 and 5 after it; the
+    // operator goes on at each, so their target angles are not numbers: they stay, while
+    // cams 1 and 2 take their angles.
     type_targets({0, 0.001, 0, 0, 0});
-    op.answer_generic(1);
-    op.answer_generic(1);
-    op.answer_generic(3);
+    for (int i = 0; i < 6; ++i)
+        op.answer_generic(1);
     op.answer_message();
     move(1);
     EXPECT_EQ(popup_texts(),
@@ -306,13 +305,43 @@ TEST_F(Move, UnreachableCamAcceptedIsNotMoved) {
                   "Danger Operation: Unreachable position. Continue?",
                   "Danger Operation: Angle Teta1 > 90.Continue?",
                   "Danger Operation: Unreachable position. Continue?",
-                  "Cams not moved: Cam 3 is not moved: its target angle is not a number."}));
+                  "Danger Operation: Angle Teta4 > 90. Continue?",
+                  "Danger Operation: Unreachable position. Continue?",
+                  "Danger Operation: Angle Teta5 > 90. Continue?",
+                  "Cams not moved: Cam 3 is not moved: its target angle is not a number.\nCam 4 "
+                  "is not moved: its target angle is not a number.\nCam 5 is not moved: its "
+                  "target angle is not a number."}));
     EXPECT_NEAR(cam_angle(1), 1.2683941925943802, kCamNear);
     EXPECT_NEAR(cam_angle(2), 1.2476014414611045, kCamNear);
     for (int k : {3, 4, 5})
         EXPECT_EQ(cam_angle(k), 0.0) << "cam " << k;
     EXPECT_EQ(distances().at(3), "3D0.000000");
     EXPECT_EQ(lamp_history().count(MAIN_SWITCH_LED_3), 0u);
+}
+
+TEST_F(Move, UnreachableCamRefusedMovesNothing) {
+    bring_up();
+    // The operator goes on at cam 3 and refuses at cam 4: cams 1 and 2, solved before the
+    // refusal, do not move either, and the controller hears nothing.
+    type_targets({0, 0.001, 0, 0, 0});
+    op.answer_generic(1);
+    op.answer_generic(1);
+    op.answer_generic(3); // Reset: do not go on
+    move(1);
+    EXPECT_EQ(popup_texts(),
+              (std::vector<std::string>{"Danger Operation: Unreachable position. Continue?",
+                                        "Danger Operation: Angle Teta1 > 90.Continue?",
+                                        "Danger Operation: Unreachable position. Continue?"}));
+    EXPECT_TRUE(controller_commands().empty());
+    for (int k = 1; k <= 5; ++k)
+        EXPECT_EQ(cam_angle(k), 0.0) << "cam " << k;
+    for (int channel = 201; channel <= 205; ++channel)
+        EXPECT_FALSE(relay_closed(channel)) << channel;
+    EXPECT_TRUE(lamp_history().empty());
+    ASSERT_FALSE(op.texts(panel, MAIN_STATUS).empty());
+    EXPECT_EQ(op.texts(panel, MAIN_STATUS).back(),
+              "Move refused: cam 4 cannot reach the target (unreachable position)");
+    EXPECT_EQ(run_log().find("Final coordinates"), std::string::npos);
 }
 
 TEST_F(Move, MotorMoveThatIsNotANumberIsNotSent) {

@@ -10,7 +10,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -113,6 +118,82 @@ TEST(CommandLine, AnUnknownOptionIsRefusedBeforeAnythingStarts) {
     EXPECT_EQ(process.readAllStandardOutput().toStdString(), "");
 }
 
+// Every option that --help lists is taken by the program itself: each is run, with
+// --simulate so that nothing reaches an instrument, and a value for the ones that want one.
+// The program either answers and ends with 0 or shows its window; it never refuses the
+// option. A documented option cannot be refused again without this failing.
+TEST(CommandLine, EveryOptionThatHelpListsIsTaken) {
+    const fs::path dir = fs::temp_directory_path() / "trelwick-every-option";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path control = dir / "control.txt";
+    std::ofstream(control) << "# a scripted demonstration\nat 5 gauge 1 noise 2\n";
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("HOME", QString::fromStdString(dir.string()));
+    env.insert("XDG_DATA_HOME", QString::fromStdString((dir / "data").string()));
+    env.insert("TRELWICK_REPORT_STARTUP", "1");
+
+    QProcess help;
+    help.start(TRELWICK_EXE, {"--help"});
+    ASSERT_TRUE(help.waitForFinished(60000));
+    ASSERT_EQ(help.exitCode(), 0);
+    const std::string text = help.readAllStandardOutput().toStdString();
+
+    // The options section: lines "  -h, --help", "  --speed N", "  --check-instruments".
+    const std::regex option_line(R"(^  (-\w), (--[\w-]+)|^  (--[\w-]+)(?: ([A-Z]+))?)");
+    std::map<std::string, std::string> options; // option -> the value it takes
+    std::istringstream lines(text.substr(text.find("\nOptions:\n") + 1));
+    for (std::string line; std::getline(lines, line) && !line.empty();) {
+        std::smatch m;
+        if (!std::regex_search(line, m, option_line))
+            continue;
+        if (m[1].matched) {
+            options[m[1]] = "";
+            options[m[2]] = "";
+        } else {
+            options[m[3]] = m[4] == "N" ? "2" : m[4] == "FILE" ? control.string() : "";
+        }
+    }
+    // The options the program had when this test was written are all still listed.
+    for (const char* known : {"--simulate", "--speed", "--sim-control", "--check-instruments", "-h",
+                              "--help", "--version"})
+        EXPECT_EQ(options.count(known), 1u) << known << " is not listed";
+
+    for (const auto& [option, value] : options) {
+        QStringList arguments{QString::fromStdString(option)};
+        if (!value.empty())
+            arguments << QString::fromStdString(value);
+        if (option != "--simulate")
+            arguments << "--simulate";
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(TRELWICK_EXE, arguments);
+        ASSERT_TRUE(process.waitForStarted(30000)) << option;
+        // Ends by itself (an answer), or shows its window and is ended here.
+        std::string err;
+        bool shown = false;
+        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!shown && process.state() != QProcess::NotRunning &&
+               std::chrono::steady_clock::now() < give_up) {
+            process.waitForReadyRead(100);
+            err += process.readAllStandardError().toStdString();
+            shown = err.find("trelwick: first window shown") != std::string::npos;
+        }
+        if (shown) {
+            process.kill();
+            process.waitForFinished(10000);
+        } else {
+            ASSERT_EQ(process.state(), QProcess::NotRunning) << option << ": " << err;
+            err += process.readAllStandardError().toStdString();
+            EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << option;
+            EXPECT_EQ(process.exitCode(), 0) << option << ": " << err;
+        }
+        EXPECT_EQ(err.find("unknown option"), std::string::npos) << option << ": " << err;
+    }
+    fs::remove_all(dir);
+}
+
 // --check-instruments needs no display (DISPLAY and QT_QPA_PLATFORM unset): it checks the
 // three instruments, here the simulated stage, and exits before any window is made.
 class InstrumentCheck : public ::testing::Test {
@@ -149,6 +230,8 @@ protected:
 };
 
 TEST_F(InstrumentCheck, OnTheSimulatedStageAllThreeAnswer) {
+    // The simulated stage makes its folders under its own drive root.
+    const std::string drives = (dir / "data" / "trelwick" / "simulated-drives").string();
     std::string out;
     EXPECT_EQ(run({"--check-instruments", "--simulate"}, &out), 0);
     EXPECT_EQ(out, "Instrument               Link      Opens  Answers\n"
@@ -159,7 +242,17 @@ TEST_F(InstrumentCheck, OnTheSimulatedStageAllThreeAnswer) {
                    "HP34970 DAQ unit         GPIB 1:9  yes    yes  *IDN? -> "
                    "HEWLETT-PACKARD,34970A,0,13-2-2\n"
                    "    GPIB 1:9 -> the simulated stage in this program\n"
-                   "All three instruments answer.\n");
+                   "Folder                   Exists    Writable\n"
+                   "Run-log folder           yes       yes\n"
+                   "    C:\\CVI\\Trelwick\\Log -> " +
+                       drives +
+                       "/c/CVI/Trelwick/Log\n"
+                       "Motion-data folder       yes       yes\n"
+                       "    c:\\qel\\Exchange -> " +
+                       drives +
+                       "/c/qel/Exchange\n"
+                       "All three instruments answer.\n"
+                       "Both folders are in place.\n");
 }
 
 TEST_F(InstrumentCheck, WithNothingConnectedEachRowSaysWhyAndWhatToDo) {
@@ -172,6 +265,14 @@ TEST_F(InstrumentCheck, WithNothingConnectedEachRowSaysWhyAndWhatToDo) {
     env.insert("TRELWICK_COM2", QString::fromStdString(missing));
     env.insert("TRELWICK_COM5", QString::fromStdString(folder));
     env.insert("TRELWICK_GPIB1_9", QString::fromStdString(endpoint));
+
+    // Nor are the program's folders there, under the drive root of its data folder.
+    const std::string drives = (dir / "data" / "trelwick" / "drives").string();
+    const std::string log_dir = drives + "/c/CVI/Trelwick/Log";
+    const std::string exchange_dir = drives + "/c/qel/Exchange";
+    const std::string root_advice =
+        ", or give the program the drive root that holds it: it is " + drives +
+        " (XDG_DATA_HOME or HOME set it; --simulate uses the simulated stage's).\n";
 
     std::string out;
     EXPECT_EQ(run({"--check-instruments"}, &out), 1);
@@ -198,5 +299,15 @@ TEST_F(InstrumentCheck, WithNothingConnectedEachRowSaysWhyAndWhatToDo) {
             "    Reason: connection refused\n"
             "    To do: check that the unit (or trelwick-sim) is running and listens on that "
             "port\n"
-            "3 of 3 instruments do not answer: see the advice under them.\n");
+            "Folder                   Exists    Writable\n"
+            "Run-log folder           no        no\n"
+            "    C:\\CVI\\Trelwick\\Log -> " +
+            log_dir + "\n    Reason: The run-log folder C:\\CVI\\Trelwick\\Log (" + log_dir +
+            ") does not exist.\n    To do: Create it" + root_advice +
+            "Motion-data folder       no        no\n"
+            "    c:\\qel\\Exchange -> " +
+            exchange_dir + "\n    Reason: The motion-data folder c:\\qel\\Exchange (" +
+            exchange_dir + ") does not exist.\n    To do: Create it" + root_advice +
+            "3 of 3 instruments do not answer: see the advice under them.\n"
+            "2 of 2 folders are not in place: see the advice under them.\n");
 }

@@ -5,9 +5,12 @@ The simulated gauge on cam k reads eccentricity_k * sin(angle + gauge_phase_k) *
 counter units, which the EV-16P reports with four decimals ("%+010.4f"); the program
 divides by 1000. The search reads the gauge, turns the cam by 6 motor revolutions (one
 motor revolution turns the cam by 2 pi / 120), twenty times, then once more; it fits
-a0 sin(0.0523598775 x + a1) to the first twenty readings with the damped Gauss-Newton
-iteration of ../unit/numeric/fit_reference.py, and moves to the zero crossing:
-60 - a1 / w when the first step went down, else -a1 / w, with w = 0.05235987755.
+a0 sin(0.0523598775 x + a1) to the first twenty readings, divided by their largest
+magnitude, with the damped Gauss-Newton iteration of ../unit/numeric/fit_reference.py
+(first guess 0.00075 divided likewise, and 0), scales the amplitude back, makes it positive
+(adding pi to the phase) and brings the phase within -pi..pi; then moves to the zero
+crossing 60 - a1 / w when the first step went down, else -a1 / w, with w = 0.05235987755,
+taken within half a turn (-60..60) of where the cam stands.
 
 Run `python3 work_point_reference.py`; the system tests quote its output.
 """
@@ -31,11 +34,19 @@ def search(name, eccentricity, phase, start_revs):
     xs = [6.0 * i for i in range(21)]
     ys = [reading(eccentricity, phase, (start_revs + x) * turn) for x in xs]
     fit_reference.selected = fit_reference.sine_model
-    status, coef, _, _, accepted, rejected = fit_reference.fit(xs[:20], ys[:20], [0.00075, 0.0])
+    scale = max(abs(y) for y in ys[:20])
+    status, coef, _, _, accepted, rejected = fit_reference.fit(
+        xs[:20], [y / scale for y in ys[:20]], [0.00075 / scale, 0.0])
+    amplitude, phase = coef[0] * scale, coef[1]
+    if amplitude < 0.0:
+        amplitude, phase = -amplitude, phase + math.pi
+    phase = math.remainder(phase, 2.0 * math.pi)
+    coef = [amplitude, phase]
     if ys[0] > ys[1]:
         work_point = 60.0 - coef[1] / OMEGA
     else:
         work_point = -coef[1] / OMEGA
+    work_point = math.remainder(work_point, 120.0)
     final_revs = start_revs + 120.0 + work_point
     print(name, "status", status, "accepted", accepted, "rejected", rejected)
     print("  first readings %.7f %.7f" % (ys[0], ys[1]))

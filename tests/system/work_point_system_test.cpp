@@ -3,8 +3,10 @@
 // search's refusal when readings fail; Home, pot zero and the angle watch.
 #include "app/shell/panel_ids.hpp"
 #include "app/shell/shared_state.hpp"
+#include "numeric/status.hpp"
 #include "stage/motion.hpp"
 #include "testbench/cam_positioning.hpp"
+#include "testbench/work_point.hpp"
 #include "testbench_sim_fixture.hpp"
 
 #include <cmath>
@@ -16,6 +18,9 @@ namespace {
 
 constexpr double kTurn = 2.0 * std::numbers::pi / 120.0;
 constexpr double kOmega = 0.05235987755;
+// How near the cam's true work point the search must bring it: 0.1 motor revolution, in
+// radians of cam angle.
+constexpr double kWorkPointNear = 0.1 * kTurn;
 
 class WorkPointSystemTest : public BenchSimTest {
 protected:
@@ -63,12 +68,15 @@ TEST_F(WorkPointSystemTest, RisingStartEndsAtTheFittedZeroCrossing) {
     }
     EXPECT_EQ(op.texts(test, TEST_STATUS).at(1), "Motion in Progress. Point # 6");
 
-    // python3 tests/system/work_point_reference.py: "cam 1 from 0". The fit stops at its
-    // second accepted step, close to the true amplitude and phase here.
-    const double amplitude = 0.00074091916002608476;
-    const double phase = 0.35074796215002596;
-    expect_relative(op.value_double(test, TEST_AMPLITUDE), amplitude, 1e-8);
-    expect_relative(op.value_double(test, TEST_PHASE), phase, 1e-8);
+    // The simulated cam's own sine (eccentricity 0.000741, contact phase 0.35), to the
+    // precision of its readings' four decimals.
+    const double amplitude = op.value_double(test, TEST_AMPLITUDE);
+    const double phase = op.value_double(test, TEST_PHASE);
+    EXPECT_NEAR(amplitude, 0.000741, 0.000741 * 0.001);
+    EXPECT_NEAR(phase, 0.35, 0.001);
+    // python3 tests/system/work_point_reference.py: "cam 1 from 0".
+    expect_relative(amplitude, 0.00074101336697902237, 1e-8);
+    expect_relative(phase, 0.35001593097275274, 1e-8);
     EXPECT_TRUE(op.visible(test, TEST_AMPLITUDE));
     EXPECT_TRUE(op.visible(test, TEST_PHASE));
 
@@ -82,26 +90,85 @@ TEST_F(WorkPointSystemTest, RisingStartEndsAtTheFittedZeroCrossing) {
 
     // 20 scan moves, then the move to the work point; the record keeps it as its step.
     EXPECT_EQ(moves(), 21);
-    expect_relative(shared_param().test_step, -6.6987926359278882, 1e-7);
-    EXPECT_NEAR(cam_revs(1), 113.30120736407211, 1e-4);
+    expect_relative(shared_param().test_step, -6.6848118702820134, 1e-7);
+    EXPECT_NEAR(cam_revs(1), 113.31518812971798, 1e-4);
+    // The cam stands where its gauge rises through zero: 2 pi - 0.35 rad.
+    EXPECT_NEAR(std::remainder(cam_angle(1) + 0.35, 2.0 * std::numbers::pi), 0.0, kWorkPointNear);
     EXPECT_EQ(op.texts(test, TEST_STATUS).back(), "Done");
     EXPECT_TRUE(op.unexpected().empty());
 }
 
-TEST_F(WorkPointSystemTest, FallingStartTakesTheOtherCrossingBeyondHalfATurn) {
+TEST_F(WorkPointSystemTest, FallingStartTakesTheNearestFallingCrossing) {
     bring_up({.cam = 3, .gage_channel = 3});
     turn(30.0); // a quarter turn: the first step of the scan goes down
     op.clear_records();
-    // Beyond the stage's revolution limit the bench asks as the Move does.
-    op.answer_generic(VAL_GENERIC_POPUP_BTN1);
     op.press(test, TEST_WORK_POINT);
-    EXPECT_EQ(op.popups().back().message, " Too many motor revolutions. Continue?");
-    // "cam 3 from 30": the early stop leaves a negative amplitude and the work point is
-    // 60 - phase / w, more than half a turn, and the cam is turned that far.
-    expect_relative(op.value_double(test, TEST_AMPLITUDE), -0.00044999901687968133, 1e-7);
-    expect_relative(op.value_double(test, TEST_PHASE), -0.44501665183516148, 1e-7);
-    expect_relative(shared_param().test_step, 68.499191989328125, 1e-7);
-    EXPECT_NEAR(cam_revs(3), 218.49919198932812, 1e-4);
+    // "cam 3 from 30": the sine of cam 3 seen from a quarter turn on, pi / 2 + 1.1; it falls
+    // through zero 9 motor revolutions on, and the cam turns no further than that.
+    EXPECT_NEAR(op.value_double(test, TEST_AMPLITUDE), 0.000741, 0.000741 * 0.001);
+    EXPECT_NEAR(op.value_double(test, TEST_PHASE), std::numbers::pi / 2.0 + 1.1, 0.001);
+    expect_relative(shared_param().test_step, 8.991583984637451, 1e-7);
+    EXPECT_NEAR(cam_revs(3), 158.99158398463746, 1e-4);
+    EXPECT_NEAR(std::remainder(cam_angle(3) + 1.1 - std::numbers::pi, 2.0 * std::numbers::pi), 0.0,
+                kWorkPointNear);
+    // Within half a turn: no revolutions question.
+    EXPECT_TRUE(op.popups().empty());
+    EXPECT_EQ(op.texts(test, TEST_STATUS).back(), "Done");
+}
+
+TEST_F(WorkPointSystemTest, NoisyGaugesStillGiveTheCamsWorkPoint) {
+    // The simulated stage's noisy gauges (5 micrometres each way), from several starts of
+    // cam 2 (contact phase -0.6): the cam ends within 0.1 motor revolution of the angle
+    // where its gauge crosses zero on the slope the scan began on.
+    bring_up({.cam = 2, .gage_channel = 2});
+    model().set_gauge_noise(2, 0.005);
+    for (double start : {0.0, 17.0, 45.0, -23.0, -50.0}) {
+        turn(start);
+        const double before = cam_revs(2);
+        // The slope of the first step of the scan (between its first two readings), far
+        // enough from a peak that the noise cannot turn it.
+        const double middle = std::cos(before * kTurn - 0.6 + 3.0 * kTurn);
+        ASSERT_GT(std::fabs(middle), 0.2) << start;
+        const double crossing = middle > 0.0 ? 0.0 : std::numbers::pi;
+        op.clear_records();
+        op.press(test, TEST_WORK_POINT);
+        ASSERT_EQ(op.texts(test, TEST_STATUS).back(), "Done") << start;
+        EXPECT_NEAR(op.value_double(test, TEST_AMPLITUDE), 0.000746, 0.000746 * 0.01) << start;
+        // The cam turned a whole turn, then at most half a turn more.
+        EXPECT_LE(std::fabs(cam_revs(2) - before - 120.0), 60.0) << start;
+        EXPECT_NEAR(std::remainder(cam_angle(2) - 0.6 - crossing, 2.0 * std::numbers::pi), 0.0,
+                    kWorkPointNear)
+            << start;
+    }
+}
+
+TEST_F(WorkPointSystemTest, AFailedFitMovesNothingAndSaysWhy) {
+    bring_up({});
+    // An amplitude and phase shown by an earlier search are not this one's result.
+    op.press(test, TEST_WORK_POINT);
+    ASSERT_TRUE(op.visible(test, TEST_AMPLITUDE));
+    work_point_use_fit([](const double*, const double*, double*, int, FitModel, double*, int,
+                          double*) { return NUMERIC_NOT_POSITIVE_DEFINITE; });
+    op.answer_message();
+    op.clear_records();
+    sim.cm6k6().clear_history();
+    const double step = shared_param().test_step;
+    op.press(test, TEST_WORK_POINT);
+
+    EXPECT_EQ(moves(), 20); // the scan only: the cam ends where it started
+    ASSERT_EQ(op.popups().size(), 1u);
+    EXPECT_EQ(op.popups()[0].title, "Work point");
+    EXPECT_EQ(op.popups()[0].message,
+              "The sine fit of the scan failed (status -20041): the readings do not determine a "
+              "sine (the fit's equations became singular). The cam is not moved to a work "
+              "point.");
+    EXPECT_EQ(op.texts(test, TEST_STATUS).back(),
+              "No work point: the sine fit failed (status -20041)");
+    EXPECT_FALSE(op.visible(test, TEST_AMPLITUDE));
+    EXPECT_FALSE(op.visible(test, TEST_PHASE));
+    EXPECT_TRUE(plots(0x000080).empty());
+    EXPECT_EQ(shared_param().test_step, step);
+    EXPECT_TRUE(op.unexpected().empty());
 }
 
 TEST_F(WorkPointSystemTest, FailedReadingsLeaveTheCamWhereTheScanLeftIt) {

@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <future>
 #include <thread>
 #include <vector>
@@ -72,6 +73,19 @@ protected:
         EXPECT_EQ(result.refusal, why);
     }
     std::string status() const { return view.snapshot().status; }
+    // The commands the controller received, from now on.
+    void watch_controller() {
+        sim.advance(now());
+        sim.cm6k6().set_history_limit(100000);
+        sim.cm6k6().clear_history();
+    }
+    std::vector<std::string> controller_commands() {
+        sim.advance(now());
+        std::vector<std::string> commands;
+        for (const auto& [time, command] : sim.cm6k6().history())
+            commands.push_back(command);
+        return commands;
+    }
 
     StageView view;
     HeadlessPanel panel{view};
@@ -164,6 +178,26 @@ TEST_F(HeadlessServiceTest, QuestionsAreRefusedOrAskedButNeverAnsweredYesAlone) 
                             " - answered Reset as no answer came within 0.05 s");
 }
 
+TEST_F(HeadlessServiceTest, ABringUpWithoutItsRunLogFolderIsAFaultThatSaysWhatToDo) {
+    const std::string log_dir = on_disk("C:\\CVI\\Trelwick\\Log").string();
+    std::filesystem::remove_all(log_dir);
+    ASSERT_TRUE(service.bring_up().accepted);
+    settle(StageState::Fault);
+    EXPECT_EQ(status(), "Devices not initialised: the run-log folder is missing\n"
+                        "Init Error: The run-log folder C:\\CVI\\Trelwick\\Log (" +
+                            log_dir +
+                            ") does not exist. Create it, or give the program the drive root "
+                            "that holds it: it is " +
+                            platform_drive_root() +
+                            " (XDG_DATA_HOME or HOME set it; --simulate uses the simulated "
+                            "stage's). No instrument was opened.");
+    EXPECT_EQ(wire_commands(), 0u);
+
+    // With the folder made, the next bring-up brings the stage up.
+    make_program_dir("C:\\CVI\\Trelwick\\Log");
+    bring_up();
+}
+
 TEST_F(HeadlessServiceTest, ABringUpWithoutItsInstrumentsIsAFaultUntilTheNextOne) {
     LinkGpibBackend empty_bus; // nothing at the data-acquisition unit's address
     platform_use_gpib(&empty_bus);
@@ -179,8 +213,10 @@ TEST_F(HeadlessServiceTest, ABringUpWithoutItsInstrumentsIsAFaultUntilTheNextOne
     platform_use_gpib(&gpib);
     bring_up();
 
-    // TANGO's Init while an operation runs: the instruments are closed when it has ended,
-    // not in the middle of it; then OFF with nothing measured.
+    // TANGO's Init while an operation waits in the queue: it is stopped when it starts,
+    // and the instruments are closed when it has ended, not in the middle of it; then OFF
+    // with nothing measured.
+    watch_controller();
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
     thread.post([released] { released.wait(); });
@@ -189,10 +225,67 @@ TEST_F(HeadlessServiceTest, ABringUpWithoutItsInstrumentsIsAFaultUntilTheNextOne
     EXPECT_EQ(view.state(), StageState::Moving);
     release.set_value();
     wait_for(StageState::Off);
+    for (const std::string& command : controller_commands())
+        EXPECT_EQ(command.find("GO"), std::string::npos) << command;
+    EXPECT_EQ(read_text_file(on_disk(log_path())).find("Cams moved to zero position"),
+              std::string::npos);
     EXPECT_EQ(shared_device_ids().hp34970, 0);
     EXPECT_EQ(shared_device_ids().cm6k6, 0);
     EXPECT_TRUE(std::isnan(view.snapshot().coordinates[0]));
     expect_refused(service.read_gauges(), kNotBroughtUpText);
+}
+
+// The control system's Stop right after Move or Home, while the operation waits in the
+// queue: it is stopped every time before any motor turns, and the device is left ready (a
+// press that outlived its operation would refuse every controller command after it, and
+// the next bring-up with them). The operator thread is held while the two commands come,
+// as a busy one would be: in virtual time an operation left to run could end before the
+// Stop on a loaded machine. A press while the operation is starting is the operator
+// thread's own test.
+TEST_F(HeadlessServiceTest, AStopRightAfterMoveOrHomeStopsItEveryTime) {
+    bring_up();
+    watch_controller();
+    const std::vector<double> target{0.0005, 0.0, 0.0, 0.0, 0.0};
+    int stopped = 0;
+    for (int i = 0; i < 100; ++i)
+        for (const bool move : {true, false}) {
+            std::promise<void> release;
+            thread.post([held = release.get_future().share()] { held.wait(); });
+            ASSERT_TRUE((move ? service.move(target) : service.home()).accepted);
+            service.stop();
+            release.set_value();
+            settle(StageState::On);
+            stopped += status() == "Stopped by the operator";
+        }
+    EXPECT_EQ(stopped, 200);
+    for (const std::string& command : controller_commands())
+        EXPECT_EQ(command.find("GO"), std::string::npos) << command;
+    EXPECT_LT(std::fabs(view.snapshot().coordinates[0]), kArrival); // where it started
+
+    // A Stop with nothing running or queued stops nothing later.
+    service.stop();
+    ASSERT_TRUE(service.move(target).accepted);
+    settle(StageState::On);
+    EXPECT_EQ(status(), "Done");
+    EXPECT_NEAR(view.snapshot().coordinates[0], 0.0005, kArrival);
+    service.close_instruments(30.0);
+    bring_up();
+    EXPECT_EQ(status(), "Devices are ready");
+}
+
+// A question the stopped operation would ask is not put to the control system: a Move to
+// an unreachable target, stopped as it is queued, ends at once instead of waiting in
+// ALARM for an answer; and a question already waiting when the Stop comes ends with it.
+TEST_F(HeadlessServiceTest, AStoppedOperationAsksNothing) {
+    bring_up();
+    panel.set_questions({QuestionPolicy::Ask, 5.0});
+    ASSERT_TRUE(service.move(std::vector<double>{0, 0.001, 0, 0, 0}).accepted);
+    service.stop();
+    settle(StageState::On);
+    EXPECT_EQ(status(), "Stopped by the operator");
+    EXPECT_EQ(read_text_file(on_disk(log_path())).find("Unreachable"), std::string::npos);
+
+    EXPECT_EQ(view.ask("A question", 30.0, [] { return true; }), StageView::Answer::Cancelled);
 }
 
 } // namespace

@@ -1,14 +1,25 @@
 #!/usr/bin/python3
-"""The stage as a TANGO device, met as a control system meets it: trelwick-tango on the
-simulated stage (speed 20) on a free loopback port, without a TANGO database, driven by a
-python3-tango client. Each server runs in a drive root of its own, so the run log it writes
-is checked as a file.
+"""The stage as a TANGO device, met as a facility's control system meets it: a private
+TANGO database (scripts/tango-db.sh), trelwick-tango registered in it as server instances
+with their device properties, on loopback ports, driven through TANGO_HOST by a
+python3-tango client. Each server runs in a folder of its own, so the run log it writes is
+checked as a file.
 
-Usage: tango_server_test.py PATH/TO/trelwick-tango"""
+- session: Simulate and Speed from the database (the simulated stage in the server).
+- wire: its own trelwick-sim, the instruments placed by the CM6K6Device, EV16PDevice and
+  HP34970Socket properties and brought up by BringUpAtStart; ended by SIGTERM during a Move
+  and checked on trelwick-sim's side.
+- limit, stall, unreachable: a simulated stage with a fault injected before the first move.
+- stopright: Stop right after Move or Home, in rounds.
+- asking: Questions = ask. badproperty: a property that cannot be parsed.
 
+Usage: tango_server_test.py PATH/TO/trelwick-tango PATH/TO/trelwick-sim"""
+
+import json
 import os
 import re
 import shutil
+import signal
 import socket
 import subprocess
 import sys
@@ -16,20 +27,16 @@ import tempfile
 import time
 import unittest
 
-import tango
-
-SERVER = None  # the executable, from the command line
+SERVER = None  # the executables, from the command line
+SIM = None
+HERE = os.path.dirname(os.path.abspath(__file__))
+TANGO_DB = os.path.join(HERE, "..", "..", "scripts", "tango-db.sh")
 
 # A bound on a hung server; nothing is asserted about speed.
 STEP_LIMIT_S = 120.0
-DEVICE = "trelwick/stage/1"
 TOLERANCE = 5e-6  # the simulated potentiometers resolve a move this finely
-
-
-def free_port():
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
+DATABASE = {}  # folder, and the wire server started early
+tango = None  # imported once TANGO_HOST names the private database
 
 
 def wait_until(what, probe, limit=STEP_LIMIT_S):
@@ -42,38 +49,60 @@ def wait_until(what, probe, limit=STEP_LIMIT_S):
     raise AssertionError("gave up waiting for " + what)
 
 
-class Server:
-    """One trelwick-tango process, its drive root and a client of its device. `questions`
-    set puts the device properties in a file database (the server is still reached without
-    a TANGO database)."""
+def setUpModule():
+    global tango
+    folder = tempfile.mkdtemp(prefix="tango-db-")
+    DATABASE["folder"] = folder
+    started = subprocess.run([TANGO_DB, "start", folder], stdout=subprocess.PIPE, text=True)
+    if started.returncode != 0:
+        raise AssertionError("the private database did not start")
+    last = started.stdout.strip().splitlines()[-1]
+    assert last.startswith("TANGO_HOST="), last
+    # Set before the first TANGO call: /etc/tangorc would name another database.
+    os.environ["TANGO_HOST"] = last.split("=", 1)[1]
+    import tango as module
+    tango = module
+    # The slowest server first: its instruments answer in real time.
+    DATABASE["wire"] = WireServer()
 
-    def __init__(self, questions=None):
+
+def tearDownModule():
+    wire = DATABASE.get("wire")
+    if wire is not None:
+        wire.close()
+    subprocess.run([TANGO_DB, "stop", DATABASE["folder"]], check=True)
+    shutil.rmtree(DATABASE["folder"], ignore_errors=True)
+
+
+class Server:
+    """One trelwick-tango instance registered in the database with `properties`, its
+    folder, and a client of its device."""
+
+    def __init__(self, instance, properties, arguments=(), environment=None):
+        self.instance = instance
+        self.name = "trelwick/stage/" + instance
         self.root = tempfile.mkdtemp(prefix="trelwick-tango-")
-        self.port = free_port()
-        arguments = [SERVER, "test", "--simulate", "--speed", "20"]
-        if questions is None:
-            arguments += ["-nodb", "-dlist", DEVICE]
-        else:
-            properties = os.path.join(self.root, "properties.db")
-            with open(properties, "w") as file:
-                file.write('trelwick-tango/test/DEVICE/TrelwickStage: "%s"\n' % DEVICE)
-                file.write("%s->Questions: %s\n" % (DEVICE, questions))
-                file.write("%s->QuestionTimeout: 60\n" % DEVICE)
-            arguments += ["-file=" + properties]
-        arguments += ["-ORBendPoint", "giop:tcp:127.0.0.1:%d" % self.port]
-        environment = dict(os.environ, TRELWICK_SIM_ROOT=self.root)
+        database = tango.Database()
+        info = tango.DbDevInfo()
+        info.name, info._class, info.server = self.name, "TrelwickStage", "trelwick-tango/" + instance
+        database.add_device(info)
+        database.put_device_property(self.name, properties)
+        self.environment = dict(os.environ, TRELWICK_SIM_ROOT=self.root,
+                                TRELWICK_SIM_MOTION_REPORT=os.path.join(self.root, "motion"),
+                                **(environment or {}))
         self.output = open(os.path.join(self.root, "server.out"), "w+")
-        self.process = subprocess.Popen(arguments, env=environment, stdout=self.output,
-                                        stderr=subprocess.STDOUT)
+        self.process = subprocess.Popen(
+            [SERVER, instance, *arguments, "-ORBendPoint", "giop:tcp:127.0.0.1:"],
+            env=self.environment, stdout=self.output, stderr=subprocess.STDOUT)
         self.device = None
-        url = "tango://127.0.0.1:%d/%s#dbase=no" % (self.port, DEVICE)
 
         def reachable():
             if self.process.poll() is not None:
                 raise AssertionError("the server ended: " + self.server_output())
             try:
-                device = tango.DeviceProxy(url)
+                device = tango.DeviceProxy(self.name)
                 device.ping()
+                device.state()
                 return device
             except tango.DevFailed:
                 return None
@@ -96,9 +125,11 @@ class Server:
         self.output.close()
         shutil.rmtree(self.root, ignore_errors=True)
 
+    def log_folder(self):
+        return os.path.join(self.root, "c", "CVI", "Trelwick", "Log")
+
     def run_log(self):
-        path = os.path.join(self.root, "c", "CVI", "Trelwick", "Log", "Trelwick_log.001")
-        with open(path) as file:
+        with open(os.path.join(self.log_folder(), "Trelwick_log.001")) as file:
             return file.read()
 
     def idle(self):
@@ -106,35 +137,126 @@ class Server:
         def ended():
             state = self.device.state()
             # A list, because ON is the DevState 0.
-            return [state] if state not in (tango.DevState.MOVING, tango.DevState.ALARM) else None
+            return [state] if state != tango.DevState.MOVING else None
 
         return wait_until("the operation's end", ended)[0]
 
     def bring_up(self):
         self.device.BringUp()
-        self.assert_state(self.idle(), tango.DevState.ON)
-
-    @staticmethod
-    def assert_state(state, wanted):
-        if state != wanted:
-            raise AssertionError("state %s, not %s" % (state, wanted))
+        assert self.idle() == tango.DevState.ON, self.device.status()
 
 
-def refusal(call, *arguments):
-    """The description of the DevFailed a command is refused with."""
+def failure(call, *arguments):
+    """The (reason, description) of the DevFailed a call fails with."""
     try:
         call(*arguments)
-    except tango.DevFailed as failure:
-        return failure.args[0].desc
-    raise AssertionError("the command was taken")
+    except tango.DevFailed as failed:
+        return failed.args[0].reason, failed.args[0].desc
+    raise AssertionError("the call was taken")
+
+
+class AskingServer(unittest.TestCase):
+    """Questions = ask: the question waits in MOVING, in Status and in Question, for the
+    control system's answer; a refused question leaves ALARM."""
+
+    def test_question_refused_by_client(self):
+        server = Server("asking", {"Simulate": "true", "Speed": "20", "Questions": "ask",
+                                   "QuestionTimeout": "60"})
+        try:
+            device = server.device
+            server.bring_up()
+            self.assertEqual(failure(device.Confirm)[0], "API_CommandNotAllowed")
+            device.ZeroGauges()
+            question = "Danger Operation: All gages will be set to ZERO.Continue?"
+            wait_until("the question", lambda: device.Question == question, 30)
+            self.assertEqual(device.state(), tango.DevState.MOVING)
+            self.assertTrue(device.status().endswith(question), device.status())
+            self.assertEqual(failure(device.Home)[0], "API_CommandNotAllowed")
+            device.Refuse()
+            self.assertEqual(server.idle(), tango.DevState.ALARM)
+            self.assertEqual(device.Question, "")
+            self.assertEqual(device.status().split("\n")[0],
+                             "ZeroGauges did not complete: " + question +
+                             " - answered Reset by Refuse")
+            self.assertNotIn("All gages set to zero", server.run_log())
+        finally:
+            server.close()
+
+
+class InjectedFaults(unittest.TestCase):
+    """A move that does not reach its target reads as a failure: ALARM, Status's first line
+    says what happened, and the coordinates are not VALID until an operation completes."""
+
+    def faulty_move(self, instance, fault, target):
+        control = os.path.join(tempfile.gettempdir(), "trelwick-%s-%d.ctl" % (instance, os.getpid()))
+        with open(control, "w") as file:
+            file.write(fault + "\n")
+        server = Server(instance, {}, ["--simulate", "--speed", "20", "--sim-control", control])
+        try:
+            server.bring_up()
+            server.device.Move(target)
+            state = server.idle()
+            return state, server.device.status(), server.device.read_attribute("X").quality, server
+        except BaseException:
+            server.close()
+            raise
+        finally:
+            os.remove(control)
+
+    def check_failed(self, instance, fault, target, wanted_first_line):
+        state, status, quality, server = self.faulty_move(instance, fault, target)
+        try:
+            self.assertEqual(state, tango.DevState.ALARM, status)
+            self.assertRegex(status.split("\n")[0], wanted_first_line)
+            self.assertEqual(quality, tango.AttrQuality.ATTR_WARNING)
+            # The next operation that completes puts ON back.
+            server.device.ReadPosition()
+            self.assertEqual(server.idle(), tango.DevState.ON, server.device.status())
+            self.assertEqual(server.device.read_attribute("X").quality,
+                             tango.AttrQuality.ATTR_VALID)
+        finally:
+            server.close()
+
+    def test_limit_switch(self):
+        self.check_failed("limit", "limit 1 0.5", [0.0005, 0, 0, 0, 0],
+                          r"^Move did not complete: .*Error in Positioning")
+
+    def test_stall(self):
+        # The controller counts on: the program calls the move done, the gauges do not.
+        self.check_failed("stall", "stall 1 1", [0.0005, 0, 0, 0, 0],
+                          r"^Move did not complete: \w+ is -?[\d.e-]+, [\d.e-]+ from its target")
+
+    def test_unreachable_target(self):
+        self.check_failed("unreachable", "clear", [0, 0.001, 0, 0, 0],
+                          r"^Move did not complete: Danger Operation: Unreachable position\. Continue\? - answered")
+
+
+class PropertyRefused(unittest.TestCase):
+    def test_unparseable_property_is_a_fault(self):
+        server = Server("badproperty", {"Simulate": "true", "QuestionTimeout": "soon"})
+        try:
+            self.assertEqual(server.device.state(), tango.DevState.FAULT)
+            self.assertEqual(server.device.status(),
+                             "Property QuestionTimeout is \"soon\": it must be a number "
+                             "from 0 to 86400")
+            self.assertEqual(failure(server.device.BringUp)[0], "API_CommandNotAllowed")
+            # Init reads the properties again: mended in the database, the device is OFF.
+            tango.Database().put_device_property(server.name, {"QuestionTimeout": "30"})
+            server.device.Init()
+            self.assertEqual(server.device.state(), tango.DevState.OFF)
+            self.assertEqual(server.device.status(),
+                             "The instruments are not brought up: run BringUp first")
+        finally:
+            server.close()
 
 
 class RefusingServer(unittest.TestCase):
-    """The default Questions (refuse): a whole session in order."""
+    """The default Questions (refuse), the simulated stage from the database's Simulate and
+    Speed: a whole session in order."""
 
     @classmethod
     def setUpClass(cls):
-        cls.server = Server()
+        cls.server = Server("session", {"Simulate": "true", "Speed": "20"})
         cls.device = cls.server.device
 
     @classmethod
@@ -143,11 +265,10 @@ class RefusingServer(unittest.TestCase):
 
     def test_session(self):
         device = self.device
-        # The events are kept in the client's queues and read when the Move has ended; the
-        # subscriptions end then, as python3-tango's keep-alive reconnection without a
-        # database can crash the client.
+        # A subscriber and an archiver need no polling set-up: the server pushes.
         subscriptions = [device.subscribe_event("State", tango.EventType.CHANGE_EVENT, 1000),
-                         device.subscribe_event("X", tango.EventType.CHANGE_EVENT, 1000)]
+                         device.subscribe_event("X", tango.EventType.CHANGE_EVENT, 1000),
+                         device.subscribe_event("X", tango.EventType.ARCHIVE_EVENT, 1000)]
         try:
             self.bring_up_and_move(device, subscriptions)
         finally:
@@ -158,8 +279,15 @@ class RefusingServer(unittest.TestCase):
     def bring_up_and_move(self, device, subscriptions):
         # Before bring-up: OFF, nothing measured (INVALID), and no operation but BringUp.
         self.assertEqual(device.state(), tango.DevState.OFF)
+        self.assertEqual(device.status(), "The instruments are not brought up: run BringUp first")
         self.assertEqual(device.read_attribute("X").quality, tango.AttrQuality.ATTR_INVALID)
-        self.assertIn("BringUp first", refusal(device.Home))
+        self.assertEqual(failure(device.Home)[0], "API_CommandNotAllowed")
+
+        # The attributes as a control room shows them.
+        config = device.get_attribute_config("X")
+        self.assertEqual((config.format, config.unit, config.min_value, config.max_value),
+                         ("%.7f", "m", "-0.001000000047", "0.001000000047"))
+        self.assertEqual(device.get_attribute_config("Yaw").format, "%.6f")
 
         # BringUp returns at once, MOVING until "Devices are ready".
         device.BringUp()
@@ -168,30 +296,31 @@ class RefusingServer(unittest.TestCase):
         self.assertEqual(device.status(), "Devices are ready")
         self.assertLess(abs(device.X), TOLERANCE)
 
-        # Move; while it runs every other command is refused.
+        # Move; while it runs the coordinates are CHANGING and only Stop, Confirm and
+        # Refuse are taken.
         device.Move([0.0005, 0.0, 0.0, 0.0, 0.0])
         self.assertEqual(device.state(), tango.DevState.MOVING)
-        self.assertIn("An operation is running", refusal(device.ReadPosition))
+        self.assertEqual(device.read_attribute("X").quality, tango.AttrQuality.ATTR_CHANGING)
+        self.assertEqual(failure(device.ReadPosition)[0], "API_CommandNotAllowed")
         self.assertEqual(self.server.idle(), tango.DevState.ON)
         self.assertEqual(device.status(), "Done")
+        self.assertEqual(device.read_attribute("X").quality, tango.AttrQuality.ATTR_VALID)
         self.assertAlmostEqual(device.X, 0.0005, delta=TOLERANCE)
         self.assertEqual(list(device.Target), [0.0005, 0.0, 0.0, 0.0, 0.0])
 
-        # The events a subscriber heard: the states in their order, and X as it changed.
-        states, xs = [], []
+        # The events a subscriber heard: the states in their order, X as it changed, and
+        # the archive's X.
+        states, xs, archived = [], [], []
 
         def heard():
-            for event in device.get_events(subscriptions[0]):
-                if not event.err:
-                    states.append(event.attr_value.value)
-            for event in device.get_events(subscriptions[1]):
-                if not event.err:
-                    xs.append(event.attr_value.value)
-            return len(xs) >= 3 and len(states) >= 5 and states[-1] == tango.DevState.ON
+            for into, subscription in zip((states, xs, archived), subscriptions):
+                for event in device.get_events(subscription):
+                    if not event.err:
+                        into.append(event.attr_value.value)
+            return (len(xs) >= 3 and len(states) >= 5 and states[-1] == tango.DevState.ON and
+                    any(x is not None and abs(x - 0.0005) < TOLERANCE for x in archived))
 
         wait_until("the events", heard, 10)
-        # Without a database TANGO may hand a subscriber the first pushed event twice: the
-        # states are compared as they followed one another.
         changes = [s for i, s in enumerate(states) if i == 0 or s != states[i - 1]]
         self.assertEqual(changes, [tango.DevState.OFF, tango.DevState.MOVING, tango.DevState.ON,
                                    tango.DevState.MOVING, tango.DevState.ON])
@@ -199,33 +328,51 @@ class RefusingServer(unittest.TestCase):
         self.assertTrue(any(x is not None and abs(x - 0.0005) < TOLERANCE for x in xs))
 
     def more_of_the_session(self, device):
-        device.MoveRelative([0.0002, 0.0, 0.0, 0.0, 0.0])
-        self.server.idle()
+        # Writing X moves X alone, the others staying where they are.
+        device.X = 0.0007
+        self.assertEqual(self.server.idle(), tango.DevState.ON)
         self.assertAlmostEqual(device.X, 0.0007, delta=TOLERANCE)
+        self.assertEqual(device.Target[0], 0.0007)
+        for other in device.Target[1:]:
+            self.assertLess(abs(other), TOLERANCE)
+        self.assertEqual(failure(device.write_attribute, "X", 0.0015)[0],
+                         "API_WAttrOutsideLimit")
 
-        # A target the coordinate box refuses moves nothing: no operation, no log entry.
+        # A target the coordinate box refuses moves nothing: no operation, no log entry;
+        # the reason says which coordinate and which limit.
         log_before = self.server.run_log()
-        for bad in ([float("nan"), 0, 0, 0, 0], [0, 0.0011, 0, 0, 0], [0, 0, 0, 1.6, 0]):
-            self.assertEqual(refusal(device.Move, bad), "Value out of Range\nInput a new one.")
-            self.assertEqual(device.state(), tango.DevState.ON)
-        self.assertEqual(refusal(device.MoveRelative, [0, 0, 0, 0, float("inf")]),
-                         "Value out of Range\nInput a new one.")
+        reason, why = failure(device.Move, [0, 0.0011, 0, 0, 0])
+        self.assertEqual(reason, "TrelwickStage_OutOfRange")
+        self.assertEqual(why, "Value out of Range\nInput a new one.\n"
+                              "Y = 0.0011, beyond the limit +/-0.001000000047")
+        for bad in ([float("nan"), 0, 0, 0, 0], [0, 0, 0, 1.6, 0]):
+            self.assertEqual(failure(device.Move, bad)[0], "TrelwickStage_OutOfRange")
+        self.assertEqual(failure(device.Move, [0, 0, 0])[0], "TrelwickStage_WrongLength")
+        # A relative move is checked where it would end.
+        self.assertRegex(failure(device.MoveRelative, [0.0005, 0, 0, 0, 0])[1].split("\n")[2],
+                         r"^X would be 0\.0011\d+, beyond the limit \+/-0\.001000000047$")
+        self.assertEqual(device.state(), tango.DevState.ON)
         self.assertEqual(self.server.run_log(), log_before)
         self.assertAlmostEqual(device.X, 0.0007, delta=TOLERANCE)
 
-        # Stop during a long Move: the motors halt, the status line says so, and the cams
-        # stay where they stopped (two readings half a second apart agree to the
-        # potentiometers' resolution).
+        # Stop during a long Move: the motors halt, the stage reads ALARM with the reason
+        # first, and the cams stay where they stopped.
         device.Move([-0.001, 0.0, 0.0, 0.0, 0.0])
         time.sleep(1.0)  # the cams are read (about 0.4 s), then the motors turn for seconds
         self.assertEqual(device.state(), tango.DevState.MOVING)
         device.Stop()
-        self.assertEqual(self.server.idle(), tango.DevState.ON)
-        self.assertEqual(device.status(), "Stopped by the operator")
+        self.assertEqual(self.server.idle(), tango.DevState.ALARM)
+        # TANGO's own lines follow: the coordinates' quality.
+        self.assertEqual(device.status().split("\n"),
+                         ["Move did not complete: Stopped by the operator",
+                          "Stopped by the operator"] +
+                         ["Warning : Quality factor set to WARNING for attribute " + name
+                          for name in ("X", "Y", "Roll", "Pitch", "Yaw")])
+        self.assertEqual(device.read_attribute("X").quality, tango.AttrQuality.ATTR_WARNING)
         # Short of the target; on a slow machine the Stop may come before the motors start.
         self.assertTrue(-0.001 + 1e-5 < device.X < 0.0007 + TOLERANCE, device.X)
         device.ReadPosition()
-        self.server.idle()
+        self.assertEqual(self.server.idle(), tango.DevState.ON)
         stopped_at = list(device.CamAngles)
         time.sleep(0.5)
         device.ReadPosition()
@@ -242,12 +389,24 @@ class RefusingServer(unittest.TestCase):
         self.assertLess(abs(device.X), TOLERANCE)
         self.assertEqual(list(device.Target), [0.0] * 5)
 
-        # A question with nobody to answer it is refused, and said so.
+        # An alarm level set in the database raises ALARM through TANGO's own evaluation.
+        config = device.get_attribute_config("X")
+        config.alarms.max_alarm = "-0.0001"
+        device.set_attribute_config(config)
+        self.assertEqual(device.state(), tango.DevState.ALARM)
+        self.assertEqual(device.status(), "All cams are in Home position\nAlarm : Value too high for X")
+        config.alarms.max_alarm = "Not specified"
+        device.set_attribute_config(config)
+        self.assertEqual(device.state(), tango.DevState.ON)
+
+        # A question with nobody to answer it is refused, and said so: the operation did
+        # not complete.
         device.ZeroGauges()
-        self.server.idle()
+        self.assertEqual(self.server.idle(), tango.DevState.ALARM)
         answered = ("Danger Operation: All gages will be set to ZERO.Continue? - answered Reset"
                     " by the device server (Questions = refuse)")
-        self.assertTrue(device.status().endswith(answered), device.status())
+        self.assertTrue(device.status().startswith("ZeroGauges did not complete: " + answered),
+                        device.status())
 
         # The run log, as the window writes it.
         time_re = r"\d\d:\d\d:\d\d"
@@ -274,28 +433,123 @@ class RefusingServer(unittest.TestCase):
         self.assertRegex(self.server.run_log(), "^" + expected + "$")
 
 
-class AskingServer(unittest.TestCase):
-    """Questions = ask: the question waits in ALARM for the control system's answer."""
+class StopRightAfterAnOperation(unittest.TestCase):
+    """Stop sent right after Move or Home, while the operation waits in the server's queue
+    or is starting: it is stopped every time, no motor turns, the device reads ALARM (the
+    operation did not complete) and takes the next one (BringUp and a Move work after
+    it). TRELWICK_STOP_ROUNDS sets the rounds of each."""
 
-    def test_question_refused_by_client(self):
-        server = Server(questions="ask")
+    def test_stop_right_after_move_or_home(self):
+        rounds = int(os.environ.get("TRELWICK_STOP_ROUNDS", "5"))
+        server = Server("stopright", {"Simulate": "true", "Speed": "20"})
         try:
             device = server.device
             server.bring_up()
-            device.ZeroGauges()
-            question = "Danger Operation: All gages will be set to ZERO.Continue?"
-            wait_until("the question", lambda: device.state() == tango.DevState.ALARM, 30)
-            self.assertTrue(device.status().endswith(question), device.status())
-            self.assertIn("An operation is running", refusal(device.Home))
-            device.Refuse()
+            stopped = 0
+            for _ in range(rounds):
+                for name, start in (("Move", lambda: device.Move([0.0005, 0.0, 0.0, 0.0, 0.0])),
+                                    ("Home", device.Home)):
+                    start()
+                    device.Stop()
+                    self.assertEqual(server.idle(), tango.DevState.ALARM, device.status())
+                    stopped += device.status().split("\n")[:2] == [
+                        name + " did not complete: Stopped by the operator",
+                        "Stopped by the operator"]
+            self.assertEqual(stopped, 2 * rounds)
+            self.assertLess(abs(device.X), TOLERANCE)  # no motor turned
+            self.assertNotIn("Cams moved to zero position", server.run_log())
+            device.Init()
+            self.assertEqual(device.state(), tango.DevState.OFF)
+            server.bring_up()
+            device.Move([0.0005, 0.0, 0.0, 0.0, 0.0])
             self.assertEqual(server.idle(), tango.DevState.ON)
-            self.assertTrue(device.status().endswith(question + " - answered Reset by Refuse"))
-            self.assertIn("No question", refusal(device.Confirm))
-            self.assertNotIn("All gages set to zero", server.run_log())
+            self.assertEqual(device.status(), "Done")
+            self.assertAlmostEqual(device.X, 0.0005, delta=TOLERANCE)
         finally:
             server.close()
 
 
+class WireServer(Server):
+    """trelwick-tango on the real serial and socket backends against a trelwick-sim of its
+    own, placed by the device properties, brought up by BringUpAtStart."""
+
+    def __init__(self):
+        self.sim_root = tempfile.mkdtemp(prefix="trelwick-sim-")
+        self.control = os.path.join(self.sim_root, "control")
+        self.sim_output = open(os.path.join(self.sim_root, "sim.out"), "w+")
+        self.sim = subprocess.Popen([SIM, "--speed", "20", "--control", self.control],
+                                    stdout=self.sim_output, stderr=subprocess.STDOUT)
+
+        def places():
+            self.sim_output.flush()
+            self.sim_output.seek(0)
+            lines = dict(line.split("=", 1) for line in self.sim_output.read().split()
+                         if "=" in line)
+            return lines if "TRELWICK_SIM_CONTROL" in lines else None
+
+        lines = wait_until("trelwick-sim's ports", places, 30.0)
+        drives = tempfile.mkdtemp(prefix="trelwick-data-")
+        self.data = drives
+        os.makedirs(os.path.join(drives, "lock"))
+        os.makedirs(os.path.join(drives, "trelwick", "drives", "c", "CVI", "Trelwick", "Log"))
+        super().__init__("wire", {"CM6K6Device": lines["TRELWICK_COM2"],
+                                  "EV16PDevice": lines["TRELWICK_COM5"],
+                                  # Placed elsewhere on the GPIB: the socket follows.
+                                  "HP34970Gpib": "2:7",
+                                  "HP34970Socket": lines["TRELWICK_GPIB1_9"],
+                                  "BringUpAtStart": "true"},
+                         environment={"XDG_DATA_HOME": drives,
+                                      "TRELWICK_LOCK_DIR": os.path.join(drives, "lock")})
+
+    def log_folder(self):
+        return os.path.join(self.data, "trelwick", "drives", "c", "CVI", "Trelwick", "Log")
+
+    def sim_state(self):
+        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as link:
+            link.connect(self.control)
+            link.sendall(b"state\n")
+            reply = b""
+            while not reply.endswith(b"\n"):
+                chunk = link.recv(65536)
+                if not chunk:
+                    break
+                reply += chunk
+        return json.loads(reply)
+
+    def close(self):
+        super().close()
+        if self.sim.poll() is None:
+            self.sim.terminate()
+            self.sim.wait(20)
+        self.sim_output.close()
+        shutil.rmtree(self.sim_root, ignore_errors=True)
+        shutil.rmtree(self.data, ignore_errors=True)
+
+
+class TerminatedServer(unittest.TestCase):
+    """SIGTERM during a Move ends the server as its admin Kill does: the motion is stopped
+    on the wire, the run log ends with the stop, and the process exits 0."""
+
+    def test_sigterm_during_move(self):
+        server = DATABASE["wire"]
+        device = server.device
+        # BringUpAtStart: the instruments come up without a client asking.
+        self.assertEqual(server.idle(), tango.DevState.ON, device.status())
+        self.assertEqual(device.status(), "Devices are ready")
+        device.Move([-0.001, 0.0, 0.0, 0.0, 0.0])
+        wait_until("the motors", lambda: any(a["moving"] for a in server.sim_state()["axes"]),
+                   60.0)
+        server.process.send_signal(signal.SIGTERM)
+        self.assertEqual(server.process.wait(30), 0, server.server_output())
+        axes = server.sim_state()["axes"]
+        self.assertFalse(any(axis["moving"] for axis in axes), axes)
+        self.assertFalse(any(axis["drive"] for axis in axes), axes)
+        log = server.run_log()
+        self.assertRegex(log, r" \n \d\d:\d\d:\d\d \* Stopped by the operator\n \n  \n "
+                              r"\d\d:\d\d:\d\d \* Final device coordinates \* [^\n]*\n \n $")
+
+
 if __name__ == "__main__":
     SERVER = os.path.abspath(sys.argv.pop(1))
+    SIM = os.path.abspath(sys.argv.pop(1))
     unittest.main(verbosity=2)

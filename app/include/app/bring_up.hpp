@@ -8,10 +8,12 @@
 
 #include <string>
 
-// Folder of the run logs; it must exist (a missing folder makes bring-up do nothing).
+// Folder of the run logs; it must exist: without it bring-up opens nothing and says which
+// folder is missing and what to do (program_folders.hpp).
 inline constexpr const char* kRunLogDirectory = "C:\\CVI\\Trelwick\\Log";
 
-// Initialise devices. -1 when no run log could be created, else 0.
+// Initialise devices. -1 when no run log could be created (the operator is told why, and no
+// instrument is touched), else 0.
 int device_init(int panel, int control, int event, void* callbackData, int eventData1,
                 int eventData2);
 

@@ -8,13 +8,17 @@
 // followed by the system's reason and what to do (instrument_diagnosis.hpp). Every wait is
 // bounded: a serial read waits 1 s, the unit 3 s. Runs on whatever serial and GPIB
 // backends are installed, the machine's or the simulated stage's.
+//
+// Under the instruments, the run-log and motion-data folders (program_folders.hpp): whether
+// each exists and may be written, where it is, and, when it is not in place, why and what
+// to do.
 #pragma once
 
 #include <string>
 
 struct InstrumentCheck {
     std::string report; // the table, ending with a summary line
-    int failed = 0;     // instruments that did not answer
+    int failed = 0;     // instruments that did not answer, and folders not in place
 };
 
 InstrumentCheck check_instruments();

@@ -14,7 +14,8 @@
 // --- Bring-up, stage moves, shutdown ---------------------------------------------------
 
 // Opens COM `com_port` (1..32) and brings the controller at `address` (0..99) up; writes
-// the new id to *dev_ID only when the bring-up runs to its end. `panel` is not used.
+// the new id to *dev_ID only when the bring-up runs to its end. A Stop ends it at once
+// (also the reset's wait), without an id and without a report. `panel` is not used.
 void cm6k6_init(int panel, int com_port, int address, int* dev_ID);
 // Moves one axis by `distance`; lights the indicator `control` of `panel` during the move
 // when `show` is 1. 0, or -1 when refused or given up.
@@ -32,7 +33,8 @@ void cm6k6_stop_motor(int dev_ID, int axis);
 // Waits until no axis moves. 0; 1 when the operator gave the motion up (axes killed,
 // drives off). `axis` is not used.
 int cm6k6_ifmove_delay(int dev_ID, int axis);
-// Queries the controller's error status four times: 0 when clean, else -1.
+// Queries the controller's error status four times: 0 when clean, else -1 (reported,
+// except when a Stop refused the query).
 int cm6k6_read_error_status(int dev_ID);
 // Copies the comma pattern of the axis ("0,0,1,0,0,0" for 3) into *destination; leaves it
 // unchanged for an axis outside 1..6.

@@ -38,7 +38,7 @@ bool ConsoleReadLine(std::string* line, std::size_t max_chars);
 // (no terminal, end of input), the same question is asked in a blocking pop-up titled
 // `title` showing `text`, with two buttons: kConsolePopupGoOn (true; also Enter and
 // Escape) and kConsolePopupEnd (false), and `details` as its detailed text. With no panel
-// backend to ask, false.
+// backend to ask, false. In an operation the operator has stopped, true at once.
 bool ConsoleAnswerGoOn(const char* title, std::string_view text, std::size_t max_chars,
                        std::string_view details = {});
 inline constexpr const char* kConsolePopupGoOn = "Continue";

@@ -18,18 +18,23 @@
 // wait (which run the actions queued, in order, as the one-thread design lets events run
 // there), or until it returns. Nothing runs re-entrantly that would not on one thread.
 //
-// Stop: an operation that may turn a motor opens a StoppableScope. While one is open,
-// platform_request_stop() (any thread) raises the stop flag and wakes the operator
-// thread: the waits of a motion (StopInterruptible) and the event-processing waits end at
-// once, and the drivers and the operations act on platform_stop_requested() at their next
-// wait or poll. Closing the scope lowers the flag, so one press stops one operation. A
-// request while no scope is open does nothing.
+// Stop: an operation that may turn a motor opens a StoppableScope. platform_request_stop()
+// (any thread) stops the operation open at the press and every one that an action posted
+// before the press opens later (it was queued or starting), and nothing posted after it
+// (stop_state.hpp: the request and the operation are one state, changed under one lock).
+// A stopped operation's waits end at once: the waits of a motion (StopInterruptible) and
+// the event-processing waits; the drivers and the operations act on
+// platform_stop_requested() at their next wait or poll, and a question it would ask gets
+// its safe answer without being shown (panels.hpp). The flag is lowered as the outermost
+// scope closes, so one press stops one operation (with what was queued at the press).
 //
 // Without an operator thread installed (the scripted operator of the tests) the program
-// runs on the caller's thread and the stop flag works the same way.
+// runs on the caller's thread and the stop flag works the same way; nothing is posted
+// there, so a press stops the open operation only.
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -71,12 +76,16 @@ public:
     void wake();
 
 private:
-    bool take(std::function<void()>& action); // with the lock held by the caller
-    void run_one(std::function<void()>& action);
+    struct Posted {
+        std::uint64_t ticket = 0; // the Stop state's (stop_state.hpp)
+        std::function<void()> action;
+    };
+    bool take(Posted& action); // with the lock held by the caller
+    void run_one(Posted& action);
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<std::function<void()>> queue_;
+    std::deque<Posted> queue_;
     std::thread thread_;
     std::thread::id id_;
     int depth_ = 0;     // actions running (nested inside event processing)
@@ -94,15 +103,24 @@ OperatorThread* platform_operator_thread();
 
 // --- Stop --------------------------------------------------------------------------------
 
-// Asks the running operation to stop. Ignored while no StoppableScope is open. Any thread.
+// Stops the running operation, and the operations of the actions queued now when they
+// start. Any thread; returns at once.
 void platform_request_stop();
-// True from a request until the stoppable operation ends. Any thread.
+// True while the open operation is stopped (from the request until it ends). Any thread.
 bool platform_stop_requested();
 // True while an operation that may turn a motor runs. Any thread.
 bool platform_stoppable();
 
-// Marks an operation that may turn a motor, for as long as it lives (on the operator
-// thread). Nested scopes count as one operation; the outermost one's end lowers the flag.
+// A front end's hook: `listener` runs each time a request stops the open operation, on
+// the thread that made the request, after the flag is raised, so that a front end waiting
+// for the operator's answer to a question (which the stopped operation no longer wants)
+// ends that wait. It must be quick and must not request a stop itself. Removing it
+// (an empty function) waits for a call in progress. One at a time; reset clears it.
+void platform_set_stop_listener(std::function<void()> listener);
+
+// Marks an operation that may turn a motor, for as long as it lives (on the thread that
+// runs the program). It starts stopped when the action that opens it was posted before a
+// press. Nested scopes count as one operation; the outermost one's end lowers the flag.
 class StoppableScope {
 public:
     StoppableScope();
@@ -126,5 +144,5 @@ public:
 // True on this thread inside a StopInterruptible while a stop is requested.
 bool platform_wait_interrupted();
 
-// Returns the stop flag and the operator thread to their defaults (tests).
+// Returns the Stop state, its listener and the operator thread to their defaults (tests).
 void platform_operator_reset();

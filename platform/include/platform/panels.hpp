@@ -231,6 +231,11 @@ int SetPanelAttribute(int panel, int attribute, const char* value);
 
 // `details` (optional) are lines shown under the message on request: what was tried and
 // why it failed (instrument_diagnosis.hpp).
+//
+// A question asked while the running operation is stopped (operator_thread.hpp) is not
+// shown: it gets its safe answer at once, the one that moves nothing more: ConfirmPopup
+// No, GenericMessagePopup the button that answers Escape, PromptPopup and FileSelectPopup
+// cancelled. A message (MessagePopup) is still shown: it asks nothing.
 int MessagePopup(const char* title, const char* message, std::string_view details = {});
 int ConfirmPopup(const char* title, const char* message,
                  std::string_view details = {}); // 1 Yes, 0 No

@@ -30,6 +30,10 @@ void ScriptedOperator::answer(PopupKind kind, int result, std::string text) {
     answers_.push_back({kind, result, std::move(text), 0});
 }
 
+void ScriptedOperator::answer_after(PopupKind kind, int result, std::function<void()> while_up) {
+    answers_.push_back({kind, result, {}, 0, std::move(while_up)});
+}
+
 void ScriptedOperator::answer_generic_enter() {
     answers_.push_back({PopupKind::Generic, 0, {}, 1});
 }
@@ -52,6 +56,8 @@ void ScriptedOperator::press_during_wait(int panel, int control, double at_secon
 
 void ScriptedOperator::note_unexpected(std::string what) {
     unexpected_.push_back(std::move(what));
+    if (on_unexpected_)
+        on_unexpected_(unexpected_.back());
 }
 
 ScriptedControl* ScriptedOperator::find(int panel, int control) {
@@ -79,6 +85,8 @@ bool ScriptedOperator::take_answer(PopupKind kind, const std::string& title,
     }
     out = std::move(answers_.front());
     answers_.pop_front();
+    if (out.while_up)
+        out.while_up();
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/system_io/system_io.hpp"
 
+#include "environment.hpp"
+
 #include "platform/gpib.hpp"
 #include "platform/serial.hpp"
 #include "platform/system_io/gpib_library.hpp"
@@ -35,6 +37,7 @@ void platform_use_system_io() {
 }
 
 void platform_system_io_reset() {
+    environment_overrides_reset();
     if (!g_io)
         return;
     if (platform_serial() == &g_io->serial)

@@ -269,9 +269,13 @@ int TermiosSerialBackend::flush_out_q(int port) {
     if (p == nullptr)
         return kRS232PortNotOpen;
     // What was written to a pseudo-terminal has gone out already; a flush would only take
-    // back what the far side has not read yet.
-    if (p->pseudo_terminal)
+    // back what the far side has not read yet. A far side that has gone is still told.
+    if (p->pseudo_terminal) {
+        pollfd hung{p->fd, 0, 0};
+        if (::poll(&hung, 1, 0) == 1 && (hung.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+            return kRS232PeerGone;
         return 0;
+    }
     return ::tcflush(p->fd, TCOFLUSH) == 0 ? 0 : status_of(io_status_of_errno(errno));
 }
 
@@ -279,6 +283,10 @@ int TermiosSerialBackend::drain_out_q(int port) {
     Port* p = open_port(port);
     if (p == nullptr)
         return kRS232PortNotOpen;
+    // A pseudo-terminal has nothing to drain: what was written is with the far side (which
+    // may have read it and gone since; the next read or flush says so).
+    if (p->pseudo_terminal)
+        return 0;
     // tcdrain has no time limit of its own: wait for the driver's queue to empty against
     // a deadline first, then let tcdrain see the last bytes out of the hardware.
     int queued = 0;

@@ -20,14 +20,15 @@ SerialLineFormat controller_line() {
     f.line_limit = 256;
     f.input_limit = 4096;
     f.output_limit = 4096;
+    f.paced_output = true; // a reply takes its byte times, as on the wire
     return f;
 }
 
 } // namespace
 
-// A reply leaves whole once its command has run: commands that a WAIT held run together
-// when it ends, and their replies are all in the program's input queue by the time it
-// flushes it before its next command.
+// A reply leaves once its command has run, one byte time after the other: commands that a
+// WAIT held run together when it ends, and their replies follow one another on the line,
+// so that the last may still be arriving when the program flushes its input queue.
 Cm6k6Sim::Cm6k6Sim(StageModel& model)
     : model_(model), line_(std::make_unique<SerialLine>(controller_line())) {
     power_on(0.0);
@@ -96,6 +97,15 @@ void Cm6k6Sim::receive(std::string_view bytes, double now) {
     sync(now);
     line_->receive(bytes, now);
     sync(now);
+}
+
+void Cm6k6Sim::discard_unsent(double now) {
+    sync(now);
+    line_->discard_unsent(now);
+}
+
+double Cm6k6Sim::sent_by(double now) {
+    return line_->sent_by(now);
 }
 
 double Cm6k6Sim::output_ready_at(double now) {

@@ -62,6 +62,15 @@ void Ev16pSim::receive(std::string_view bytes, double now) {
     sync(now);
 }
 
+void Ev16pSim::discard_unsent(double now) {
+    sync(now);
+    line_->discard_unsent(now);
+}
+
+double Ev16pSim::sent_by(double now) {
+    return line_->sent_by(now);
+}
+
 double Ev16pSim::output_ready_at(double now) {
     sync(now);
     if (!line_->output().empty())

@@ -34,6 +34,13 @@ void SerialLine::receive(std::string_view bytes, double now) {
     free_at_ = t;
 }
 
+void SerialLine::discard_unsent(double now) {
+    // A byte begins to go out one byte time before it has fully arrived.
+    while (!input_.empty() && input_.back().first - per_byte_ >= now)
+        input_.pop_back();
+    free_at_ = input_.empty() ? std::min(free_at_, now) : input_.back().first;
+}
+
 double SerialLine::next_arrival() const {
     return input_.empty() ? kLinkNever : input_.front().first;
 }

@@ -3,6 +3,8 @@
 // (on any other every character is noise), the seven-bit loss of a 7-data-bit line, the
 // echo, the assembly of commands up to a terminator, and the replies that leave at the
 // line's pace. The instrument decides what a command means; this decides what reaches it.
+// The bytes on their way are the program's transmit queue too: its FlushOutQ discards
+// those that have not begun to go out, as a real port's output flush does.
 //
 // Everything is bounded as on the instrument: bytes still on their way (the receive
 // buffer) up to `input_limit`, a command up to `line_limit` characters, replies waiting to
@@ -13,6 +15,7 @@
 #include "platform/link.hpp"
 #include "sim/timed_output.hpp"
 
+#include <algorithm>
 #include <deque>
 #include <optional>
 #include <string>
@@ -37,7 +40,14 @@ public:
 
     void reset(double now); // drops what is on its way and the command in hand
     void configure(const LinkSettings& settings);
+    // Bytes the program wrote at `now`: each goes out one byte time after the one before
+    // (behind what is still going out) and is in once it has fully arrived.
     void receive(std::string_view bytes, double now);
+    // The program flushed its transmit queue at `now`: the bytes that had not begun to go
+    // out are lost (the one on the line arrives).
+    void discard_unsent(double now);
+    // When the last byte written has fully gone out; `now` when nothing is on its way.
+    double sent_by(double now) const { return std::max(now, free_at_); }
 
     // When the first byte not yet taken has fully arrived; kLinkNever when none.
     double next_arrival() const;

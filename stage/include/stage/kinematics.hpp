@@ -25,8 +25,9 @@ void cam_move_coord_to_angles(param_structure& param, vertex_coords& vertex);
 
 // Inverse solution, step 2: the cam angles from the vertices, cams in the order 3, 2, 1, 4,
 // 5. A refused "Unreachable position. Continue?" ends the routine, leaving that cam's angle
-// and the later ones as they were.
-void cam_move_cam_angles(param_structure& param, cam_angles& angles, const vertex_coords& vertex);
+// and the later ones as they were, and returns that cam's number (1..5): the solution is
+// incomplete and no cam may be moved to it. 0 when every row was solved.
+int cam_move_cam_angles(param_structure& param, cam_angles& angles, const vertex_coords& vertex);
 
 // Forward solution, step 1: the end-1 vertex and the roll by iteration (roll is the
 // starting value and receives every pass's result), then the end-2 vertex.

@@ -29,7 +29,10 @@ extern const std::array<int, 2 * CAM_COUNT> motor_lamps;
 // 0 when every cam in play was moved and confirmed (or the targets were refused as out of
 // range, which the operator has been shown); -1 when a cam was not moved or not confirmed,
 // or the operator stopped the move; 1 when a "Danger Operation" No ended the program
-// (nothing was sent after it).
+// (nothing was sent after it); MOVE_REFUSED when the operator refused to go on at an
+// "Unreachable position", "Angle > 90" or revolutions question: no cam moved, nothing
+// was opened or sent after the question, and the main panel's status line says why.
+constexpr int MOVE_REFUSED = 2;
 int cam_move_go(int panel, instrument_addresses addresses, param_structure& param,
                 const coordinate_controls& ctrls, std::string_view log_file, int absolute);
 

@@ -3,6 +3,7 @@
 #include "app/shell/panel_ids.hpp"
 #include "app/shell/run_log.hpp"
 #include "platform/clock.hpp"
+#include "platform/operator_thread.hpp"
 #include "platform/text.hpp"
 #include "stage/geometry.hpp"
 
@@ -213,7 +214,9 @@ bool HeadlessPanel::decide(const std::string& question, const char* confirm_labe
     bool confirmed = false;
     std::string who = "by the device server (Questions = refuse)";
     if (settings.policy == QuestionPolicy::Ask) {
-        switch (view_.ask(question, settings.timeout_seconds)) {
+        // A Stop of the running operation, even one raised just before the question was
+        // put, ends the wait as the Stop command's cancel does.
+        switch (view_.ask(question, settings.timeout_seconds, platform_stop_requested)) {
         case StageView::Answer::Confirmed:
             confirmed = true;
             who = "by Confirm";

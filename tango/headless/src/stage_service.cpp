@@ -147,8 +147,9 @@ CommandResult StageService::zero_gauges() {
 }
 
 void StageService::stop() {
-    view_.cancel_question();
+    // The stop first: a question put after the cancel below sees it (StageView::ask).
     platform_request_stop();
+    view_.cancel_question();
 }
 
 CommandResult StageService::confirm() {

@@ -160,7 +160,8 @@ void StageView::reset_values() {
     notify(change);
 }
 
-StageView::Answer StageView::ask(const std::string& question, double timeout_seconds) {
+StageView::Answer StageView::ask(const std::string& question, double timeout_seconds,
+                                 const std::function<bool()>& stopped) {
     StageState before;
     {
         const std::lock_guard lock(mutex_);
@@ -179,7 +180,11 @@ StageView::Answer StageView::ask(const std::string& question, double timeout_sec
     {
         std::unique_lock lock(mutex_);
         const auto wait = std::chrono::duration<double>(timeout_seconds);
-        answered_.wait_for(lock, wait, [this] { return answer_.has_value() || cancelled_; });
+        answered_.wait_for(lock, wait, [&] {
+            if (!answer_ && !cancelled_ && stopped && stopped())
+                cancelled_ = true;
+            return answer_.has_value() || cancelled_;
+        });
         if (answer_)
             answer = *answer_ ? Answer::Confirmed : Answer::Refused;
         else if (cancelled_)

@@ -1,6 +1,7 @@
 // The run log on a disk that fails: a read-only log folder and a full disk, at bring-up
-// and during a Move, on the simulated stage. The files backend fails as the disk would,
-// so the tests hold when they run as root.
+// and during a Move, on the simulated stage; and the instrument check's folder rows. The files
+// backend fails as the disk would, so the tests hold when they run as root.
+#include "app/instrument_check.hpp"
 #include "app/shell/panel_ids.hpp"
 #include "platform/files.hpp"
 #include "station_sim_fixture.hpp"
@@ -35,11 +36,22 @@ protected:
 
 } // namespace
 
-TEST_F(DiskFaultsTest, AReadOnlyLogFolderStopsBringUpBeforeAnyInstrumentWithNoMessage) {
+TEST_F(DiskFaultsTest, AReadOnlyLogFolderStopsBringUpBeforeAnyInstrumentAndSaysWhy) {
     platform_files_inject_fault(FileFault::read_only);
+    op.answer_message();
     EXPECT_EQ(op.press(main, MAIN_INIT), -1);
-    EXPECT_TRUE(op.popups().empty());
-    EXPECT_TRUE(op.texts(main, MAIN_STATUS).empty());
+    ASSERT_EQ(op.popups().size(), 1u);
+    EXPECT_EQ(op.popups()[0].title, "Init Error");
+    EXPECT_EQ(op.popups()[0].message,
+              "The run-log folder C:\\CVI\\Trelwick\\Log (" + on_disk(kStationLogDir).string() +
+                  ") cannot be written by this user.\nLet this user write there (the folder's "
+                  "owner and permissions), or give the program the drive root that holds it: it "
+                  "is " +
+                  platform_drive_root() +
+                  " (XDG_DATA_HOME or HOME set it; --simulate uses the simulated stage's).\nNo "
+                  "instrument was opened.");
+    EXPECT_EQ(op.texts(main, MAIN_STATUS),
+              std::vector<std::string>{"Devices not initialised: the run log cannot be written"});
     EXPECT_TRUE(instruments_untouched());
     EXPECT_FALSE(
         std::filesystem::exists(on_disk(std::string(kStationLogDir) + "\\" + run_log_name(1))));
@@ -121,4 +133,40 @@ TEST_F(DiskFaultsTest, NoAtTheFirstLostEntryOfAMoveClosesTheInstrumentsAndNoMoto
         EXPECT_NEAR(cam_angle(cam), 0.0, 1e-9) << "cam " << cam;
     for (const auto& [time, command] : sim.cm6k6().history())
         EXPECT_EQ(command.find("GO"), std::string::npos) << command;
+}
+
+TEST_F(DiskFaultsTest, TheInstrumentCheckFailsOnAMissingOrUnwritableFolder) {
+    // The three instruments answer; the folders decide.
+    InstrumentCheck check = check_instruments();
+    EXPECT_EQ(check.failed, 0) << check.report;
+    EXPECT_NE(check.report.find("Both folders are in place.\n"), std::string::npos);
+
+    std::filesystem::remove_all(on_disk(kStationExchangeDir));
+    platform_files_inject_fault(FileFault::read_only);
+    check = check_instruments();
+    EXPECT_EQ(check.failed, 2);
+    const std::string log_dir = on_disk(kStationLogDir).string();
+    const std::string exchange_dir = on_disk(kStationExchangeDir).string();
+    const std::string root_advice =
+        ", or give the program the drive root that holds it: it is " + platform_drive_root() +
+        " (XDG_DATA_HOME or HOME set it; --simulate uses the simulated stage's).\n";
+    const std::string folders = check.report.substr(check.report.find("Folder "));
+    EXPECT_EQ(folders,
+              "Folder                   Exists    Writable\n"
+              "Run-log folder           yes       no\n"
+              "    C:\\CVI\\Trelwick\\Log -> " +
+                  log_dir + "\n    Reason: The run-log folder C:\\CVI\\Trelwick\\Log (" + log_dir +
+                  ") cannot be written by this user.\n"
+                  "    To do: Let this user write there (the folder's owner and "
+                  "permissions)" +
+                  root_advice +
+                  "Motion-data folder       no        no\n"
+                  "    c:\\qel\\Exchange -> " +
+                  exchange_dir + "\n    Reason: The motion-data folder c:\\qel\\Exchange (" +
+                  exchange_dir +
+                  ") does not exist.\n"
+                  "    To do: Create it" +
+                  root_advice +
+                  "All three instruments answer.\n"
+                  "2 of 2 folders are not in place: see the advice under them.\n");
 }

@@ -183,4 +183,7 @@ TEST_F(MoveTest, ACamTurnOf3Point2RadiansAsksAndResetMovesNothing) {
     EXPECT_EQ(op.popups()[2].message, " Too many motor revolutions. Continue?");
     EXPECT_TRUE(commands().empty());
     EXPECT_NEAR(cam_angle(3), 0.0, 1e-6);
+    // The read-back leaves the refusal and its reason in the status line.
+    EXPECT_EQ(op.texts(main, MAIN_STATUS).back(),
+              "Move refused: cam 3 would turn more than 60 motor revolutions");
 }

@@ -1,5 +1,5 @@
 // The run log's name: the lowest free number first, a gap filled before higher numbers, a
-// missing log folder, and a folder whose 999 names are all taken.
+// missing log folder (said, with what to do), and a folder whose 999 names are all taken.
 #include "app/bring_up.hpp"
 #include "station_fixture.hpp"
 
@@ -37,12 +37,24 @@ TEST_F(RunLogNameTest, TheFirstNameIsNumberOneAndAGapIsFilledFirst) {
     EXPECT_TRUE(op.popups().empty());
 }
 
-TEST_F(RunLogNameTest, AMissingLogFolderEndsBringUpWithMinusOneAndNothingShown) {
+TEST_F(RunLogNameTest, AMissingLogFolderIsSaidWithWhatToDoAndNothingIsOpened) {
+    op.answer_message();
     EXPECT_EQ(op.press(main, MAIN_INIT), -1);
-    EXPECT_TRUE(op.popups().empty());
+    ASSERT_EQ(op.popups().size(), 1u);
+    EXPECT_EQ(op.popups()[0].title, "Init Error");
+    EXPECT_EQ(op.popups()[0].message,
+              "The run-log folder C:\\CVI\\Trelwick\\Log (" + on_disk(kLogDir).string() +
+                  ") does not exist.\nCreate it, or give the program the drive root that holds "
+                  "it: it is " +
+                  platform_drive_root() +
+                  " (XDG_DATA_HOME or HOME set it; --simulate uses the simulated stage's).\nNo "
+                  "instrument was opened.");
+    EXPECT_EQ(op.texts(main, MAIN_STATUS),
+              std::vector<std::string>{"Devices not initialised: the run-log folder is missing"});
     EXPECT_TRUE(console.output().empty());
-    EXPECT_TRUE(op.texts(main, MAIN_STATUS).empty());
     EXPECT_EQ(shared_param().motors_per_move, 0); // the records were not even reset
+    EXPECT_EQ(log_path(), "");
+    EXPECT_FALSE(op.dimmed(main, MAIN_INIT));
 }
 
 TEST_F(RunLogNameTest, WhenAllNamesAreTakenBringUpSaysSoAndStops) {

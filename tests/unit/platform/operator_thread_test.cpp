@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <mutex>
@@ -121,4 +122,65 @@ TEST_F(OperatorThreadTest, StopEndsTheWaitsOfAMotionOnlyAndOnlyWhileTheOperation
     // The operation is over: the next one starts unstopped.
     EXPECT_FALSE(platform_stop_requested());
     EXPECT_FALSE(platform_stoppable());
+}
+
+// The front end's press tied to the operation it was meant for, through the operator
+// thread's queue: an operation queued (behind a running action) or starting at the press
+// is stopped when it opens, whatever the timing; one posted after the press is not.
+TEST_F(OperatorThreadTest, APressStopsWhatWasQueuedOrStartingAndNothingPostedAfterIt) {
+    constexpr int kRounds = 500;
+    int queued_stopped = 0, later_stopped = 0;
+    for (int i = 0; i < kRounds; ++i) {
+        std::promise<void> release;
+        std::shared_future<void> released = release.get_future().share();
+        if (i % 2 == 0) // the operator thread busy: the operation waits in the queue
+            thread.post([released] { released.wait(); });
+        std::promise<bool> queued, later;
+        std::atomic<bool> pressed{false};
+        thread.post([&] {
+            const StoppableScope operation;
+            while (!pressed.load()) // the press may come before or after the opening
+                std::this_thread::yield();
+            queued.set_value(platform_stop_requested());
+        });
+        platform_request_stop();
+        pressed = true;
+        release.set_value();
+        queued_stopped += queued.get_future().get();
+        thread.post([&] {
+            const StoppableScope operation;
+            later.set_value(platform_stop_requested());
+        });
+        later_stopped += later.get_future().get();
+    }
+    EXPECT_EQ(queued_stopped, kRounds);
+    EXPECT_EQ(later_stopped, 0);
+    run([] {}); // the last operation has closed
+    EXPECT_FALSE(platform_stoppable());
+}
+
+// A queued press run inside an operation's event wait is part of that operation: its
+// end neither lowers the stop nor ends the operation; the listener hears the one press
+// that stopped it.
+TEST_F(OperatorThreadTest, ANestedOperationSharesTheStopOfTheOneItRunsIn) {
+    std::atomic<int> heard{0};
+    platform_set_stop_listener([&] { ++heard; });
+    platform_request_stop(); // nothing runs: nobody hears of it
+    run([&] {
+        const StoppableScope outer;
+        thread.post([&] {
+            const StoppableScope inner;
+            platform_request_stop();
+            platform_request_stop(); // stopped already
+            EXPECT_TRUE(platform_stop_requested());
+        });
+        ProcessSystemEvents();
+        note("inner ended");
+        EXPECT_TRUE(platform_stoppable());
+        EXPECT_TRUE(platform_stop_requested());
+    });
+    EXPECT_EQ(notes(), std::vector<std::string>{"inner ended"});
+    EXPECT_EQ(heard.load(), 1);
+    EXPECT_FALSE(platform_stop_requested());
+    platform_set_stop_listener({});
 }

@@ -6,6 +6,8 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 using ScriptedOperatorTest = PlatformTest;
 
@@ -73,6 +75,31 @@ TEST_F(ScriptedOperatorTest, UnscriptedPopUpsGetTheSafeAnswerAndAreReported) {
     MessagePopup("Warning", "text"); // a message where the script expects a confirmation
     EXPECT_EQ(other.unexpected().size(), 3u);
     EXPECT_EQ(other.pending_answers(), 1u);
+    platform_use_panels(&op);
+}
+
+// A question without an answer is heard as it is asked, before the program has its
+// (safe) answer, so that a fixture fails the test there; an answer may act while its
+// pop-up is up (the operator presses Stop, say).
+TEST_F(ScriptedOperatorTest, AnUnansweredQuestionIsHeardAsItIsAsked) {
+    ScriptedOperator other;
+    std::vector<std::string> heard;
+    std::size_t popups_then = 0;
+    other.on_unexpected([&](const std::string& what) {
+        heard.push_back(what);
+        popups_then = other.popups().size();
+    });
+    platform_use_panels(&other);
+    bool acted = false;
+    other.answer_after(PopupKind::Confirm, 1, [&] { acted = true; });
+    EXPECT_EQ(ConfirmPopup("ERROR", "Continue?"), 1);
+    EXPECT_TRUE(acted);
+    EXPECT_TRUE(heard.empty());
+    EXPECT_EQ(ConfirmPopup("ERROR", "Error in Motion end. Check error code # 40. Continue?"), 0);
+    EXPECT_EQ(heard, (std::vector<std::string>{
+                         "confirm pop-up \"ERROR\": \"Error in Motion end. Check error code # "
+                         "40. Continue?\""}));
+    EXPECT_EQ(popups_then, 1u); // heard before the pop-up was answered and recorded
     platform_use_panels(&op);
 }
 

@@ -12,11 +12,14 @@ namespace {
 
 constexpr double NEAR = 1e-12;
 
+// The cam where the operator refused to go on (0: none), of the last solve.
+int refused_at = -1;
+
 cam_angles solve(param_structure& param, const coordinates& target, cam_angles angles) {
     param.coord = target;
     vertex_coords vertex{};
     cam_move_coord_to_angles(param, vertex);
-    cam_move_cam_angles(param, angles, vertex);
+    refused_at = cam_move_cam_angles(param, angles, vertex);
     return angles;
 }
 
@@ -66,6 +69,7 @@ TEST_F(InverseSolution, ReachableTargetsGiveAnglesWithoutMessage) {
                    -0.10838536562480157, -0.007396994373975554},
                   NEAR);
     EXPECT_TRUE(op.popups().empty());
+    EXPECT_EQ(refused_at, 0);
 }
 
 TEST_F(InverseSolution, RefusedUnreachableCamLeavesEveryAngle) {
@@ -75,6 +79,7 @@ TEST_F(InverseSolution, RefusedUnreachableCamLeavesEveryAngle) {
     const cam_angles angles = solve(param, {0, 0.001, 0, 0, 0}, sentinels());
     EXPECT_EQ(danger_texts(), std::vector<std::string>{"Unreachable position. Continue?"});
     expect_angles(angles, sentinels(), 0.0);
+    EXPECT_EQ(refused_at, 3);
     EXPECT_TRUE(op.quit_requested());
 }
 
@@ -93,6 +98,7 @@ TEST_F(InverseSolution, AcceptedUnreachableCamStoresNotANumberAndWarns) {
     EXPECT_NEAR(angles[1], 1.2476014414611045, NEAR);
     EXPECT_TRUE(std::isnan(angles[2]));
     EXPECT_EQ(angles[3], SENTINEL);
+    EXPECT_EQ(refused_at, 4); // the solution is incomplete: the caller moves nothing
     EXPECT_EQ(angles[4], SENTINEL);
     EXPECT_FALSE(op.quit_requested());
 }

@@ -4,12 +4,12 @@
 // the other; WAIT(MOV=b......) and a GO under COMEXC0 hold every later buffered command
 // until the axes named have stopped, while immediate commands (leading '!') run as they
 // arrive. A command runs once its terminator has arrived (a character takes 1.04 ms); its
-// reply leaves whole 1 ms later, ended by a carriage return. "!RESET" leaves the controller
-// deaf for its reset time and turns the echo of received characters back on (ECHO0 ends
-// it). A command it does not know, or a value it cannot use, sets its error status, which
-// TCMDER reports (the offending command after '*') and clears; "*NO ERRORS" otherwise. A
-// full command buffer or receive buffer reports "*BUFFER OVERFLOW" the same way and drops
-// what did not fit.
+// reply starts 1 ms later, takes its byte times on the line and ends with a carriage
+// return. "!RESET" leaves the controller deaf for its reset time and turns the echo of
+// received characters back on (ECHO0 ends it). A command it does not know, or a value it
+// cannot use, sets its error status, which TCMDER reports (the offending command after
+// '*') and clears; "*NO ERRORS" otherwise. A full command buffer or receive buffer reports
+// "*BUFFER OVERFLOW" the same way and drops what did not fit.
 //
 // Kill (K) and stop (S) end the named axes' motion at once, whatever fault kept it going,
 // and empty the buffer.
@@ -95,6 +95,8 @@ public:
 
     void configure(const LinkSettings& settings, double now) override;
     void receive(std::string_view bytes, double now) override;
+    void discard_unsent(double now) override;
+    double sent_by(double now) override;
     double output_ready_at(double now) override;
     std::string take_output(double now, std::size_t max) override;
 

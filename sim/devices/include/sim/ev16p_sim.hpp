@@ -60,6 +60,8 @@ public:
 
     void configure(const LinkSettings& settings, double now) override;
     void receive(std::string_view bytes, double now) override;
+    void discard_unsent(double now) override;
+    double sent_by(double now) override;
     double output_ready_at(double now) override;
     std::string take_output(double now, std::size_t max) override;
 

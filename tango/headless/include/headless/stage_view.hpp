@@ -70,7 +70,10 @@ public:
     // Asks `question`: ALARM with the question in Status until answer(), cancel_question()
     // or `timeout_seconds` (steady clock). The state goes back to what it was.
     enum class Answer { Confirmed, Refused, TimedOut, Cancelled };
-    Answer ask(const std::string& question, double timeout_seconds);
+    // `stopped` (when given) is asked under the view's lock as the wait begins and at each
+    // wake: true cancels the question, so a Stop raised before cancel_question() is not lost.
+    Answer ask(const std::string& question, double timeout_seconds,
+               const std::function<bool()>& stopped = {});
     // Answers the waiting question; false when none waits.
     bool answer(bool confirm);
     // Ends a waiting question without an answer (a Stop).

@@ -54,6 +54,21 @@ TEST(ComPortMapping, AVariableOverridesOnePort) {
     }
 }
 
+TEST(ComPortMapping, APlaceSetByTheProgramWinsOverTheEnvironmentUntilReset) {
+    ScopedEnvironment usb("TRELWICK_COM2", "/dev/ttyUSB0");
+    platform_system_io_set_variable("TRELWICK_COM2", "/dev/pts/9");
+    platform_system_io_set_variable("TRELWICK_GPIB1_9", "127.0.0.1:5025");
+    EXPECT_EQ(com_port_device_here(2), "/dev/pts/9");
+    EXPECT_EQ(gpib_endpoint_from_environment(1, 9), "127.0.0.1:5025");
+    // An empty value gives the environment's back.
+    platform_system_io_set_variable("TRELWICK_COM2", "");
+    EXPECT_EQ(com_port_device_here(2), "/dev/ttyUSB0");
+    platform_system_io_set_variable("TRELWICK_COM2", "/dev/pts/9");
+    platform_system_io_reset();
+    EXPECT_EQ(com_port_device_here(2), "/dev/ttyUSB0");
+    EXPECT_EQ(gpib_endpoint_from_environment(1, 9), std::nullopt);
+}
+
 TEST(GpibEndpoints, AreHostColonPort) {
     const auto plain = parse_gpib_endpoint("127.0.0.1:5025");
     ASSERT_TRUE(plain);

@@ -12,7 +12,8 @@
 
 class stoppable_operation {
 public:
-    // Lights `stop_control` on `panel` (dims it again at the end).
+    // Lights `stop_control` on `panel`. The outermost operation's end dims it again, with
+    // every Stop button that the operations nested in it lit.
     stoppable_operation(int panel, int stop_control);
     ~stoppable_operation();
     stoppable_operation(const stoppable_operation&) = delete;
@@ -20,8 +21,6 @@ public:
 
 private:
     StoppableScope scope_;
-    int panel_;
-    int control_;
 };
 
 // True once the operator has asked the running operation to stop.

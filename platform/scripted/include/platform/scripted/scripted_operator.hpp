@@ -4,7 +4,9 @@
 // status text, control value and attribute, every pop-up and every focus change, answers
 // pop-ups from a script, and presses controls by calling their callbacks with the commit
 // event. A pop-up the script did not expect is answered safely (No, Reset, Cancel) and
-// listed in unexpected(), which a test fixture turns into a failure.
+// listed in unexpected(); the on_unexpected hook hears of it at that moment, so that a
+// test fixture fails the test there and then (and stops the operation) instead of letting
+// the program run on with an answer nobody gave.
 //
 // While the program waits with event processing (ProcessSystemEvents), the operator may
 // act: each call runs the oldest action queued with during_wait() once the platform clock
@@ -109,7 +111,14 @@ public:
     // The generic pop-up answered with the Enter or Escape key.
     void answer_generic_enter();
     void answer_generic_escape();
+    // The operator does `while_up` (presses Stop, say) while the pop-up is up, then gives
+    // the answer.
+    void answer_after(PopupKind kind, int result, std::function<void()> while_up);
     std::size_t pending_answers() const { return answers_.size(); }
+    // Called with the description of each unexpected interaction as it happens.
+    void on_unexpected(std::function<void(const std::string&)> hook) {
+        on_unexpected_ = std::move(hook);
+    }
 
     // Work for RunUserInterface: each action runs in turn until one of them asks the loop
     // to stop or none is left.
@@ -203,6 +212,7 @@ private:
         int result;
         std::string text;
         int key; // 0, or 1 for Enter / 2 for Escape on a generic pop-up
+        std::function<void()> while_up = {};
     };
     ScriptedControl* find(int panel, int control);
     const ScriptedControl* find(int panel, int control) const;
@@ -229,6 +239,7 @@ private:
     int beeps_ = 0;
     std::vector<PopupRecord> popups_;
     std::vector<std::string> unexpected_;
+    std::function<void(const std::string&)> on_unexpected_;
     std::vector<ValueRecord> values_;
     std::vector<AttributeRecord> attributes_;
     std::vector<FocusRecord> focus_;

@@ -9,8 +9,9 @@
 //
 // A pseudo-terminal has no transmit queue: a write is with the far side at once, and
 // Linux's output flush of a pseudo-terminal discards what the far side has not read yet
-// (its drain returns at once, so draining first does not help). FlushOutQ on one
-// therefore discards nothing; on a serial device it discards what has not gone out.
+// (its drain returns at once, so draining first does not help). FlushOutQ and DrainOutQ
+// on one therefore do nothing (but report a far side that has gone, for the flush); on a
+// serial device they discard, or wait for, what has not gone out.
 #pragma once
 
 #ifndef _WIN32
