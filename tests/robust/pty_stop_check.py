@@ -148,8 +148,10 @@ class Server:
     def idle(self):
         end = time.monotonic() + STEP_LIMIT_S
         while time.monotonic() < end:
+            # ALARM is an operation that ended short (a stopped one), or a question; every
+            # question here gets its safe answer at once (Questions = refuse).
             state = self.device.state()
-            if state not in (tango.DevState.MOVING, tango.DevState.ALARM):
+            if state != tango.DevState.MOVING:
                 return state
             time.sleep(0.05)
         raise RuntimeError("the operation did not end in %g s" % STEP_LIMIT_S)
@@ -349,7 +351,9 @@ def run_motion(sim, operator, log, number, kind, rng):
         problems.append("no DRIVE000000 after the press%s" % (" and the kill" if kill else ""))
     if drives_on:
         problems.append("drives left on: axes %s" % drives_on)
-    says_stopped = status.startswith(STOPPED)
+    # The first line: "Stopped by the operator", or the server's "Move did not complete:
+    # Stopped by the operator".
+    says_stopped = STOPPED in (status.splitlines() or [""])[0]
     if says_stopped != stopped:
         problems.append("status %r" % status)
     if not operator.run_log:
@@ -385,7 +389,8 @@ def summary(results, loaded):
         "kills_seen": sum(1 for r in results if r["kill_s"] is not None),
         "kills_needed": sum(1 for r in results if r.get("kill_needed")),
         "false_stop_reports": sum(1 for r in results
-                                  if (r["status"] or "").startswith(STOPPED) and not r["ok"]),
+                                  if STOPPED in ((r["status"] or "").splitlines() or [""])[0]
+                                  and not r["ok"]),
     }
 
 
