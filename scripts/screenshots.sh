@@ -1,33 +1,40 @@
 #!/bin/sh
-# Pictures of the operator panels for docs/: main_panel.png, parameters_panel.png,
-# test_panel.png and test_panel_work_point.png (after a work-point search on the
-# simulated stage, by trelwick_work_point_screenshot).
+# Retakes every picture in docs/ from the program's own panels on the simulated stage:
+#   main_panel.png, test_panel.png   the panels as they open (trelwick_panel_screenshots)
+#   parameters_panel.png         the parameters panel after bring-up
+#   main_panel_moving.png        a Move with its motors turning, Stop lit
+#   main_panel_after_move.png    the main panel after that Move
+#   popup_danger_operation.png   the "Danger Operation" pop-up of Zero all gauges
+#                                (trelwick_session_screenshots: bring-up, Move, Home)
+#   test_panel_work_point.png    the test bench after a work-point search on cam 1
+#                                (trelwick_work_point_screenshot)
+# The tools (tests/gui) load ui/Trelwick.ui through the program's Qt panel backend and
+# callback table, run the operations on the simulated stage in virtual time and save
+# each window with QWidget::grab(). They run under a virtual X server (xvfb-run,
+# 1366x768, the smallest screen the panels are laid out for); without Xvfb, on Qt's
+# offscreen platform. Look at each picture before committing it.
 #
-# Builds the small tool trelwick_panel_screenshots (tests/gui), which loads the panels
-# from ui/Trelwick.ui through the program's own Qt panel backend and callback table,
-# shows them and saves each window with QWidget::grab(). It runs under a virtual X
-# server (xvfb-run, 1366x768, the smallest screen the panels are laid out for); without
-# Xvfb it falls back to Qt's offscreen platform.
-#
-# Usage: scripts/screenshots.sh [build directory]   (default: build-qt)
+# Usage: scripts/screenshots.sh [build folder]   (default: build, configured if needed)
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-"$root/build-qt"}
+build=${1:-"$root/build"}
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
-cmake --build "$build" --target trelwick_panel_screenshots trelwick_work_point_screenshot
+cmake --build "$build" --target trelwick_panel_screenshots trelwick_session_screenshots \
+    trelwick_work_point_screenshot
 
-tool="$build/tests/gui/trelwick_panel_screenshots"
+tools="$build/tests/gui"
+run() {
+    if command -v xvfb-run >/dev/null 2>&1; then
+        xvfb-run -a -s "-screen 0 1366x768x24" "$@"
+    else
+        QT_QPA_PLATFORM=offscreen "$@"
+    fi
+}
 mkdir -p "$root/docs"
-if command -v xvfb-run >/dev/null 2>&1; then
-    xvfb-run -a -s "-screen 0 1366x768x24" "$tool" "$root/docs"
-    xvfb-run -a -s "-screen 0 1366x768x24" "$build/tests/gui/trelwick_work_point_screenshot" \
-        "$root/docs/test_panel_work_point.png"
-else
-    QT_QPA_PLATFORM=offscreen "$tool" "$root/docs"
-    QT_QPA_PLATFORM=offscreen "$build/tests/gui/trelwick_work_point_screenshot" \
-        "$root/docs/test_panel_work_point.png"
-fi
+run "$tools/trelwick_panel_screenshots" "$root/docs"
+run "$tools/trelwick_session_screenshots" "$root/docs"
+run "$tools/trelwick_work_point_screenshot" "$root/docs/test_panel_work_point.png"

@@ -3,8 +3,9 @@
 // simulated motion controller, with every pop-up answered at random. Whatever is typed
 // and answered, every distance the controller receives is a finite number; one beyond the
 // revolution threshold only after the operator said Yes to that warning; none at all in a
-// Move whose last "Angle > 90" or revolutions question was refused (the last answer of
-// those decides the Move), nor where a typed value was refused.
+// Move where an "Unreachable position", "Angle > 90" or revolutions question was refused
+// (the first refusal ends the Move before anything is sent), nor where a typed value was
+// refused.
 //
 // TRELWICK_WIRE_TARGETS sets the count of Moves (100000 by default), shared among eight
 // seeds.
@@ -29,6 +30,7 @@ namespace {
 
 constexpr const char* kTooManyRevolutions = " Too many motor revolutions. Continue?";
 constexpr const char* kBeyondRight = "Angle > 90. Continue?";
+constexpr const char* kUnreachable = "Unreachable position. Continue?";
 constexpr const char* kValueOutOfRange = "Value out of Range\nInput a new one.";
 
 int wire_targets() {
@@ -170,16 +172,17 @@ TEST_P(WirePropertyTest, NoDistanceReachesTheControllerThatTheOperatorDidNotMean
         program_ending() = false;
 
         bool revolutions_accepted = false;
-        bool refused = false; // the last deciding question was refused, or a typed value
+        bool refused = false; // a deciding question was refused, or a typed value
         for (const auto& a : rop.asked) {
             const bool yes = a.answer == VAL_GENERIC_POPUP_BTN1;
             if (a.message == kTooManyRevolutions)
                 revolutions_accepted = revolutions_accepted || yes;
-            // The questions whose last answer decides the Move. The solutions' own
-            // "Continue?" pop-ups decide only which cams have a target (an unreachable one
-            // refused keeps that cam and the later ones where they are).
-            if (a.danger && (a.message == kTooManyRevolutions || a.message == kBeyondRight))
-                refused = !yes;
+            // Any refusal of these ends the Move before anything is sent, whatever was
+            // answered before it. The forward solution's own "Continue?" warnings decide
+            // nothing.
+            if (a.danger && (a.message == kTooManyRevolutions || a.message == kBeyondRight ||
+                             a.message == kUnreachable))
+                refused = refused || !yes;
             if (a.message == kValueOutOfRange)
                 refused = true;
         }
