@@ -144,7 +144,8 @@ TEST(SimControl, SwitchesFaultsAndShowsTheState) {
     EXPECT_EQ(sim_control(stage, "scenario controller-dies-mid-move", 0.0), "ok");
     const std::string state = sim_control(stage, "state", 0.0);
     for (const char* part : {"\"axis\":3,\"commanded\":0.000000,\"motor\":0.000000,"
-                             "\"moving\":false,\"drive\":false,\"powered\":false,\"stall\":2.5",
+                             "\"moving\":false,\"end\":0.000000,\"drive\":false,\"powered\":false,"
+                             "\"stall\":2.5",
                              "{\"channel\":2,\"cams\":[4,5],\"noise_um\":0.5}",
                              "\"stuck_relays\":{\"209\":\"open\"}", "\"controller_dies\":true"})
         EXPECT_NE(state.find(part), std::string::npos) << part << "\n" << state;
@@ -157,6 +158,23 @@ TEST(SimControl, SwitchesFaultsAndShowsTheState) {
     EXPECT_EQ(sim_control(stage, "frob", 0.0), "error: unknown command \"frob\" (help lists them)");
     EXPECT_EQ(sim_control(stage, "clear", 0.0), "ok");
     EXPECT_TRUE(stage.model().faults().stuck_relays.empty());
+}
+
+// The controller's command history with the stage time each command ran (its last byte
+// in at 9600 baud), oldest first, quotes escaped, and the stage time now.
+TEST(SimControl, HistoryGivesEachCommandItsTime) {
+    SimStage stage;
+    Cm6k6Sim& controller = stage.cm6k6();
+    controller.set_reset_seconds(0.0);
+    controller.receive("DRIVE1\rGO1\rWRITE\"YES\"\r", 1.0);
+    controller.receive("!K\r", 2.0);
+    controller.advance(3.0);
+    EXPECT_EQ(sim_control(stage, "history controller", 3.0),
+              "{\"time\":3.000000,\"commands\":[[1.007292,\"DRIVE1\"],[1.011458,\"GO1\"],"
+              "[1.022917,\"WRITE\\\"YES\\\"\"],[2.003125,\"K\"]]}");
+    EXPECT_EQ(sim_control(stage, "history counter", 3.0), "{\"time\":3.000000,\"commands\":[]}");
+    EXPECT_EQ(sim_control(stage, "history motor", 3.0),
+              "error: usage: history controller|counter|daq");
 }
 
 TEST(SimToolOptions, MistakesAreNamed) {

@@ -110,14 +110,16 @@ std::string state_json(SimStage& stage, double now) {
     const Hp34970Faults& hp = stage.hp34970().faults();
     std::string j = strfmt("{\"time\":%.6f,\"axes\":[", now);
     for (int a = 1; a <= kSimAxes; ++a) {
-        j += strfmt("%s{\"axis\":%d,\"commanded\":%.6f,\"motor\":%.6f,\"moving\":%s,"
-                    "\"drive\":%s,\"powered\":%s,\"stall\":%g,\"overshoot\":%g,\"limit\":%g,"
-                    "\"endless\":%s}",
-                    a > 1 ? "," : "", a, m.commanded_revs(a, now), m.motor_revs(a, now),
-                    m.moving(a, now) ? "true" : "false", m.drive_enabled(a) ? "true" : "false",
-                    m.powered(a) ? "true" : "false", f.shortfall_revs[a - 1],
-                    f.overshoot_revs[a - 1], cm.limit_revs[a - 1],
-                    f.motion_never_ends[a - 1] ? "true" : "false");
+        const double end = m.motion_end_time(a);
+        j += strfmt(
+            "%s{\"axis\":%d,\"commanded\":%.6f,\"motor\":%.6f,\"moving\":%s,"
+            "\"end\":%.6f,\"drive\":%s,\"powered\":%s,\"stall\":%g,\"overshoot\":%g,\"limit\":%g,"
+            "\"endless\":%s}",
+            a > 1 ? "," : "", a, m.commanded_revs(a, now), m.motor_revs(a, now),
+            m.moving(a, now) ? "true" : "false", end < kSimNever ? end : -1.0,
+            m.drive_enabled(a) ? "true" : "false", m.powered(a) ? "true" : "false",
+            f.shortfall_revs[a - 1], f.overshoot_revs[a - 1], cm.limit_revs[a - 1],
+            f.motion_never_ends[a - 1] ? "true" : "false");
     }
     j += "],\"cams\":[";
     for (int k = 1; k <= kSimCams; ++k)
@@ -158,12 +160,35 @@ std::string state_json(SimStage& stage, double now) {
     return j;
 }
 
+// The commands an instrument has run, oldest first, with the stage time each ran (a '!'
+// command runs as it arrives; a buffered one when the buffer reaches it), and the stage time
+// now: what a check of the wire compares with the moments it acted at.
+std::string history_json(const std::deque<CommandHistory::Entry>& history, double now) {
+    std::string j = strfmt("{\"time\":%.6f,\"commands\":[", now);
+    bool first = true;
+    for (const auto& [time, command] : history) {
+        std::string text;
+        for (const char c : command) {
+            const auto u = static_cast<unsigned char>(c);
+            if (c == '"' || c == '\\')
+                text += strfmt("\\%c", c);
+            else if (u < 0x20 || u > 0x7e)
+                text += strfmt("\\u%04x", u);
+            else
+                text += c;
+        }
+        j += strfmt("%s[%.6f,\"%s\"]", first ? "" : ",", time, text.c_str());
+        first = false;
+    }
+    return j + "]}";
+}
+
 constexpr const char* kHelp =
     "commands: fault NAME on|off; spoil controller|counter|daq [garbled|truncated|silent]; "
     "late controller|counter SECONDS; hold DIGIT|off; stall AXIS REVS; limit AXIS REVS; "
     "overshoot AXIS REVS; endless AXIS on|off; relay CH stuck-open|stuck-closed|free; "
     "errors N; gauge N noise UM; wire CAM CHANNEL; cams A1 A2 A3 A4 A5; scenario NAME; "
-    "clear; state; help";
+    "clear; state; history controller|counter|daq; help";
 
 std::string run_words(SimStage& stage, const std::vector<std::string>& w, double now, int depth);
 
@@ -184,6 +209,15 @@ std::string run_words(SimStage& stage, const std::vector<std::string>& w, double
         return kHelp;
     if (verb == "state" && n == 1)
         return state_json(stage, now);
+    if (verb == "history") {
+        if (n == 2 && w[1] == "controller")
+            return history_json(stage.cm6k6().history(), now);
+        if (n == 2 && w[1] == "counter")
+            return history_json(stage.ev16p().history(), now);
+        if (n == 2 && w[1] == "daq")
+            return history_json(stage.hp34970().history(), now);
+        return usage + "history controller|counter|daq";
+    }
     if (verb == "clear" && n == 1) {
         f = StageModelFaults{};
         stage.cm6k6().faults() = Cm6k6Faults{};
