@@ -15,4 +15,10 @@ command -v dbus-run-session >/dev/null 2>&1 || skip "dbus-run-session is not ins
 [ -x /usr/libexec/at-spi-bus-launcher ] || skip "at-spi2-core is not installed"
 /usr/bin/python3 -c 'import pyatspi' >/dev/null 2>&1 || skip "python3-pyatspi is not installed"
 shift 2
-exec dbus-run-session -- /usr/bin/python3 "$script" "$exe" "$@"
+# A runtime folder of this run's own: the accessibility bus publishes its address under
+# $XDG_RUNTIME_DIR/at-spi (else ~/.cache/at-spi), and two runs side by side would take
+# each other's bus there.
+runtime=$(mktemp -d /tmp/trelwick-window-runtime.XXXXXX)
+trap 'rm -rf "$runtime"' EXIT
+export XDG_RUNTIME_DIR=$runtime
+dbus-run-session -- /usr/bin/python3 "$script" "$exe" "$@"
