@@ -22,6 +22,11 @@ namespace {
 
 constexpr int kPressers = 3;
 constexpr int kPressesEach = 1'000'000 / kPressers + 1;
+// The presses go on past the million until the operator has seen many operations of both
+// kinds (how many a million presses give depends on the scheduling: a loaded machine or a
+// sanitizer may give a few hundred), but not for ever if something is broken.
+constexpr int kPressesAtMost = 20 * kPressesEach;
+constexpr int kEachKind = 100;
 
 struct Operation {
     std::uint64_t generation = 0;
@@ -31,13 +36,14 @@ struct Operation {
 TEST(StopStateStress, AMillionPressesNoneLostNoneLeaked) {
     StopState state;
     std::atomic<int> pressing{kPressers};
+    std::atomic<bool> enough{false}; // both kinds of operation seen many times
     std::vector<std::vector<StopState::Press>> presses(kPressers);
     std::vector<std::thread> pressers;
     for (int p = 0; p < kPressers; ++p)
         pressers.emplace_back([&, p] {
             std::vector<StopState::Press>& mine = presses[static_cast<std::size_t>(p)];
             mine.reserve(kPressesEach);
-            for (int i = 0; i < kPressesEach; ++i) {
+            for (int i = 0; i < kPressesAtMost && (i < kPressesEach || !enough.load()); ++i) {
                 mine.push_back(state.request());
                 // Now and then a pause, so that presses land in every phase of an operation.
                 if (i % (64 + p) == 0)
@@ -57,6 +63,7 @@ TEST(StopStateStress, AMillionPressesNoneLostNoneLeaked) {
         if (ticket % 5 == static_cast<std::uint64_t>(phase))
             std::this_thread::yield();
     };
+    int ended_stopped = 0, ended_unstopped = 0;
     std::uint64_t ticket = state.post();
     while (pressing.load() > 0) {
         give_way(ticket, 0);
@@ -77,6 +84,9 @@ TEST(StopStateStress, AMillionPressesNoneLostNoneLeaked) {
         const std::uint64_t next = state.post(); // queued behind this one
         give_way(ticket, 3);
         operations.push_back(Operation{opened.generation, state.close()});
+        (operations.back().ended_stopped ? ended_stopped : ended_unstopped) += 1;
+        if (ended_stopped > kEachKind && ended_unstopped > kEachKind)
+            enough.store(true);
         // Nothing is open until the next one opens: no flag may stand.
         if (state.stop_requested())
             ++flags_without_operation;
@@ -117,8 +127,8 @@ TEST(StopStateStress, AMillionPressesNoneLostNoneLeaked) {
     EXPECT_FALSE(state.stop_requested());
     // The run means something only when both kinds of operation were many.
     const auto ops = static_cast<int>(operations.size() - 1);
-    EXPECT_GT(stopped_operations, 100) << ops << " operations";
-    EXPECT_GT(ops - stopped_operations, 100) << ops << " operations";
+    EXPECT_GT(stopped_operations, kEachKind) << ops << " operations";
+    EXPECT_GT(ops - stopped_operations, kEachKind) << ops << " operations";
 }
 
 } // namespace
