@@ -1,14 +1,9 @@
 #include "command_line.hpp"
 
+#include "drivers/wait_profile_option.hpp"
 #include "trelwick/version.hpp"
 
 #include <string_view>
-
-namespace {
-
-constexpr std::string_view kWaitOption = "--wait-profile";
-
-} // namespace
 
 EarlyAnswer early_answer(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
@@ -95,40 +90,14 @@ std::string unknown_argument(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         // Their value follows; a missing or bad one is the simulated mode's to report.
-        if (arg == "--speed" || arg == "--sim-control" || arg == kWaitOption) {
+        if (arg == "--speed" || arg == "--sim-control" || wait_profile_option_length(arg) == 2) {
             ++i;
             continue;
         }
         if (arg == "--simulate" || arg == "--check-instruments" || arg.substr(0, 8) == "--speed=" ||
-            arg.substr(0, 14) == "--sim-control=" || arg.rfind("--wait-profile=", 0) == 0)
+            arg.substr(0, 14) == "--sim-control=" || wait_profile_option_length(arg) == 1)
             continue;
         return std::string(arg);
     }
     return {};
-}
-
-std::optional<WaitProfile> chosen_wait_profile(int argc, char** argv, std::string& error) {
-    WaitProfile profile = WaitProfile::designed;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        std::string_view value;
-        if (arg == kWaitOption) {
-            if (i + 1 >= argc) {
-                error = "--wait-profile wants designed or fast";
-                return std::nullopt;
-            }
-            value = argv[++i];
-        } else if (arg.rfind("--wait-profile=", 0) == 0) {
-            value = arg.substr(kWaitOption.size() + 1);
-        } else {
-            continue;
-        }
-        const auto parsed = parse_wait_profile(value);
-        if (!parsed) {
-            error = "--wait-profile wants designed or fast, not \"" + std::string(value) + "\"";
-            return std::nullopt;
-        }
-        profile = *parsed;
-    }
-    return profile;
 }

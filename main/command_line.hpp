@@ -1,11 +1,11 @@
 // The program's own command line: --help and --version, answered before any window or
 // display is needed, and the refusal of an argument it does not know, so that a mistyped
-// --simulate never starts the program on the instruments.
+// --simulate never starts the program on the instruments. --wait-profile is read by the
+// drivers' wait_profile_option, which trelwick-tango shares.
 #pragma once
 
-#include "drivers/wait_profile.hpp"
+#include "drivers/wait_profile_option.hpp"
 
-#include <optional>
 #include <string>
 
 enum class EarlyAnswer { none, help, version, wait_table };
@@ -24,7 +24,3 @@ bool wants_instrument_check(int argc, char** argv);
 // The first argument that is not one of the program's options, or empty. Call it after Qt
 // has taken its own options (-platform, -style, ...) out of the arguments.
 std::string unknown_argument(int argc, char** argv);
-
-// The wait profile --wait-profile names (designed when it is not given); nullopt with the
-// reason in `error` for a missing or unknown name.
-std::optional<WaitProfile> chosen_wait_profile(int argc, char** argv, std::string& error);

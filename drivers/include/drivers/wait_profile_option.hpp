@@ -1,0 +1,18 @@
+// The command-line option that chooses the wait profile, --wait-profile PROFILE (or
+// --wait-profile=PROFILE), shared by every program that runs operations: read from the
+// arguments as they are, before any toolkit takes its own options out of them.
+#pragma once
+
+#include "drivers/wait_profile.hpp"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The profile --wait-profile names (designed when it is not given; the last one given
+// wins); nullopt with the reason in `error` for a missing or unknown name.
+std::optional<WaitProfile> chosen_wait_profile(int argc, char** argv, std::string& error);
+
+// How many arguments from `arg` on are the option: 2 for "--wait-profile" (its value
+// follows), 1 for "--wait-profile=...", 0 for any other argument.
+int wait_profile_option_length(std::string_view arg);

@@ -1,0 +1,46 @@
+// --wait-profile on a program's command line.
+#include "drivers/wait_profile_option.hpp"
+
+namespace {
+
+constexpr std::string_view kWaitOption = "--wait-profile";
+constexpr std::string_view kWaitOptionJoined = "--wait-profile=";
+
+} // namespace
+
+int wait_profile_option_length(std::string_view arg) {
+    if (arg == kWaitOption)
+        return 2;
+    if (arg.substr(0, kWaitOptionJoined.size()) == kWaitOptionJoined)
+        return 1;
+    return 0;
+}
+
+std::optional<WaitProfile> chosen_wait_profile(int argc, char** argv, std::string& error) {
+    WaitProfile profile = WaitProfile::designed;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        std::string_view value;
+        switch (wait_profile_option_length(arg)) {
+        case 2:
+            if (i + 1 >= argc) {
+                error = "--wait-profile wants designed or fast";
+                return std::nullopt;
+            }
+            value = argv[++i];
+            break;
+        case 1:
+            value = arg.substr(kWaitOptionJoined.size());
+            break;
+        default:
+            continue;
+        }
+        const auto parsed = parse_wait_profile(value);
+        if (!parsed) {
+            error = "--wait-profile wants designed or fast, not \"" + std::string(value) + "\"";
+            return std::nullopt;
+        }
+        profile = *parsed;
+    }
+    return profile;
+}
