@@ -1,11 +1,13 @@
 // trelwick-tango: the stage as a TANGO device server.
 //
-//   trelwick-tango INSTANCE [--simulate [--speed N]] [TANGO's own options]
+//   trelwick-tango INSTANCE [--wait-profile PROFILE] [--simulate [--speed N]]
+//                  [TANGO's own options]
 //
 // The operator program runs on its operator thread behind a headless panel; the TANGO
 // threads only queue its operations and read its last values. With --simulate the
 // simulated stage answers in this process, as for the window.
 #include "app/main_panel.hpp"
+#include "drivers/wait_profile_option.hpp"
 #include "gpib_place.hpp"
 #include "headless/headless_panel.hpp"
 #include "headless/stage_service.hpp"
@@ -22,14 +24,15 @@
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <pthread.h>
 #include <string_view>
 #include <vector>
 
 namespace {
 
-// TANGO refuses options it does not know: --simulate, --speed and --sim-control are this
-// program's.
+// TANGO refuses options it does not know: --simulate, --speed, --sim-control and
+// --wait-profile are this program's.
 std::vector<char*> tango_arguments(int argc, char** argv) {
     std::vector<char*> kept;
     for (int i = 0; i < argc; ++i) {
@@ -37,6 +40,10 @@ std::vector<char*> tango_arguments(int argc, char** argv) {
         if (arg == "--simulate" || arg.substr(0, 8) == "--speed=" ||
             arg.substr(0, 14) == "--sim-control=")
             continue;
+        if (const int length = wait_profile_option_length(arg); length > 0) {
+            i += length - 1;
+            continue;
+        }
         if (arg == "--speed" || arg == "--sim-control") {
             ++i;
             continue;
@@ -59,11 +66,11 @@ void block_ending_signals() {
     pthread_sigmask(SIG_BLOCK, &ending, nullptr);
 }
 
-// Simulate and Speed from the database, for the TrelwickStage device of this server
-// instance: read once, before the operator thread starts, since the simulated stage is
-// installed for the whole process. A text that cannot be taken leaves the command line's
-// choice and is reported as the device's FAULT.
-void read_start_properties(SimulatedOptions& options, std::string& error) {
+// Simulate, Speed and WaitProfile from the database, for the TrelwickStage device of this
+// server instance: read once, before the operator thread starts, since the simulated stage
+// and the wait profile are the whole process's. A text that cannot be taken leaves the
+// command line's choice and is reported as the device's FAULT.
+void read_start_properties(SimulatedOptions& options, WaitProfile& profile, std::string& error) {
     if (!Tango::Util::_UseDb)
         return;
     Tango::Util* tango = Tango::Util::instance();
@@ -77,7 +84,8 @@ void read_start_properties(SimulatedOptions& options, std::string& error) {
                 device = names[i];
         if (device.empty())
             return;
-        Tango::DbData data{Tango::DbDatum("Simulate"), Tango::DbDatum("Speed")};
+        Tango::DbData data{Tango::DbDatum("Simulate"), Tango::DbDatum("Speed"),
+                           Tango::DbDatum("WaitProfile")};
         tango->get_database()->get_device_property(device, data);
         std::string text;
         if (!data[0].is_empty()) {
@@ -95,19 +103,32 @@ void read_start_properties(SimulatedOptions& options, std::string& error) {
             else if (options.simulate)
                 options.speed = *speed.value;
         }
+        if (!data[2].is_empty() && error.empty()) {
+            data[2] >> text;
+            const PropertyValue<WaitProfile> waits =
+                parse_wait_profile_property("WaitProfile", text);
+            if (!waits.value)
+                error = waits.error;
+            else
+                profile = *waits.value;
+        }
     } catch (const Tango::DevFailed&) {
         // A file database answers no server list: the command line decides there.
     }
 }
 
 constexpr const char* kHelp =
-    "Usage: trelwick-tango INSTANCE [--simulate [--speed N]] [TANGO's options]\n"
+    "Usage: trelwick-tango INSTANCE [--wait-profile PROFILE] [--simulate [--speed N]]\n"
+    "                      [TANGO's options]\n"
     "The positioning stage as a TANGO device server (device class TrelwickStage): the\n"
     "window's operations (BringUp, Move, MoveRelative, Home, ReadPosition, ReadGauges,\n"
     "ZeroGauges, Stop, Confirm, Refuse) behind a headless panel, one stage per process.\n"
     "The server instance INSTANCE is registered in the TANGO database of TANGO_HOST.\n"
     "\n"
     "Options:\n"
+    "  --wait-profile PROFILE  designed (the default): every wait the instruments' design\n"
+    "                          prescribes; fast: the same commands, with handshakes instead\n"
+    "                          of the blind waits and the physical waits shortened\n"
     "  --simulate              the simulated stage in this process instead of the instruments\n"
     "  --speed N               with --simulate, run the stage N times as fast (0 < N <= 1000)\n"
     "  --sim-control FILE      with --simulate, the simulator's control lines to run\n"
@@ -117,6 +138,7 @@ constexpr const char* kHelp =
     "  -nodb -dlist trelwick/stage/1 -ORBendPoint giop:tcp:HOST:PORT\n"
     "Device properties:\n"
     "  Simulate, Speed         the simulated stage and its speed (false, 1; read at start)\n"
+    "  WaitProfile             designed or fast, as --wait-profile (read at start)\n"
     "  BringUpAtStart          bring the instruments up at start and Init (default false)\n"
     "  Questions               refuse (default): every question gets its safe answer;\n"
     "                          ask: MOVING with the question in Question until Confirm\n"
@@ -154,6 +176,12 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
+    std::string profile_error;
+    const std::optional<WaitProfile> profile = chosen_wait_profile(argc, argv, profile_error);
+    if (!profile) {
+        std::fprintf(stderr, "trelwick-tango: %s\n", profile_error.c_str());
+        return 2;
+    }
     const SimulatedOptions options = simulated_options(argc, argv);
     if (!options.error.empty()) {
         std::fprintf(stderr, "trelwick-tango: %s\n", options.error.c_str());
@@ -181,9 +209,12 @@ int main(int argc, char** argv) {
         Tango::Util* tango = Tango::Util::init(count, arguments.data());
 
         SimulatedOptions chosen = options;
+        WaitProfile chosen_profile = *profile;
         std::string property_error;
-        read_start_properties(chosen, property_error);
+        read_start_properties(chosen, chosen_profile, property_error);
         trelwick_stage_property_fault(property_error);
+        // Before the first operation: the station's title and run log name it.
+        set_wait_profile(chosen_profile);
         if (chosen.simulate) {
             std::string error;
             if (!simulated.start(chosen, error)) {

@@ -60,3 +60,10 @@ PropertyValue<std::pair<int, int>> parse_gpib_property(const std::string& name,
     return refused<std::pair<int, int>>(name, text,
                                         "BOARD:ADDRESS, board 0 to 10, address 1 to 30");
 }
+
+PropertyValue<WaitProfile> parse_wait_profile_property(const std::string& name,
+                                                       const std::string& text) {
+    if (const std::optional<WaitProfile> profile = parse_wait_profile(lowered(text)))
+        return {*profile, {}};
+    return refused<WaitProfile>(name, text, "designed or fast");
+}

@@ -3,6 +3,8 @@
 // puts the device in FAULT with the reason instead of being silently replaced.
 #pragma once
 
+#include "drivers/wait_profile.hpp"
+
 #include <optional>
 #include <string>
 #include <utility>
@@ -21,4 +23,8 @@ PropertyValue<double> parse_number_property(const std::string& name, const std::
 
 // "BOARD:ADDRESS" of a GPIB unit: board 0 to 10, primary address 1 to 30.
 PropertyValue<std::pair<int, int>> parse_gpib_property(const std::string& name,
+                                                       const std::string& text);
+
+// "designed" or "fast", any case.
+PropertyValue<WaitProfile> parse_wait_profile_property(const std::string& name,
                                                        const std::string& text);

@@ -3,6 +3,7 @@
 #include "gpib_place.hpp"
 #include "properties.hpp"
 
+#include "drivers/wait_profile.hpp"
 #include "platform/system_io/com_port_mapping.hpp"
 #include "platform/system_io/gpib_units.hpp"
 #include "platform/system_io/system_io.hpp"
@@ -19,7 +20,8 @@ namespace {
 
 StageService* g_service = nullptr;
 GpibPlace* g_gpib_place = nullptr;
-std::string g_start_property_fault; // Simulate or Speed refused, set before the device exists
+// Simulate, Speed or WaitProfile refused, set before the device exists.
+std::string g_start_property_fault;
 HeadlessPanel* g_panel = nullptr;
 StageView* g_view = nullptr;
 
@@ -97,6 +99,15 @@ public:
     TemperatureAttr() : Tango::Attr("Temperature", Tango::DEV_DOUBLE, Tango::READ) {}
     void read(Tango::DeviceImpl* device, Tango::Attribute& attribute) override {
         static_cast<TrelwickStage*>(device)->read_temperature(attribute);
+    }
+};
+
+// The wait profile of the process, chosen once at start.
+class WaitProfileAttr : public Tango::Attr {
+public:
+    WaitProfileAttr() : Tango::Attr("WaitProfile", Tango::DEV_STRING, Tango::READ) {}
+    void read(Tango::DeviceImpl* device, Tango::Attribute& attribute) override {
+        static_cast<TrelwickStage*>(device)->read_wait_profile(attribute);
     }
 };
 
@@ -519,6 +530,12 @@ void TrelwickStage::read_question(Tango::Attribute& attribute) {
     attribute.set_value(&read_question_text_);
 }
 
+void TrelwickStage::read_wait_profile(Tango::Attribute& attribute) {
+    wait_profile_ = wait_profile_name(wait_profile());
+    read_wait_profile_text_ = wait_profile_.data();
+    attribute.set_value(&read_wait_profile_text_);
+}
+
 void TrelwickStage::read_five(Tango::Attribute& attribute, StageFive StageSnapshot::*member) {
     StageFive& five = read_.*member;
     attribute.set_value(five.data(), 5);
@@ -771,6 +788,12 @@ void TrelwickStageClass::attribute_factory(std::vector<Tango::Attr*>& attributes
     describe(question, "", "%s",
              "the question waiting for Confirm or Refuse (Questions = ask); empty when none", "");
     attributes.push_back(question);
+    auto* waits = new WaitProfileAttr();
+    describe(waits, "", "%s",
+             "the wait profile of this server, designed or fast (WaitProfile or --wait-profile, "
+             "read at start)",
+             "");
+    attributes.push_back(waits);
 }
 
 void TrelwickStageClass::device_factory(const Tango::DevVarStringArray* devices) {

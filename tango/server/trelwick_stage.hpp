@@ -18,7 +18,7 @@
 
 // The service every TrelwickStage device of this process drives (one stage per process).
 void trelwick_stage_use_service(StageService* service, HeadlessPanel* panel, StageView* view);
-// A property read at the server's start (Simulate, Speed) that could not be taken: the
+// A property read at the server's start (Simulate, Speed, WaitProfile) that could not be taken: the
 // device stays in FAULT with this reason as its Status. Empty: none.
 void trelwick_stage_property_fault(std::string reason);
 // The GPIB backend that places the data-acquisition unit (the HP34970Gpib property).
@@ -41,6 +41,7 @@ public:
     void read_five(Tango::Attribute& attribute, StageFive StageSnapshot::*member);
     void read_temperature(Tango::Attribute& attribute);
     void read_question(Tango::Attribute& attribute);
+    void read_wait_profile(Tango::Attribute& attribute);
     // A Move of coordinate `index` to `value`, the others at their present values.
     void write_coordinate(int index, double value);
     StageService& service();
@@ -72,6 +73,8 @@ private:
     bool read_after_failure_ = false;
     std::string question_;
     Tango::DevString read_question_text_ = nullptr;
+    std::string wait_profile_; // "designed" or "fast", as read last
+    Tango::DevString read_wait_profile_text_ = nullptr;
     std::string status_; // what dev_status() returned last
     // The operation's outcome, written on the operator thread and the command threads.
     std::mutex outcome_mutex_;

@@ -12,6 +12,7 @@ checked as a file.
 - limit, stall, unreachable: a simulated stage with a fault injected before the first move.
 - stopright: Stop right after Move or Home, in rounds.
 - asking: Questions = ask. badproperty: a property that cannot be parsed.
+- fastwaits, badwaits: the WaitProfile property over --wait-profile, taken and refused.
 
 Usage: tango_server_test.py PATH/TO/trelwick-tango PATH/TO/trelwick-sim"""
 
@@ -76,9 +77,10 @@ def tearDownModule():
 
 class Server:
     """One trelwick-tango instance registered in the database with `properties`, its
-    folder, and a client of its device."""
+    folder, and a client of its device. `leading` options go before the instance name,
+    where TANGO refuses any it does not know: they must be taken out for it."""
 
-    def __init__(self, instance, properties, arguments=(), environment=None):
+    def __init__(self, instance, properties, arguments=(), environment=None, leading=()):
         self.instance = instance
         self.name = "trelwick/stage/" + instance
         self.root = tempfile.mkdtemp(prefix="trelwick-tango-")
@@ -92,7 +94,7 @@ class Server:
                                 **(environment or {}))
         self.output = open(os.path.join(self.root, "server.out"), "w+")
         self.process = subprocess.Popen(
-            [SERVER, instance, *arguments, "-ORBendPoint", "giop:tcp:127.0.0.1:"],
+            [SERVER, *leading, instance, *arguments, "-ORBendPoint", "giop:tcp:127.0.0.1:"],
             env=self.environment, stdout=self.output, stderr=subprocess.STDOUT)
         self.device = None
 
@@ -250,6 +252,49 @@ class PropertyRefused(unittest.TestCase):
             server.close()
 
 
+class WaitProfileChosen(unittest.TestCase):
+    """The wait profile is the process's, chosen at start: the WaitProfile property wins
+    over --wait-profile, the device and the run log's station entry say which one runs,
+    and a name it cannot take leaves the command line's choice with the device in FAULT."""
+
+    def test_property_over_command_line(self):
+        server = Server("fastwaits", {"Simulate": "true", "Speed": "20", "WaitProfile": "fast"},
+                        leading=["--wait-profile", "designed"])
+        try:
+            device = server.device
+            self.assertEqual(device.WaitProfile, "fast")
+            server.bring_up()
+            device.Move([0.0005, 0.0, 0.0, 0.0, 0.0])
+            self.assertEqual(server.idle(), tango.DevState.ON, device.status())
+            self.assertEqual(device.status(), "Done")
+            self.assertAlmostEqual(device.X, 0.0005, delta=TOLERANCE)
+            # The station entry, first after the header.
+            self.assertRegex(server.run_log(), r"^Trelwick system started [^\n]*\n\*{73}\n"
+                                               r" \n Trelwick - simulated stage - fast waits \n ")
+        finally:
+            server.close()
+
+        # A refused property leaves the command line's choice.
+        server = Server("badwaits", {"Simulate": "true", "WaitProfile": "quick"},
+                        leading=["--wait-profile=fast"])
+        try:
+            self.assertEqual(server.device.state(), tango.DevState.FAULT)
+            self.assertEqual(server.device.status(),
+                             "Property WaitProfile is \"quick\": it must be designed or fast")
+            self.assertEqual(server.device.WaitProfile, "fast")
+        finally:
+            server.close()
+
+    def test_unknown_name_on_the_command_line(self):
+        for arguments, said in ((["--wait-profile", "quick"], ', not "quick"'),
+                                (["--wait-profile"], "")):
+            ended = subprocess.run([SERVER, "cli", *arguments], stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, text=True, timeout=30)
+            self.assertEqual((ended.returncode, ended.stdout, ended.stderr),
+                             (2, "", "trelwick-tango: --wait-profile wants designed or fast" +
+                              said + "\n"))
+
+
 class RefusingServer(unittest.TestCase):
     """The default Questions (refuse), the simulated stage from the database's Simulate and
     Speed: a whole session in order."""
@@ -288,6 +333,7 @@ class RefusingServer(unittest.TestCase):
         self.assertEqual((config.format, config.unit, config.min_value, config.max_value),
                          ("%.7f", "m", "-0.001000000047", "0.001000000047"))
         self.assertEqual(device.get_attribute_config("Yaw").format, "%.6f")
+        self.assertEqual(device.WaitProfile, "designed")
 
         # BringUp returns at once, MOVING until "Devices are ready".
         device.BringUp()
