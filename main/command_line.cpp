@@ -4,6 +4,12 @@
 
 #include <string_view>
 
+namespace {
+
+constexpr std::string_view kWaitOption = "--wait-profile";
+
+} // namespace
+
 EarlyAnswer early_answer(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -11,6 +17,8 @@ EarlyAnswer early_answer(int argc, char** argv) {
             return EarlyAnswer::help;
         if (arg == "--version")
             return EarlyAnswer::version;
+        if (arg == "--wait-table")
+            return EarlyAnswer::wait_table;
     }
     return EarlyAnswer::none;
 }
@@ -23,8 +31,9 @@ bool wants_instrument_check(int argc, char** argv) {
 }
 
 std::string trelwick_help_text() {
-    return R"(Usage: trelwick [--simulate [--speed N] [--sim-control FILE]]
+    return R"(Usage: trelwick [--wait-profile PROFILE] [--simulate [--speed N] [--sim-control FILE]]
        trelwick --check-instruments [--simulate]
+       trelwick --wait-table
 The operator station of a five-cam positioning stage (X, Y, Roll, Pitch, Yaw). Its main
 panel brings up the instruments, moves the stage to typed targets and keeps a run log;
 its test bench works one cam at a time. Without --simulate it drives the instruments:
@@ -33,6 +42,12 @@ HP34970 unit at GPIB board 1, address 9. Nothing is opened or moved until "Initi
 devices" is pressed.
 
 Options:
+  --wait-profile PROFILE
+                    designed (the default): every wait the instruments' design
+                    prescribes; fast: the same commands, with handshakes instead of
+                    the blind waits and the physical waits shortened (the window's
+                    title and the run log then say "fast waits")
+  --wait-table      print every wait of the design with its fast rule, and exit
   --simulate        run on a simulated stage inside the program, not the instruments
   --speed N         with --simulate: the simulated stage runs N times as fast
                     (0 < N <= 1000)
@@ -80,14 +95,40 @@ std::string unknown_argument(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         // Their value follows; a missing or bad one is the simulated mode's to report.
-        if (arg == "--speed" || arg == "--sim-control") {
+        if (arg == "--speed" || arg == "--sim-control" || arg == kWaitOption) {
             ++i;
             continue;
         }
         if (arg == "--simulate" || arg == "--check-instruments" || arg.substr(0, 8) == "--speed=" ||
-            arg.substr(0, 14) == "--sim-control=")
+            arg.substr(0, 14) == "--sim-control=" || arg.rfind("--wait-profile=", 0) == 0)
             continue;
         return std::string(arg);
     }
     return {};
+}
+
+std::optional<WaitProfile> chosen_wait_profile(int argc, char** argv, std::string& error) {
+    WaitProfile profile = WaitProfile::designed;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        std::string_view value;
+        if (arg == kWaitOption) {
+            if (i + 1 >= argc) {
+                error = "--wait-profile wants designed or fast";
+                return std::nullopt;
+            }
+            value = argv[++i];
+        } else if (arg.rfind("--wait-profile=", 0) == 0) {
+            value = arg.substr(kWaitOption.size() + 1);
+        } else {
+            continue;
+        }
+        const auto parsed = parse_wait_profile(value);
+        if (!parsed) {
+            error = "--wait-profile wants designed or fast, not \"" + std::string(value) + "\"";
+            return std::nullopt;
+        }
+        profile = *parsed;
+    }
+    return profile;
 }

@@ -57,9 +57,19 @@ int main(int argc, char** argv) {
     case EarlyAnswer::version:
         std::fputs(trelwick_version_text().c_str(), stdout);
         return 0;
+    case EarlyAnswer::wait_table:
+        std::fputs(wait_table_markdown().c_str(), stdout);
+        return 0;
     case EarlyAnswer::none:
         break;
     }
+    std::string profile_error;
+    const std::optional<WaitProfile> profile = chosen_wait_profile(argc, argv, profile_error);
+    if (!profile) {
+        std::fprintf(stderr, "trelwick: %s\n", profile_error.c_str());
+        return 2;
+    }
+    set_wait_profile(*profile);
     if (wants_instrument_check(argc, argv))
         return run_instrument_check(argc, argv);
 

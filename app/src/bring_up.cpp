@@ -9,6 +9,7 @@
 #include "app/shell/shared_state.hpp"
 #include "drivers/cm6k6.hpp"
 #include "drivers/hp34970.hpp"
+#include "drivers/wait_profile.hpp"
 #include "platform/platform.hpp"
 #include "stage/coordinate_exchange.hpp"
 
@@ -189,7 +190,7 @@ int cam_move_device_init(const std::string& run_log, int panel, int status_contr
     DisplayPanel(panel);
     write_to_log(motion_log_path(),
                  "METER: HP34970 \t MOTOR DRIVER:  CM6K6 \t GAGE: EV16P \t Initialized OK");
-    Delay(2.0);
+    profile_wait(DesignedWait::bring_up_end);
     return 0;
 }
 

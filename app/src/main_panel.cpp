@@ -4,6 +4,7 @@
 #include "app/shell/messages.hpp"
 #include "app/shell/panel_ids.hpp"
 #include "app/shell/shared_state.hpp"
+#include "drivers/wait_profile.hpp"
 #include "platform/platform.hpp"
 
 int WinMain() {
@@ -29,16 +30,18 @@ void cam_move_ui_init() {
 }
 
 std::string station_title() {
+    // The fast waits say so wherever the station is named: the title and the run log.
+    const char* waits = fast_waits() ? " - fast waits" : "";
     if (platform_simulated_stage())
-        return "Trelwick - simulated stage";
+        return std::string("Trelwick - simulated stage") + waits;
     instrument_addresses a = shared_addresses();
     if (a.cm_com_port == 0 && a.ev_com_port == 0) {
         // Before the first bring-up: the built-in addresses it will use.
         param_structure defaults{};
         fill_param_structure(defaults, a, 0);
     }
-    return strfmt("Trelwick - instruments on COM%d, COM%d, GPIB %d:%d", a.cm_com_port,
-                  a.ev_com_port, a.hp_gpib_board_addr, a.hp_gpib_dev_addr);
+    return strfmt("Trelwick - instruments on COM%d, COM%d, GPIB %d:%d%s", a.cm_com_port,
+                  a.ev_com_port, a.hp_gpib_board_addr, a.hp_gpib_dev_addr, waits);
 }
 
 int program_quit(int /*panel*/, int /*control*/, int event, void* /*callbackData*/,

@@ -184,7 +184,7 @@ int cm6k6_go_home(int dev_ID, int axis, double acc, double vel) {
     cm6k6_outf(dev_ID, "%dHOMVF%.3f", axis, v.value / 10.0);
     if (cm6k6_ifmove_delay(dev_ID, axis) != 0)
         return 1;
-    cm6k6_outf(dev_ID, "%dTPC", axis);
+    cm6k6_ask(dev_ID, strfmt("%dTPC", axis).c_str());
     std::string& reply = cm6k6_state().cmd;
     if (cm6k6_in(dev_ID, &reply) == 0)
         (void)cm6k6_parse_home_count(reply); // read back and not used

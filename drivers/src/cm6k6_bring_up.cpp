@@ -2,6 +2,7 @@
 #include "cm6k6_state.hpp"
 #include "drivers/cm6k6.hpp"
 #include "drivers/protocol/cm6k6_protocol.hpp"
+#include "drivers/wait_profile.hpp"
 #include "platform/clock.hpp"
 #include "platform/operator_thread.hpp"
 #include "platform/serial.hpp"
@@ -11,8 +12,6 @@
 #include <functional>
 
 namespace {
-
-constexpr double kResetSeconds = 5.0;
 
 // A Stop during the bring-up refuses every command after it: the controller is not
 // configured as sent, so it gets no id (the next operation brings it up again), and the
@@ -55,7 +54,7 @@ bool bring_up(int com_port, int address, double lhad, const std::function<void(i
     {
         // The operator's Stop ends the reset's wait: the bring-up goes no further.
         const StopInterruptible reset;
-        Delay(kResetSeconds);
+        profile_wait(DesignedWait::controller_reset);
     }
     if (stopped(dev_ID))
         return false;

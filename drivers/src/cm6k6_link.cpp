@@ -4,6 +4,7 @@
 #include "drivers/cm6k6.hpp"
 #include "drivers/protocol/bounded_number.hpp"
 #include "drivers/protocol/cm6k6_protocol.hpp"
+#include "drivers/wait_profile.hpp"
 #include "platform/clock.hpp"
 #include "platform/console.hpp"
 #include "platform/instrument_diagnosis.hpp"
@@ -21,7 +22,9 @@ namespace {
 Cm6k6State g_state;
 
 constexpr std::size_t kReplyBytes = 120;
-constexpr double kSettleSeconds = 0.6; // after every command
+// Lines a handshake reads past before its own reply: the echo of the commands while the
+// echo is still on after a reset, a motion wait's last YES.
+constexpr int kHandshakeLines = 16;
 
 } // namespace
 
@@ -66,7 +69,61 @@ int cm6k6_check_dev_open(int dev_ID) {
 
 namespace {
 
-int send(const char* text) {
+// What proves, under the fast profile, that the controller has processed a command.
+enum class Proof {
+    handshake, // a numbered WRITE sent behind it, whose reply comes only once it ran
+    own_reply, // a query: the caller reads its reply
+    none,      // the motion wait's own commands, and the reset (the controller is deaf)
+};
+
+Proof proof_of(std::string_view command) {
+    if (command == "!RESET" || command.rfind("WAIT(", 0) == 0 || command.rfind("WRITE\"", 0) == 0)
+        return Proof::none;
+    return Proof::handshake;
+}
+
+// The reply of a WRITE, with the echo's line feed (while the echo is on) taken off.
+std::string_view reply_line(std::string_view text) {
+    while (!text.empty() && (text.front() == '\n' || text.front() == ' '))
+        text.remove_prefix(1);
+    return text;
+}
+
+// Sends WRITE"H<n>" and reads until its reply "H<n>" comes: the controller has then
+// taken every command before it. A handshake that is not answered is reported as a failed
+// read (once for one silence: later ones fail quietly until the controller answers again).
+int handshake() {
+    Cm6k6State& s = cm6k6_state();
+    const WaitBooking booking(WaitKind::handshake);
+    s.handshake = s.handshake % 999 + 1;
+    const std::string token = strfmt("H%d", s.handshake);
+    const int port = s.com_port;
+    int n = serial_link_write(port, strfmt("WRITE\"%s\"", token.c_str()));
+    if (const int r = n > 0 ? DrainOutQ(port) : n; r != 0) {
+        cm6k6_error(strfmt("err = %i, problem sending RS232 command", r).c_str(),
+                    cm6k6_port_details());
+        return -1;
+    }
+    std::string line;
+    for (int lines = 0; n > 0 && lines < kHandshakeLines; ++lines) {
+        n = serial_link_read(port, kReplyBytes, &line);
+        if (n > 0 && reply_line(line) == token) {
+            s.silent = false;
+            return 0;
+        }
+    }
+    // A Stop ends the read early: that says nothing about the controller.
+    if (platform_stop_requested())
+        return -1;
+    if (!s.silent) {
+        s.silent = true;
+        cm6k6_error(strfmt("# bytes in = %i, problem receiving RS232 input", n > 0 ? 0 : n).c_str(),
+                    cm6k6_port_details());
+    }
+    return -1;
+}
+
+int send(const char* text, Proof proof) {
     const int port = g_state.com_port;
     if (const int r = FlushInQ(port); r != 0)
         ConsolePrintf("FlushInQ err = %i\n", r);
@@ -82,7 +139,7 @@ int send(const char* text) {
     // Whether a drive is left enabled: DRIVE takes one digit per axis.
     if (g_state.cmd.rfind("DRIVE", 0) == 0)
         g_state.drives_on = g_state.cmd.find('1', 5) != std::string::npos;
-    Delay(kSettleSeconds);
+    profile_wait(DesignedWait::controller_settle);
     // The settle leaves the command ample time to go out, but a Stop cuts it short and
     // the halt skips it: the command must be on the line before the next send's FlushOutQ
     // (or the motion poll's) could discard it. After a whole settle this costs nothing.
@@ -91,7 +148,15 @@ int send(const char* text) {
                     cm6k6_port_details());
         return -1;
     }
+    // Under a Stop the halt needs its commands on the line, not proved: the designed
+    // settle is cut short there too.
+    if (fast_waits() && proof == Proof::handshake && !platform_stop_requested())
+        return handshake();
     return 0;
+}
+
+int send(const char* text) {
+    return send(text, proof_of(text != nullptr ? text : ""));
 }
 
 } // namespace
@@ -102,6 +167,14 @@ int cm6k6_out(int dev_ID, const char* text) {
         return -1;
     }
     return send(text);
+}
+
+int cm6k6_ask(int dev_ID, const char* query) {
+    if (platform_stop_requested()) {
+        cm6k6_halt(dev_ID);
+        return -1;
+    }
+    return send(query, Proof::own_reply);
 }
 
 void cm6k6_halt(int /*dev_ID*/) {
@@ -128,7 +201,13 @@ int cm6k6_in(int dev_ID, std::string* reply) {
         cm6k6_halt(dev_ID);
         return -1;
     }
-    const int n = serial_link_read(g_state.com_port, kReplyBytes, reply);
+    int n = 0;
+    {
+        const WaitBooking booking(WaitKind::reply);
+        n = serial_link_read(g_state.com_port, kReplyBytes, reply);
+    }
+    if (n > 0)
+        g_state.silent = false;
     if (n <= 0) {
         cm6k6_error(strfmt("# bytes in = %i, problem receiving RS232 input", n).c_str(),
                     cm6k6_port_details());
@@ -138,7 +217,7 @@ int cm6k6_in(int dev_ID, std::string* reply) {
 }
 
 double cm6k6_query_position(int dev_ID, int axis, const char* query) {
-    cm6k6_outf(dev_ID, "%d%s", axis, query);
+    cm6k6_ask(dev_ID, strfmt("%d%s", axis, query).c_str());
     if (cm6k6_in(dev_ID, &g_state.cmd) != 0)
         return NAN;
     const auto p = cm6k6_parse_position(g_state.cmd);

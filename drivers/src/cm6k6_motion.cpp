@@ -4,6 +4,7 @@
 #include "drivers/cm6k6.hpp"
 #include "drivers/protocol/bounded_number.hpp"
 #include "drivers/protocol/cm6k6_protocol.hpp"
+#include "drivers/wait_profile.hpp"
 #include "platform/clock.hpp"
 #include "platform/console.hpp"
 #include "platform/operator_thread.hpp"
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr double kPollSeconds = 0.1;
 // The motion-end wait asks the operator once the longest move in progress has had half as
 // long again as its trapezoid profile needs, plus this margin for the polls themselves.
 constexpr double kMotionWaitFactor = 1.5;
@@ -55,6 +55,7 @@ void give_up_motion(int dev_ID) {
 
 int cm6k6_ifmove_delay(int dev_ID, int /*axis*/) {
     Cm6k6State& s = cm6k6_state();
+    const WaitBooking booking(WaitKind::motion);
     // The operator's Stop ends every wait below at once; the poll then halts the motion.
     const StopInterruptible motion;
     if (platform_stop_requested()) {
@@ -75,7 +76,8 @@ int cm6k6_ifmove_delay(int dev_ID, int /*axis*/) {
     for (;;) {
         cm6k6_out(dev_ID, "WRITE\"YES\"");
         ++owed;
-        Delay(kPollSeconds);
+        // Under the fast waits the read itself waits for the YES (up to its time-out).
+        profile_wait(DesignedWait::motion_poll);
         // A read that gets nothing leaves the command text in the buffer: not a YES.
         if (serial_link_read(s.com_port, 120, &s.cmd) > 0)
             --owed;
@@ -122,7 +124,7 @@ void cm6k6_stop_motor(int dev_ID, int axis) {
 int cm6k6_read_error_status(int dev_ID) {
     Cm6k6State& s = cm6k6_state();
     for (int k = 0; k < 4; ++k) {
-        cm6k6_out(dev_ID, "TCMDER");
+        cm6k6_ask(dev_ID, "TCMDER");
         cm6k6_in(dev_ID, &s.cmd);
         // Stopped: the query was refused and nothing was read, which says nothing of the
         // controller.

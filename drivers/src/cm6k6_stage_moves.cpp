@@ -3,6 +3,7 @@
 #include "cm6k6_state.hpp"
 #include "drivers/cm6k6.hpp"
 #include "drivers/protocol/cm6k6_protocol.hpp"
+#include "drivers/wait_profile.hpp"
 #include "platform/clock.hpp"
 #include "platform/operator_thread.hpp"
 #include "platform/panels.hpp"
@@ -11,9 +12,6 @@
 #include <cmath>
 
 namespace {
-
-constexpr double kDriveOnSeconds = 2.0;
-constexpr double kDriveOffSeconds = 1.0;
 
 // The positioning check: true to go on. A position that could not be read, or a
 // difference too large for the report, never passes; the pop-up then shows INT_MIN.
@@ -46,7 +44,7 @@ int cm6k6_cam_move(int panel, int control, int dev_ID, int axis, double distance
     const double p0 = cm6k6_query_position(dev_ID, axis, "TPC");
     const StopInterruptible motion; // a Stop ends the waits from here on
     cm6k6_outf(dev_ID, "DRIVE%s", pattern->c_str());
-    Delay(kDriveOnSeconds);
+    profile_wait(DesignedWait::drives_on);
     const int go = cm6k6_outf(dev_ID, "%dD%f\rGO%s", axis, distance, pattern->c_str());
     cm6k6_note_move(axis, distance);
     if (go == 0 || !platform_stop_requested()) // a Stop refused it: nothing started
@@ -63,7 +61,7 @@ int cm6k6_cam_move(int panel, int control, int dev_ID, int axis, double distance
         return -1;
     }
     cm6k6_out(dev_ID, "DRIVE000000");
-    Delay(kDriveOffSeconds);
+    profile_wait(DesignedWait::drives_off);
     if (show == 1) {
         show_indicator(panel, control, 0);
         DisplayPanel(panel);
@@ -95,7 +93,7 @@ int cm6k6_cam_move_5(int panel, const int* controls, int dev_ID, const double* d
     DisplayPanel(panel);
     const StopInterruptible motion; // a Stop ends the waits from here on
     cm6k6_out(dev_ID, "DRIVE111110");
-    Delay(kDriveOnSeconds);
+    profile_wait(DesignedWait::drives_on);
     if (cm6k6_out(dev_ID, "GO111110") == 0 || !platform_stop_requested())
         cm6k6_note_started(cm6k6_pattern_axes("111110")); // a Stop refused it: nothing started
     for (int axis = 1; axis <= kCams; ++axis) {
@@ -109,7 +107,7 @@ int cm6k6_cam_move_5(int panel, const int* controls, int dev_ID, const double* d
         show_indicator(panel, controls[5 + axis - 1], 0);
         const double p1 = cm6k6_query_position(dev_ID, axis, "TPC");
         cm6k6_out(dev_ID, "DRIVE000000");
-        Delay(kDriveOffSeconds);
+        profile_wait(DesignedWait::drives_off);
         if (!positioning_accepted(distances[axis - 1], p0[axis - 1], p1)) {
             cm6k6_stop_motor(dev_ID, axis);
             return -1;

@@ -18,6 +18,8 @@ struct Cm6k6State {
     std::array<double, 7> travel{};    // length of the move last set up
     unsigned started_axes = 0;         // axes started by a GO and not yet seen to stop
     bool drives_on = false;            // a DRIVE enabled some drive, none since switched all off
+    int handshake = 0;                 // number of the last handshake (fast waits), 1..999
+    bool silent = false;               // a handshake went unanswered, and nothing was heard since
 };
 
 Cm6k6State& cm6k6_state();
@@ -30,6 +32,9 @@ void cm6k6_forget_motion();
 // first) and the confirm pop-up answers No unasked.
 void cm6k6_halt(int dev_ID);
 
+// Sends a query whose reply the caller reads next: as cm6k6_out, but under the fast waits
+// the reply itself proves the query was taken, and no handshake follows it.
+int cm6k6_ask(int dev_ID, const char* query);
 // Sends a command built with a printf format.
 int cm6k6_outf(int dev_ID, const char* format, ...) TRELWICK_PRINTF(2, 3);
 // The position query of an axis: "<axis>TPC" (or TPE), the reply's first five characters

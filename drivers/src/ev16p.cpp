@@ -2,6 +2,7 @@
 #include "drivers/ev16p.hpp"
 
 #include "drivers/protocol/ev16p_protocol.hpp"
+#include "drivers/wait_profile.hpp"
 #include "ev16p_state.hpp"
 #include "platform/clock.hpp"
 #include "platform/panels.hpp"
@@ -13,7 +14,6 @@
 
 namespace {
 
-constexpr double kAckSeconds = 0.5;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // Zeroing and presetting act on this channel whatever gauge is named.
 constexpr int kActedChannel = 1;
@@ -27,7 +27,7 @@ int command_ack(int dev_ID, const std::string& command, const std::string& expec
     // operator is not asked about the same silence twice.
     if (ev16p_out(dev_ID, command.c_str()) != 0)
         return -1;
-    Delay(kAckSeconds);
+    profile_wait(DesignedWait::counter_reply);
     if (ev16p_in(dev_ID, &s.msg) != 0)
         return -1;
     if (s.msg == expected)
@@ -79,7 +79,7 @@ void ev16p_init(int com_port, int address, int* dev_ID) {
         return;
     if (ev16p_out(id, ev16p_channel_command("CK", kActedChannel).c_str()) != 0)
         return;
-    Delay(kAckSeconds);
+    profile_wait(DesignedWait::counter_reply);
     if (ev16p_in(id, &s.msg) != 0)
         return;
     const int state = ev16p_parse_hold_state(s.msg).value_or(0);

@@ -1,5 +1,6 @@
 // The EV-16P device table, its send and receive over the serial link, and its pop-up.
 #include "drivers/ev16p.hpp"
+#include "drivers/wait_profile.hpp"
 #include "ev16p_state.hpp"
 #include "platform/clock.hpp"
 #include "platform/instrument_diagnosis.hpp"
@@ -13,8 +14,6 @@ namespace {
 Ev16pState g_state;
 
 constexpr std::size_t kReplyBytes = 300;
-// The counter needs a second of quiet before and after each command.
-constexpr double kQuietSeconds = 1.0;
 
 } // namespace
 
@@ -55,7 +54,7 @@ int ev16p_out(int /*dev_ID*/, const char* text) {
     if (const int r = FlushOutQ(port); r != 0)
         if (ev16p_error_handling(r, "FlushOutQ") != 0)
             return -1;
-    Delay(kQuietSeconds);
+    profile_wait(DesignedWait::counter_quiet);
     g_state.cmd = text != nullptr ? text : "";
     const int n = serial_link_write(port, g_state.cmd);
     if (n <= 0) {
@@ -63,7 +62,7 @@ int ev16p_out(int /*dev_ID*/, const char* text) {
         ev16p_error_handling(n, g_state.msg.c_str(), ev16p_port_details());
         return -1;
     }
-    Delay(kQuietSeconds);
+    profile_wait(DesignedWait::counter_quiet);
     // On the line before the next command's FlushOutQ (free after the quiet time).
     if (const int r = DrainOutQ(port); r != 0) {
         g_state.msg = strfmt("err = %i, problem sending RS232 command", r);
@@ -74,7 +73,11 @@ int ev16p_out(int /*dev_ID*/, const char* text) {
 }
 
 int ev16p_in(int /*dev_ID*/, std::string* reply) {
-    const int n = serial_link_read(g_state.com_port, kReplyBytes, reply);
+    int n = 0;
+    {
+        const WaitBooking booking(WaitKind::reply);
+        n = serial_link_read(g_state.com_port, kReplyBytes, reply);
+    }
     if (n > 0)
         return 0;
     // The report is built in the reply buffer, so a caller reading into it finds the

@@ -2,6 +2,7 @@
 #include "console_stop.hpp"
 #include "drivers/hp34970.hpp"
 #include "drivers/protocol/hp34970_protocol.hpp"
+#include "drivers/wait_profile.hpp"
 #include "hp34970_state.hpp"
 #include "platform/console.hpp"
 #include "platform/gpib.hpp"
@@ -19,8 +20,11 @@ constexpr int kEosLineFeed = 0x140A; // end reads at LF, compared on all eight b
 
 int read_reply(int dev_ID, std::size_t max_bytes, std::string* reply) {
     std::vector<char> buffer(max_bytes);
-    const int status =
-        ibrd(g_state.table.handle_of(dev_ID), buffer.data(), static_cast<long>(max_bytes));
+    int status = 0;
+    {
+        const WaitBooking booking(WaitKind::reply);
+        status = ibrd(g_state.table.handle_of(dev_ID), buffer.data(), static_cast<long>(max_bytes));
+    }
     if ((status & ERR) != 0) {
         hp34970_error(strfmt("ibsta = %x, problem receiving GPIB input", status).c_str(),
                       hp34970_unit_details());

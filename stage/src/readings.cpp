@@ -4,7 +4,7 @@
 #include "app/shell/shared_state.hpp"
 #include "drivers/ev16p.hpp"
 #include "drivers/hp34970.hpp"
-#include "platform/clock.hpp"
+#include "drivers/wait_profile.hpp"
 
 #include <cmath>
 #include <limits>
@@ -17,8 +17,6 @@ constexpr double NOT_A_NUMBER = std::numeric_limits<double>::quiet_NaN();
 // channel that carries their reference.
 constexpr int POT_POWER_OUTPUT = 9;
 constexpr int POT_REFERENCE_CHANNEL = 10;
-// The potentiometers settle this long after their power comes on.
-constexpr double POT_SETTLE_SECONDS = 1.0;
 // The reference is the potentiometers' supply (10 V on the bench). The calibration turns
 // the voltage ratio into an angle at about 6.2 rad per unit of ratio, so below 1 V the
 // meter's microvolts of noise alone would move an angle by a measurable amount, and a lost
@@ -50,7 +48,8 @@ double cam_move_read_cam_angles(param_structure& param, instrument_addresses add
         return NOT_A_NUMBER;
 
     hp34970_switch_on_off(id, POT_POWER_OUTPUT, 1);
-    Delay(POT_SETTLE_SECONDS);
+    // The potentiometers settle after their power comes on (the fast waits keep it).
+    profile_wait(DesignedWait::pot_settle);
     double v = NOT_A_NUMBER;
     double v_ref = NOT_A_NUMBER;
     hp34970_get_chan_volt(id, cam, &v);

@@ -10,6 +10,7 @@
 #include "app/shell/shared_state.hpp"
 #include "bench_support.hpp"
 #include "drivers/delay.hpp"
+#include "drivers/wait_profile.hpp"
 #include "platform/panels.hpp"
 #include "stage/coordinate_exchange.hpp"
 #include "testbench/bench_state.hpp"
@@ -25,7 +26,6 @@ namespace {
 
 constexpr int kAngleWatchReadings = 20;
 constexpr double kAngleWatchPause = 0.1; // seconds, on top of each reading's own second
-constexpr double kHomePause = 0.5;
 
 // The status line after Pot zero or Home: what was reached, or what failed.
 const char* positioning_status(int status, const char* done, const char* angle_unknown,
@@ -131,7 +131,7 @@ int test_go_home(int panel, int, int event, void*, int, int) {
     if (end_if_stopped(panel))
         return 0;
     if (status == 0) {
-        delay(kHomePause);
+        profile_event_wait(DesignedWait::bench_home_pause);
         status = cam_test_go_home(shared_param(), shared_addresses());
         if (end_if_stopped(panel))
             return 0;

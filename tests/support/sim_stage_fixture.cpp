@@ -1,7 +1,10 @@
 #include "sim_stage_fixture.hpp"
 
+#include "drivers/wait_profile.hpp"
+
 void SimStageTest::SetUp() {
     PlatformTest::SetUp();
+    wait_profile_reset();
     sim.power_on(now());
     sim.set_history_limit(kTestHistory);
     sim.attach(serial, gpib);
@@ -10,6 +13,7 @@ void SimStageTest::SetUp() {
 }
 
 void SimStageTest::TearDown() {
+    wait_profile_reset();
     PlatformTest::TearDown(); // puts the platform's backends back
 }
 

@@ -13,7 +13,7 @@ void cam_move_ui_init();
 
 // What the station drives, for the window title and the run log: "Trelwick - simulated
 // stage", or "Trelwick - instruments on COM<cm>, COM<ev>, GPIB <board>:<address>" from the
-// shared instrument addresses.
+// shared instrument addresses; " - fast waits" follows under the fast wait profile.
 std::string station_title();
 
 // Quit: closes the instruments and ends the event loop.
