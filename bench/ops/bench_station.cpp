@@ -176,21 +176,22 @@ void print_cost(const OperationCost& c) {
 
 // The cams' motion overlaps the waits (a designed settle after the GO runs while they
 // turn), so it is shown beside the split, not in it: wall = motion wait + physical + blind
-// + handshake + reply + own.
+// + handshake + reply + line + own.
 void print_split_header() {
-    std::printf("%-9s %-18s %8s %8s %8s %8s %8s %11s %8s %7s\n", "profile", "operation", "wall s",
-                "moving s", "m.wait s", "phys. s", "blind s", "handsh. s n", "reply s", "own s");
+    std::printf("%-9s %-18s %8s %8s %8s %8s %8s %11s %8s %7s %7s\n", "profile", "operation",
+                "wall s", "moving s", "m.wait s", "phys. s", "blind s", "handsh. s n", "reply s",
+                "line s", "own s");
 }
 
 void print_split(const std::string& profile, const OperationCost& c) {
     const WaitBook& b = c.book;
     const double accounted = b.of(WaitKind::motion) + b.of(WaitKind::physical) +
                              b.of(WaitKind::blind) + b.of(WaitKind::handshake) +
-                             b.of(WaitKind::reply);
-    std::printf("%-9s %-18s %8.2f %8.2f %8.2f %8.2f %8.2f %7.2f %3lld %8.2f %7.2f\n",
+                             b.of(WaitKind::reply) + b.of(WaitKind::line);
+    std::printf("%-9s %-18s %8.2f %8.2f %8.2f %8.2f %8.2f %7.2f %3lld %8.2f %7.2f %7.2f\n",
                 profile.c_str(), c.name.c_str(), c.wall, c.motion, b.of(WaitKind::motion),
                 b.of(WaitKind::physical), b.of(WaitKind::blind), b.of(WaitKind::handshake),
                 b.count[static_cast<std::size_t>(WaitKind::handshake)], b.of(WaitKind::reply),
-                c.wall - accounted);
+                b.of(WaitKind::line), c.wall - accounted);
     std::fflush(stdout);
 }

@@ -79,7 +79,7 @@ void print_cost_header();
 void print_cost(const OperationCost& cost);
 // Where an operation's wall time went: the wait for the end of motion, the physical waits,
 // the other designed waits, handshakes, the replies the design reads anyway (queries,
-// readings, acknowledges), and the program's own time (what is left); with the seconds the
-// cams were moving beside it.
+// readings, acknowledges), the commands' bytes going out on the line, and the program's own
+// time (what is left); with the seconds the cams were moving beside it.
 void print_split_header();
 void print_split(const std::string& profile, const OperationCost& cost);

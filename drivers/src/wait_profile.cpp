@@ -41,8 +41,8 @@ constexpr std::array<WaitRule, kDesignedWaits> kTable{{
     {DesignedWait::pot_settle, "potentiometers settle", "HP34970", 1.0, FastRule::kept, 0.3,
      "The supply relay's contacts bounce and the wipers' filters charge: a reading before then "
      "reads the transient. On the bench the contacts settle in 5 ms and the filters' time "
-     "constant is 20 ms; 0.3 s is 15 time constants, which leaves less than the meter's noise "
-     "(3 uV of 10 V)."},
+     "constant is 20 ms; after 0.3 s the wipers are within 0.4 ppm of their value, about the "
+     "meter's noise (3 uV of 10 V)."},
     {DesignedWait::bring_up_end, "bring-up end", "program", 2.0, FastRule::dropped, 0.0,
      "Nothing waits on it: the bring-up is over and its status stays on the panel."},
     {DesignedWait::bench_home_pause, "test bench Home pause", "program", 0.5, FastRule::dropped,

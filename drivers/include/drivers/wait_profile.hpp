@@ -86,8 +86,9 @@ enum class WaitKind {
     blind,     // the other designed waits (none under `fast`)
     handshake, // a handshake query and its reply (`fast` only)
     reply,     // waiting for a reply the design reads anyway (queries, readings, acks)
+    line,      // a command's bytes going out on the serial line (9600 baud: 1 ms a byte)
 };
-constexpr std::size_t kWaitKinds = 5;
+constexpr std::size_t kWaitKinds = 6;
 
 struct WaitBook {
     std::array<double, kWaitKinds> seconds{};
