@@ -62,8 +62,8 @@ struct WaitRule {
 
 const std::array<WaitRule, kDesignedWaits>& wait_table();
 const WaitRule& wait_rule(DesignedWait wait);
-// The table as Markdown, for the documents.
-std::string wait_table_markdown();
+// The table as text, a wait a paragraph (trelwick --wait-table).
+std::string wait_table_text();
 
 // How long `wait` lasts under the run's profile: its designed length, or under `fast` its
 // kept length (0 for a handshake or a dropped wait).
