@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
         std::fputs(trelwick_version_text().c_str(), stdout);
         return 0;
     case EarlyAnswer::wait_table:
-        std::fputs(wait_table_markdown().c_str(), stdout);
+        std::fputs(wait_table_text().c_str(), stdout);
         return 0;
     case EarlyAnswer::none:
         break;

@@ -8,8 +8,10 @@
 #   3. CPU over wall while the program waits (blocking Delay, event-processing delay,
 #      motion wait, timed series, angle watch);
 #   4. start-up to the main panel shown, and resident memory after bring-up and ten moves,
-#      in a real window under Xvfb.
-# Builds a Release tree in build-bench (or $TRELWICK_BENCH_BUILD). Takes about 15 minutes, most of it the run at
+#      in a real window under Xvfb;
+#   8. the same four operations in both wait profiles, each one's time split by what it
+#      waited for (in virtual time, and in real time at speed 1).
+# Builds a Release tree in build-bench (or $TRELWICK_BENCH_BUILD). Takes about 30 minutes, most of it the runs at
 # speed 1; --quick leaves that run out. Installs xvfb when missing and run as root.
 set -euo pipefail
 
@@ -71,6 +73,10 @@ QT_QPA_PLATFORM=offscreen "$bench" virtual --moves 500 --scripted 2>&1 | quiet
 
 echo "== 3. CPU while waiting (Qt panels offscreen, stage at speed 1)"
 QT_QPA_PLATFORM=offscreen "$bench" idle --seconds 10 2>&1 | quiet
+
+echo "== 8. the wait profiles: each operation's time by what it waited for"
+QT_QPA_PLATFORM=offscreen "$bench" waits --virtual 2>&1 | quiet
+[ $quick -eq 1 ] || QT_QPA_PLATFORM=offscreen "$bench" waits --speed 1 2>&1 | quiet
 
 if command -v xvfb-run >/dev/null; then
   xvfb() { xvfb-run -a -s "-screen 0 1366x768x24" "$@"; }

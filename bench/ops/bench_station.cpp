@@ -2,8 +2,13 @@
 
 #include "app/bring_up.hpp"
 #include "app/main_operations.hpp"
+#include "app/parameters_panel.hpp"
 #include "app/shell/panel_ids.hpp"
+#include "app/shell/run_log.hpp"
 #include "app/shell/shared_state.hpp"
+#include "drivers/cm6k6.hpp"
+#include "drivers/ev16p.hpp"
+#include "drivers/hp34970.hpp"
 #include "main/callback_table.hpp"
 #include "platform/platform.hpp"
 #include "process_usage.hpp"
@@ -25,12 +30,23 @@ BenchStation::BenchStation(ClockBackend& clock, double speed, PanelBackend& pane
     platform_set_drive_root(root_);
     std::filesystem::create_directories(platform_map_path("C:\\CVI\\Trelwick\\Log"));
 
+    // A station starts as the program does: nothing open, nothing recorded (the bench may
+    // set up one station after another).
+    shared_state_reset();
+    parameters_panel_reset();
+    run_log_reset();
+    testbench_reset();
+    cm6k6_reset();
+    ev16p_reset();
+    hp34970_reset();
     platform_use_clock(&ledger_);
-    ledger_.on_wait([this] { note_motion(); });
     sim_.power_on(platform_now_seconds());
+    // The controller runs every command in order, so the first command it runs with no axis
+    // moving after a GO closes that GO's motion; the stage knows when each axis stopped.
     sim_.cm6k6().on_command = [this](std::string_view command, double time) {
-        if (command.rfind("GO", 0) == 0)
-            go_times_.push_back(time);
+        note_motion(time);
+        if (command.rfind("GO", 0) == 0 && moving_since_ < 0.0)
+            moving_since_ = time;
     };
     sim_.attach(serial_, gpib_);
     platform_use_serial(&serial_);
@@ -49,24 +65,25 @@ BenchStation::~BenchStation() {
     std::filesystem::remove_all(root_);
 }
 
-// Each GO the controller has run since the last look starts a motion; the stage knows
-// when each axis it started comes to rest.
-void BenchStation::note_motion() {
-    for (const double time : go_times_) {
-        double end = time;
-        for (int axis = 1; axis <= kSimAxes; ++axis) {
-            const double axis_end = sim_.model().motion_end_time(axis);
-            if (std::isfinite(axis_end) && axis_end > end)
-                end = axis_end;
-        }
-        motion_ += end - time;
+void BenchStation::note_motion(double now) {
+    if (moving_since_ < 0.0)
+        return;
+    double end = moving_since_;
+    for (int axis = 1; axis <= kSimAxes; ++axis) {
+        if (sim_.model().moving(axis, now))
+            return;
+        const double axis_end = sim_.model().motion_end_time(axis);
+        if (axis_end > end && axis_end <= now)
+            end = axis_end;
     }
-    go_times_.clear();
+    motion_ += end - moving_since_;
+    moving_since_ = -1.0;
 }
 
 OperationCost BenchStation::run(const std::string& name, const std::function<void()>& operation) {
-    note_motion();
+    note_motion(platform_now_seconds());
     const WaitTotals before = ledger_.totals();
+    const WaitBook book_before = wait_book();
     const double motion_before = motion_;
     const double cpu_before = process_cpu_seconds();
     const double start = machine_seconds();
@@ -77,7 +94,7 @@ OperationCost BenchStation::run(const std::string& name, const std::function<voi
     const double wall = machine_seconds() - start;
     const double cpu = process_cpu_seconds() - cpu_before;
     sim_.advance(platform_now_seconds());
-    note_motion();
+    note_motion(platform_now_seconds());
     const WaitTotals& after = ledger_.totals();
     OperationCost cost;
     cost.name = name;
@@ -88,6 +105,11 @@ OperationCost BenchStation::run(const std::string& name, const std::function<voi
     cost.waits = after.delays - before.delays;
     cost.event_waits = after.event_waits - before.event_waits;
     cost.cpu = cpu;
+    const WaitBook book_after = wait_book();
+    for (std::size_t k = 0; k < kWaitKinds; ++k) {
+        cost.book.seconds[k] = (book_after.seconds[k] - book_before.seconds[k]) / speed_;
+        cost.book.count[k] = book_after.count[k] - book_before.count[k];
+    }
     return cost;
 }
 
@@ -149,5 +171,27 @@ void print_cost(const OperationCost& c) {
                 c.name.c_str(), c.wall, c.asked, c.waits, c.event_waits, c.motion, added,
                 c.wall > 0.0 ? 100.0 * added / c.wall : 0.0, late, added - late, c.cpu,
                 c.wall > 0.0 ? 100.0 * c.cpu / c.wall : 0.0);
+    std::fflush(stdout);
+}
+
+// The cams' motion overlaps the waits (a designed settle after the GO runs while they
+// turn), so it is shown beside the split, not in it: wall = motion wait + physical + blind
+// + handshake + reply + line + own.
+void print_split_header() {
+    std::printf("%-9s %-18s %8s %8s %8s %8s %8s %11s %8s %7s %7s\n", "profile", "operation",
+                "wall s", "moving s", "m.wait s", "phys. s", "blind s", "handsh. s n", "reply s",
+                "line s", "own s");
+}
+
+void print_split(const std::string& profile, const OperationCost& c) {
+    const WaitBook& b = c.book;
+    const double accounted = b.of(WaitKind::motion) + b.of(WaitKind::physical) +
+                             b.of(WaitKind::blind) + b.of(WaitKind::handshake) +
+                             b.of(WaitKind::reply) + b.of(WaitKind::line);
+    std::printf("%-9s %-18s %8.2f %8.2f %8.2f %8.2f %8.2f %7.2f %3lld %8.2f %7.2f %7.2f\n",
+                profile.c_str(), c.name.c_str(), c.wall, c.motion, b.of(WaitKind::motion),
+                b.of(WaitKind::physical), b.of(WaitKind::blind), b.of(WaitKind::handshake),
+                b.count[static_cast<std::size_t>(WaitKind::handshake)], b.of(WaitKind::reply),
+                b.of(WaitKind::line), c.wall - accounted);
     std::fflush(stdout);
 }

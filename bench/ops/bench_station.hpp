@@ -5,6 +5,7 @@
 // does.
 #pragma once
 
+#include "drivers/wait_profile.hpp"
 #include "platform/link/link_backends.hpp"
 #include "platform/panels.hpp"
 #include "sim/sim_stage.hpp"
@@ -24,6 +25,7 @@ struct OperationCost {
     long long waits = 0;
     long long event_waits = 0;
     double cpu = 0.0;
+    WaitBook book; // the program's own account of its waits, in machine seconds
 };
 
 class BenchStation {
@@ -57,7 +59,8 @@ public:
     void watch_angle();
 
 private:
-    void note_motion();
+    // Closes the motion in progress once no axis moves at `now`.
+    void note_motion(double now);
 
     Runner runner_;
     LedgerClock ledger_;
@@ -68,9 +71,15 @@ private:
     LinkGpibBackend gpib_;
     int main_ = 0;
     int test_ = 0;
-    std::vector<double> go_times_; // GOs the controller ran since the last look
-    double motion_ = 0.0;          // simulated stage seconds
+    double moving_since_ = -1.0; // the GO that started the motion in progress, or negative
+    double motion_ = 0.0;        // simulated stage seconds with some axis moving
 };
 
 void print_cost_header();
 void print_cost(const OperationCost& cost);
+// Where an operation's wall time went: the wait for the end of motion, the physical waits,
+// the other designed waits, handshakes, the replies the design reads anyway (queries,
+// readings, acknowledges), the commands' bytes going out on the line, and the program's own
+// time (what is left); with the seconds the cams were moving beside it.
+void print_split_header();
+void print_split(const std::string& profile, const OperationCost& cost);

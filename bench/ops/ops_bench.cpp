@@ -3,6 +3,9 @@
 // and scripts/bench-ops.sh for the runs that make them.
 //
 //   trelwick-ops-bench ops [--speed S]    bring-up, Move, Home, work point in real time
+//   trelwick-ops-bench waits [--speed S] [--virtual]
+//                                         the same in both wait profiles, each operation's
+//                                         time split by what it waited for
 //   trelwick-ops-bench virtual [--moves N] [--scripted]
 //                                         CPU per whole Move and Home in virtual time
 //   trelwick-ops-bench idle [--seconds T]  CPU over wall while the program waits
@@ -124,6 +127,53 @@ int run_operations(double speed) {
     station.open_test_panel(1, 0.0);
     row(station.run("work-point search", [&] { station.find_work_point(); }));
     print_cost(total);
+    return 0;
+}
+
+// The four operations in each wait profile, on a fresh stage each; --virtual runs them in
+// virtual time (the split in the stage's seconds, at once).
+int run_wait_split(double speed, bool virtual_time) {
+    if (virtual_time)
+        std::printf("virtual time (stage seconds)\n");
+    else
+        std::printf("real time, --speed %g (machine seconds)\n", speed);
+    print_split_header();
+    for (const WaitProfile profile : {WaitProfile::designed, WaitProfile::fast}) {
+        set_wait_profile(profile);
+        VirtualClock virtual_clock;
+        ScaledClock scaled_clock(speed);
+        ClockBackend& clock =
+            virtual_time ? static_cast<ClockBackend&>(virtual_clock) : scaled_clock;
+        QtPanelBackend panels;
+        BenchStation station(clock, virtual_time ? 1.0 : speed, panels);
+        const char* name = wait_profile_name(profile);
+        OperationCost total;
+        total.name = "all four";
+        auto row = [&](const OperationCost& c) {
+            print_split(name, c);
+            total.wall += c.wall;
+            total.motion += c.motion;
+            for (std::size_t k = 0; k < kWaitKinds; ++k) {
+                total.book.seconds[k] += c.book.seconds[k];
+                total.book.count[k] += c.book.count[k];
+            }
+        };
+        // In virtual time the wall is the stage's seconds the operation took.
+        auto run = [&](const char* what, const std::function<void()>& operation) {
+            const double start = platform_now_seconds();
+            OperationCost c = station.run(what, operation);
+            if (virtual_time)
+                c.wall = platform_now_seconds() - start;
+            return c;
+        };
+        row(run("bring-up", [&] { station.bring_up(); }));
+        row(run("Move X +0.0005", [&] { station.move_relative(0.0005, 0.0); }));
+        row(run("Home", [&] { station.home(); }));
+        station.open_test_panel(1, 0.0);
+        row(run("work-point search", [&] { station.find_work_point(); }));
+        print_split(name, total);
+    }
+    set_wait_profile(WaitProfile::designed);
     return 0;
 }
 
@@ -258,6 +308,8 @@ int main(int argc, char** argv) {
         return 2;
     if (mode == "ops")
         return run_operations(speed);
+    if (mode == "waits")
+        return run_wait_split(speed, has_flag(argc, argv, "--virtual"));
     if (mode == "virtual")
         return run_virtual(static_cast<int>(moves), has_flag(argc, argv, "--scripted"),
                            has_flag(argc, argv, "--operator-thread"));
@@ -267,10 +319,10 @@ int main(int argc, char** argv) {
         return run_memory();
     if (mode == "sim-memory")
         return run_sim_memory(static_cast<int>(moves), speed);
-    std::fprintf(
-        stderr,
-        "usage: %s ops [--speed S] | virtual [--moves N] [--scripted] | idle [--seconds T] "
-        "| memory | sim-memory [--moves N] [--speed S]\n",
-        argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s ops [--speed S] | waits [--speed S] [--virtual] | virtual [--moves N] "
+                 "[--scripted] | idle [--seconds T] "
+                 "| memory | sim-memory [--moves N] [--speed S]\n",
+                 argv[0]);
     return 2;
 }

@@ -99,7 +99,7 @@ int handshake() {
     const std::string token = strfmt("H%d", s.handshake);
     const int port = s.com_port;
     int n = serial_link_write(port, strfmt("WRITE\"%s\"", token.c_str()));
-    if (const int r = n > 0 ? DrainOutQ(port) : n; r != 0) {
+    if (const int r = n > 0 ? serial_link_drain(port) : n; r != 0) {
         cm6k6_error(strfmt("err = %i, problem sending RS232 command", r).c_str(),
                     cm6k6_port_details());
         return -1;
@@ -143,7 +143,7 @@ int send(const char* text, Proof proof) {
     // The settle leaves the command ample time to go out, but a Stop cuts it short and
     // the halt skips it: the command must be on the line before the next send's FlushOutQ
     // (or the motion poll's) could discard it. After a whole settle this costs nothing.
-    if (const int r = DrainOutQ(port); r != 0) {
+    if (const int r = serial_link_drain(port); r != 0) {
         cm6k6_error(strfmt("err = %i, problem sending RS232 command", r).c_str(),
                     cm6k6_port_details());
         return -1;

@@ -64,7 +64,7 @@ int ev16p_out(int /*dev_ID*/, const char* text) {
     }
     profile_wait(DesignedWait::counter_quiet);
     // On the line before the next command's FlushOutQ (free after the quiet time).
-    if (const int r = DrainOutQ(port); r != 0) {
+    if (const int r = serial_link_drain(port); r != 0) {
         g_state.msg = strfmt("err = %i, problem sending RS232 command", r);
         ev16p_error_handling(r, g_state.msg.c_str(), ev16p_port_details());
         return -1;

@@ -1,5 +1,6 @@
 #include "serial_link.hpp"
 
+#include "drivers/wait_profile.hpp"
 #include "platform/serial.hpp"
 
 #include <vector>
@@ -23,4 +24,9 @@ int serial_link_read(int port, std::size_t max_bytes, std::string* reply) {
                                          ? static_cast<std::size_t>(n)
                                          : max_bytes);
     return n;
+}
+
+int serial_link_drain(int port) {
+    const WaitBooking booking(WaitKind::line);
+    return DrainOutQ(port);
 }

@@ -13,3 +13,7 @@ int serial_link_write(int port, std::string_view command);
 // came without their carriage return before the read timed out (or the port failed)
 // give that failure (kRS232Timeout), and *reply is left as it was.
 int serial_link_read(int port, std::size_t max_bytes, std::string* reply);
+
+// Waits until what was written to the port has gone out on the line (DrainOutQ), booked as
+// line time.
+int serial_link_drain(int port);

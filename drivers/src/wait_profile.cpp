@@ -33,7 +33,8 @@ constexpr std::array<WaitRule, kDesignedWaits> kTable{{
     {DesignedWait::motion_poll, "motion poll", "CM6K6", 0.1, FastRule::handshake, 0.0,
      "The YES written behind the WAIT is the proof that no axis moves: it is read as soon as "
      "it arrives (each read waits up to its 1 s time-out; a Stop ends it)."},
-    {DesignedWait::counter_quiet, "counter quiet", "EV-16P", 1.0, FastRule::handshake, 0.0,
+    {DesignedWait::counter_quiet, "counter quiet, before and after", "EV-16P", 1.0,
+     FastRule::handshake, 0.0,
      "Every gauge-counter command is answered: the answer, read as soon as it arrives with "
      "the same time-out, proves the counter took the command and is ready for the next."},
     {DesignedWait::counter_reply, "counter reply", "EV-16P", 0.5, FastRule::handshake, 0.0,
@@ -41,8 +42,8 @@ constexpr std::array<WaitRule, kDesignedWaits> kTable{{
     {DesignedWait::pot_settle, "potentiometers settle", "HP34970", 1.0, FastRule::kept, 0.3,
      "The supply relay's contacts bounce and the wipers' filters charge: a reading before then "
      "reads the transient. On the bench the contacts settle in 5 ms and the filters' time "
-     "constant is 20 ms; 0.3 s is 15 time constants, which leaves less than the meter's noise "
-     "(3 uV of 10 V)."},
+     "constant is 20 ms; after 0.3 s the wipers are within 0.4 ppm of their value, about the "
+     "meter's noise (3 uV of 10 V)."},
     {DesignedWait::bring_up_end, "bring-up end", "program", 2.0, FastRule::dropped, 0.0,
      "Nothing waits on it: the bring-up is over and its status stays on the panel."},
     {DesignedWait::bench_home_pause, "test bench Home pause", "program", 0.5, FastRule::dropped,
@@ -109,14 +110,38 @@ const WaitRule& wait_rule(DesignedWait wait) {
     return kTable[static_cast<std::size_t>(wait)];
 }
 
-std::string wait_table_markdown() {
-    std::string text = "| wait | instrument | designed s | fast | fast s | why |\n"
-                       "|---|---|---|---|---|---|\n";
-    for (const WaitRule& r : kTable)
-        text += strfmt("| %s | %s | %.1f | %s | %s | %s |\n", r.name, r.instrument,
-                       r.designed_seconds, rule_text(r.rule),
-                       r.rule == FastRule::kept ? strfmt("%.2f", r.fast_seconds).c_str() : "0",
-                       r.reason);
+namespace {
+
+// `text` in lines of at most `width` characters, each after `indent`.
+std::string wrapped(std::string_view text, std::size_t width, const char* indent) {
+    std::string out;
+    std::string line;
+    while (!text.empty()) {
+        const std::size_t end = text.find(' ');
+        const std::string_view word = text.substr(0, end);
+        if (!line.empty() && line.size() + 1 + word.size() > width) {
+            out += indent + line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + std::string(word);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    }
+    if (!line.empty())
+        out += indent + line + "\n";
+    return out;
+}
+
+} // namespace
+
+std::string wait_table_text() {
+    std::string text;
+    for (const WaitRule& r : kTable) {
+        const std::string fast = r.rule == FastRule::kept ? strfmt("kept, %.2f s", r.fast_seconds)
+                                                          : std::string(rule_text(r.rule));
+        text += strfmt("%s (%s): designed %.1f s; fast: %s\n", r.name, r.instrument,
+                       r.designed_seconds, fast.c_str());
+        text += wrapped(r.reason, 84, "    ");
+    }
     return text;
 }
 

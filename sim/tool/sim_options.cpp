@@ -197,6 +197,10 @@ std::optional<StageModelConfig> sim_bench_config(const SimToolOptions& o, std::s
         config.gauge_noise.fill(*o.gauge_noise_um / 1000.0);
     if (o.start_angles)
         config.start_angle = *o.start_angles;
+    const double slower = std::min(1.0, o.speed);
+    config.drive_ready_seconds *= slower;
+    config.relay_settle_seconds *= slower;
+    config.pot_settle_seconds *= slower;
     return config;
 }
 

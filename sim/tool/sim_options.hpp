@@ -34,8 +34,10 @@ struct SimToolOptions {
 std::optional<SimToolOptions> parse_sim_options(const std::vector<std::string>& args,
                                                 std::string& error);
 // The bench the options describe: the built-in one, or the bench file's, then the wiring,
-// noise and start angles the options give. nullopt with the reason when the file cannot
-// be read or is wrong.
+// noise and start angles the options give. Below speed 1 its physical times (drive
+// enable, relay bounce, pot settling) shrink with the speed, as the deaf time after a
+// reset does, so that in the machine's seconds they stay the bench's. nullopt with the
+// reason when the file cannot be read or is wrong.
 std::optional<StageModelConfig> sim_bench_config(const SimToolOptions& options, std::string& error);
 // The controller's deaf time after a reset at this speed: as on the bench when the stage
 // runs at speed 1 or faster, and shortened below 1 so that in the machine's seconds it is

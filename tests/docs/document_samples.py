@@ -49,6 +49,7 @@ FENCE = re.compile(r"^(`{3,}|~{3,})")
 SAMPLES = {
     "trelwick --help": ("trelwick", ["--help"]),
     "trelwick --check-instruments": ("trelwick", ["--check-instruments"]),
+    "trelwick --wait-table": ("trelwick", ["--wait-table"]),
     "trelwick --check-instruments --simulate": ("trelwick", ["--check-instruments", "--simulate"]),
     "trelwick-sim": ("start", []),
     "trelwick-sim --help": ("sim", ["--help"]),

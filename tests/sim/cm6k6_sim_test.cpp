@@ -150,7 +150,9 @@ TEST_F(Cm6k6SimTest, ImmediateKillStopsTheMoveAndTheBuffer) {
     bring_up();
     close_switch(1);
     stage_faults().motion_never_ends[0] = true;
-    send(kPort, "DRIVE100000\r\n1D20\r\nGO100000\r\nWAIT(MOV=b000000)\r\nWRITE\"LATE\"\r\n");
+    send(kPort, "DRIVE100000\r\n");
+    Delay(0.5); // the drive's enable time
+    send(kPort, "1D20\r\nGO100000\r\nWAIT(MOV=b000000)\r\nWRITE\"LATE\"\r\n");
     Delay(5.0);
     send(kPort, "!K1,0,0,0,0,0\r\n");
     Delay(0.1);
@@ -255,12 +257,14 @@ TEST_F(Cm6k6SimTest, ValuesBeyondTheControllersLimitsAreErrors) {
 // the query sees the relay closed and the motor turned from then on.
 TEST_F(Cm6k6SimTest, InstrumentsKeepTimeOrderAcrossEachOther) {
     bring_up();
+    send(kPort, "DRIVE100000\r\n");
+    Delay(0.5); // the drive's enable time
     const int ud = open_daq();
     daq_send(ud, "ROUT:SCAN (@101)");
     daq_send(ud, "SENS:VOLT:DC:NPLC 100, (@101)");
     daq_send(ud, "READ?");
     daq_send(ud, "ROUT:CLOS (@201)");
-    send(kPort, "DRIVE100000\r\n1D10\r\nGO100000\r\nWAIT(MOV=b000000)\r\n1TPE\r\n");
+    send(kPort, "1D10\r\nGO100000\r\nWAIT(MOV=b000000)\r\n1TPE\r\n");
     Delay(20.0);
     const double motor = model().motor_revs(1, now());
     EXPECT_GT(motor, 5.0);

@@ -103,6 +103,7 @@ TEST_F(Hp34970SimTest, ReadsThePotentiometersInScanOrder) {
     daq_send(ud, "ROUT:CLOS (@209)");
     scan_volts("(@110, 101)");
     EXPECT_EQ(daq_query(ud, "*OPC?"), "1");
+    Delay(1.0); // the pots settle
     const double start = now();
     const std::string reply = daq_query(ud, "READ?");
     EXPECT_NEAR(now() - start, 2 * (0.002 + 0.4), 1e-6);
@@ -120,6 +121,38 @@ TEST_F(Hp34970SimTest, ReadsThePotentiometersInScanOrder) {
     EXPECT_EQ(reply.substr(0, 16).size(), 16u);
     EXPECT_EQ(reply[0], '+');
     EXPECT_EQ(reply.substr(11, 4), "E+00");
+}
+
+// Read straight after relay 209 closes, a wiper reads its rise as the meter integrates
+// it: the contacts make when the relay's operation ends, and channel 101's window is its
+// own (after the channel delay, 10 line cycles), not the command's time or the reply's.
+TEST_F(Hp34970SimTest, APotentiometerReadTooSoonReadsItsSupplyStillRising) {
+    scan_volts("(@101)");
+    daq_send(ud, "ROUT:CLOS (@209)");
+    const std::string reply = daq_query(ud, "READ?");
+    double closed_at = -1.0, read_at = -1.0;
+    for (const auto& [time, command] : sim.hp34970().history()) {
+        if (command == "ROUT:CLOS (@209)")
+            closed_at = time;
+        if (command == "READ?")
+            read_at = time;
+    }
+    ASSERT_GE(closed_at, 0.0);
+    ASSERT_GT(read_at, closed_at);
+    // The mean of the wiper over [read + 2 ms, read + 202 ms], from the stage's own
+    // instant values; cam 1 at angle 0 settles at half the reference.
+    const int steps = 100000;
+    double sum = 0.0;
+    for (int i = 0; i < steps; ++i)
+        sum += model().pot_volts_exact(1, read_at + 0.002 + 0.2 * (i + 0.5) / steps);
+    const double mean = sum / steps;
+    EXPECT_LT(mean, 4.8); // plainly unsettled
+    EXPECT_GT(mean, 0.0);
+    double v = 0.0;
+    ASSERT_EQ(std::sscanf(reply.c_str(), "%lf", &v), 1) << reply;
+    EXPECT_NEAR(v, mean, 4e-6);
+    EXPECT_EQ(model().pot_volts_exact(1, closed_at + 0.015 + 0.0049), 0.0); // bouncing
+    EXPECT_GT(model().pot_volts_exact(1, closed_at + 0.015 + 0.0051), 0.0);
 }
 
 TEST_F(Hp34970SimTest, PotentiometersReadNothingWithoutPower) {

@@ -7,6 +7,7 @@
 #include "sim/simulated_mode.hpp"
 #include "sim_options.hpp"
 
+#include "sim/bench_description.hpp"
 #include "sim/sim_control.hpp"
 
 #include <cstdlib>
@@ -119,6 +120,41 @@ TEST(SimToolOptions, BenchDescriptionAndScenarios) {
     for (const char* bad : {"--scenario=nowhere", "--gauge-wiring=1,1,1,2", "--gauge-noise=-1"})
         EXPECT_FALSE(tool_options({bad})) << bad;
     EXPECT_NE(sim_scenario_list().find("\ncontroller-dies-mid-move "), std::string::npos);
+}
+
+// The physical times, one value each in seconds: read from the description, shrunk with a
+// speed below 1 as the deaf time after a reset is, and refused when negative, not finite
+// or not one value.
+TEST(SimToolOptions, BenchDescriptionHoldsThePhysicalTimes) {
+    const StageModelConfig bench = stage_model_bench_config();
+    EXPECT_EQ(bench.drive_ready_seconds, 0.25);
+    EXPECT_EQ(bench.relay_settle_seconds, 0.005);
+    EXPECT_EQ(bench.pot_settle_seconds, 0.02);
+    std::string error;
+    const auto read = parse_bench_description(
+        "drive_ready_seconds 0.5\nrelay_settle_seconds 0  # no bounce\npot_settle_seconds 0.1\n",
+        bench, error);
+    ASSERT_TRUE(read) << error;
+    EXPECT_EQ(read->drive_ready_seconds, 0.5);
+    EXPECT_EQ(read->relay_settle_seconds, 0.0);
+    EXPECT_EQ(read->pot_settle_seconds, 0.1);
+    for (const std::string bad :
+         {"drive_ready_seconds -0.1", "relay_settle_seconds inf", "pot_settle_seconds nan",
+          "pot_settle_seconds 0.1 0.2", "drive_ready_seconds"}) {
+        EXPECT_FALSE(parse_bench_description("# times\n" + bad + "\n", bench, error)) << bad;
+        EXPECT_EQ(error, "bench description line 2: \"" + bad +
+                             "\" needs one time in seconds, a finite number 0 or more");
+    }
+    auto o = tool_options({"--speed=0.5"});
+    ASSERT_TRUE(o);
+    const auto slower = sim_bench_config(*o, error);
+    ASSERT_TRUE(slower) << error;
+    EXPECT_EQ(slower->drive_ready_seconds, 0.125);
+    EXPECT_EQ(slower->relay_settle_seconds, 0.0025);
+    EXPECT_EQ(slower->pot_settle_seconds, 0.01);
+    o = tool_options({"--speed=20"});
+    ASSERT_TRUE(o);
+    EXPECT_EQ(sim_bench_config(*o, error)->drive_ready_seconds, 0.25);
 }
 
 // Below speed 1 the controller's deaf time after a reset shrinks with the speed, so that

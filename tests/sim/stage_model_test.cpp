@@ -22,9 +22,10 @@ MotionProfile revs(double start, double distance) {
 
 class StageModelTest : public ::testing::Test {
 protected:
+    // Drive and relay a second before the clock's zero: ready for a move at 0.
     void power(int axis) {
-        model.set_drive(axis, true, 0.0);
-        model.set_relay(200 + axis, true, 0.0);
+        model.set_drive(axis, true, -1.0);
+        model.set_relay(200 + axis, true, -1.0);
     }
     StageModel model;
 };
@@ -46,7 +47,7 @@ TEST_F(StageModelTest, MotorRevolutionsTurnCamsThroughSignAndReduction) {
 }
 
 TEST_F(StageModelTest, MotorStandsWhileItsSwitchChannelIsOpen) {
-    model.set_drive(3, true, 0.0);
+    model.set_drive(3, true, -1.0);
     model.start_motion(3, revs(0.0, 10.0), 0.0);
     EXPECT_DOUBLE_EQ(model.commanded_revs(3, 5.0), 4.75);
     EXPECT_DOUBLE_EQ(model.motor_revs(3, 5.0), 0.0);
@@ -102,7 +103,7 @@ TEST_F(StageModelTest, PotentiometersFollowTheCalibrationWhilePowered) {
     config.start_angle = {0.3, -0.2, 0.0, 1.0, -3.0};
     StageModel m(config);
     EXPECT_DOUBLE_EQ(m.pot_volts_exact(1, 0.0), 0.0); // 209 open
-    m.set_relay(209, true, 0.0);
+    m.set_relay(209, true, -1.0);                     // settled by 0
     EXPECT_NEAR(m.pot_volts_exact(1, 0.0), 10.0 * (0.5 - 0.3 / 6.2025), 1e-12);
     EXPECT_NEAR(m.pot_volts_exact(2, 0.0), 10.0 * (0.5 - 0.2 / 6.2102), 1e-12);
     EXPECT_NEAR(m.pot_volts_exact(4, 0.0), 10.0 * (0.5 + 1.0 / 6.215), 1e-12);
@@ -199,4 +200,67 @@ TEST_F(StageModelTest, CamsPlacedByHandKeepTurningWithTheirMotors) {
     EXPECT_NEAR(model.cam_angle(5, 5.0), 0.5, 1e-12);
     // The rest of the move, 12 - 4.75 revolutions, still turns cam 2 backwards.
     EXPECT_NEAR(model.cam_angle(2, 20.0), 0.2 - (12.0 - 4.75) * kTurn / 120.0, 1e-12);
+}
+
+// A drive follows step pulses 0.25 s after DRIVE enables it, and a motor relay's contacts
+// bounce 5 ms after they close: a move started sooner loses every pulse. The commanded
+// position (TPC) runs on, the motor (TPE) and the cam stand.
+TEST_F(StageModelTest, AMoveStartedTooSoonLeavesTheMotorStanding) {
+    for (int axis : {1, 2})
+        model.set_relay(200 + axis, true, -1.0);
+    model.set_drive(1, true, 0.0);
+    model.set_drive(2, true, 0.0);
+    model.start_motion(1, revs(0.1, 5.0), 0.1);
+    model.start_motion(2, revs(0.3, 5.0), 0.3);
+    EXPECT_DOUBLE_EQ(model.commanded_revs(1, 20.0), 5.0);
+    EXPECT_DOUBLE_EQ(model.motor_revs(1, 20.0), 0.0);
+    EXPECT_DOUBLE_EQ(model.cam_angle(1, 20.0), 0.0);
+    EXPECT_DOUBLE_EQ(model.motor_revs(2, 20.0), 5.0);
+    // Enabling a drive that is on already does not start its enable time again; the next
+    // move of the drive that was not ready turns.
+    model.set_drive(1, true, 20.0);
+    model.start_motion(1, revs(20.1, 1.0), 20.1);
+    EXPECT_DOUBLE_EQ(model.motor_revs(1, 30.0), 1.0);
+    // The relays: closed 4 ms before the move (bouncing), and 6 ms before.
+    for (int axis : {3, 4})
+        model.set_drive(axis, true, -1.0);
+    model.set_relay(203, true, 0.0);
+    model.set_relay(204, true, 0.0);
+    model.start_motion(3, revs(0.004, 2.0), 0.004);
+    model.start_motion(4, revs(0.006, 2.0), 0.006);
+    EXPECT_DOUBLE_EQ(model.commanded_revs(3, 10.0), 2.0);
+    EXPECT_DOUBLE_EQ(model.motor_revs(3, 10.0), 0.0);
+    EXPECT_DOUBLE_EQ(model.motor_revs(4, 10.0), 2.0);
+}
+
+// Relay 209 powers the pots: its contacts bounce 5 ms (the wipers read 0 V), then each
+// wiper rises as V (1 - exp(-t / 20 ms)), t from the end of the bounce. The reference is a
+// stiff supply. An integrating reading averages the rise over its window.
+TEST_F(StageModelTest, WipersReadTheirTransientUntilTheySettle) {
+    StageModelConfig config = stage_model_bench_config();
+    config.start_angle = {0.3, 0.0, 0.0, 0.0, 0.0};
+    StageModel m(config);
+    const double v = 10.0 * (0.5 - 0.3 / 6.2025);
+    const double closed = 10.0, settled_from = closed + 0.005, tau = 0.02;
+    const auto rise = [&](double t) { return v * (1.0 - std::exp(-(t - settled_from) / tau)); };
+    m.set_relay(209, true, closed);
+    EXPECT_EQ(m.pot_volts_exact(1, closed + 0.001), 0.0);
+    EXPECT_EQ(m.pot_volts_exact(1, closed + 0.0049), 0.0);
+    EXPECT_NEAR(m.channel_volts(110, closed + 0.001), 10.0, 3.5e-6);
+    for (const double t : {0.006, 0.02, 0.05, 0.1, 0.3})
+        EXPECT_NEAR(m.pot_volts_exact(1, closed + t), rise(closed + t), 1e-12) << t;
+    EXPECT_GT(v - m.pot_volts_exact(1, closed + 0.1), 0.01); // far from settled
+    // A reading integrating over [10.002 s, 10.202 s]: zero in the bounce, then the rise.
+    const int steps = 200000;
+    double sum = 0.0;
+    for (int i = 0; i < steps; ++i) {
+        const double t = closed + 0.002 + 0.2 * (i + 0.5) / steps;
+        sum += t < settled_from ? 0.0 : rise(t);
+    }
+    EXPECT_NEAR(m.channel_volts(101, closed + 0.002, 0.2), sum / steps, 4e-6);
+    // Opened and closed again, the supply starts over.
+    m.set_relay(209, false, 11.0);
+    m.set_relay(209, true, 12.0);
+    EXPECT_EQ(m.pot_volts_exact(1, 12.004), 0.0);
+    EXPECT_NEAR(m.pot_volts_exact(1, 12.025), v * (1.0 - std::exp(-1.0)), 1e-12);
 }

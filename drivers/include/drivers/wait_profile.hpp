@@ -62,8 +62,8 @@ struct WaitRule {
 
 const std::array<WaitRule, kDesignedWaits>& wait_table();
 const WaitRule& wait_rule(DesignedWait wait);
-// The table as Markdown, for the documents.
-std::string wait_table_markdown();
+// The table as text, a wait a paragraph (trelwick --wait-table).
+std::string wait_table_text();
 
 // How long `wait` lasts under the run's profile: its designed length, or under `fast` its
 // kept length (0 for a handshake or a dropped wait).
@@ -86,8 +86,9 @@ enum class WaitKind {
     blind,     // the other designed waits (none under `fast`)
     handshake, // a handshake query and its reply (`fast` only)
     reply,     // waiting for a reply the design reads anyway (queries, readings, acks)
+    line,      // a command's bytes going out on the serial line (9600 baud: 1 ms a byte)
 };
-constexpr std::size_t kWaitKinds = 5;
+constexpr std::size_t kWaitKinds = 6;
 
 struct WaitBook {
     std::array<double, kWaitKinds> seconds{};

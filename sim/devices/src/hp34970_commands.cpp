@@ -95,9 +95,11 @@ double Hp34970Sim::relays(const ScpiCommand& c, bool open, bool query, double ti
         reply(time + kCommandSeconds, text);
         return kCommandSeconds;
     }
+    // An actuator relay's contacts move when its operation ends; its bounce (the stage's
+    // relay settling) follows, so ROUT:DONE? does not prove a contact has settled.
     for (const int ch : *list) {
         if (actuator_channel(ch))
-            model_.set_relay(ch, !open, time);
+            model_.set_relay(ch, !open, time + kRelaySeconds);
         else
             closed_[ch] = !open;
     }

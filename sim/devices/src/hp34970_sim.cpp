@@ -156,13 +156,14 @@ void Hp34970Sim::reply(double time, const std::string& text) {
     out_.push(time, reply_with_fault(text, "\n", next_reply_fault(faults_.once, faults_.reply)));
 }
 
-std::string Hp34970Sim::reading_text(int channel, double time) {
+std::string Hp34970Sim::reading_text(int channel, double start, double seconds, double time) {
     const Channel& ch = channels_[channel];
     double value = 0.0;
     std::string unit;
     switch (ch.function) {
     case 'v':
-        value = model_.channel_volts(channel, time);
+        // The meter integrates over its window: a wiper still settling reads its mean.
+        value = model_.channel_volts(channel, start, seconds);
         unit = "VDC";
         break;
     case 'r':
@@ -210,11 +211,15 @@ double Hp34970Sim::read_scan(double time) {
     std::string text;
     for (int sweep = 0; sweep < trigger_count_; ++sweep) {
         for (const int channel : order) {
+            // The channel delay, the input's integration window, then (with autozero) the
+            // zero reading that follows it.
             const Channel& ch = channels_[channel];
-            t += kChannelDelay + ch.nplc / kLineHertz * (ch.autozero ? 2.0 : 1.0);
+            const double start = t + kChannelDelay;
+            const double integration = ch.nplc / kLineHertz;
+            t = start + integration * (ch.autozero ? 2.0 : 1.0);
             if (!text.empty())
                 text += ",";
-            text += reading_text(channel, t);
+            text += reading_text(channel, start, integration, t);
         }
     }
     reply(t, text);

@@ -14,6 +14,17 @@ bool number(std::string_view text, double& out) {
     return ec == std::errc() && end == text.data() + text.size() && std::isfinite(out);
 }
 
+// The settings that are a physical time, with where each goes.
+double* physical_time(const std::string& key, StageModelConfig& c) {
+    if (key == "drive_ready_seconds")
+        return &c.drive_ready_seconds;
+    if (key == "relay_settle_seconds")
+        return &c.relay_settle_seconds;
+    if (key == "pot_settle_seconds")
+        return &c.pot_settle_seconds;
+    return nullptr;
+}
+
 template <std::size_t N> bool fill(const std::vector<double>& v, std::array<double, N>& out) {
     if (v.size() != N)
         return false;
@@ -71,7 +82,14 @@ parse_bench_description(std::string_view text, const StageModelConfig& base, std
             ok = number(word, x);
             v.push_back(x);
         }
-        if (ok) {
+        std::string what = "is not a setting it knows with its values";
+        if (double* time = physical_time(key, c)) {
+            ok = ok && v.size() == 1 && v[0] >= 0.0;
+            if (ok)
+                *time = v[0];
+            else
+                what = "needs one time in seconds, a finite number 0 or more";
+        } else if (ok) {
             if (key == "motor_sign")
                 ok = signs(v, c.motor_sign);
             else if (key == "pot_sign")
@@ -103,7 +121,7 @@ parse_bench_description(std::string_view text, const StageModelConfig& base, std
         }
         if (!ok) {
             error = "bench description line " + std::to_string(number_of_line) + ": \"" +
-                    line.substr(0, 80) + "\" is not a setting it knows with its values";
+                    line.substr(0, 80) + "\" " + what;
             return std::nullopt;
         }
     }

@@ -42,6 +42,7 @@ StageModel::StageModel(StageModelConfig config) : config_(config) {
 void StageModel::reset(double now) {
     faults_ = StageModelFaults{};
     relays_.clear();
+    closed_at_.clear();
     readings_ = 0;
     epoch_ = now;
     for (Axis& a : axes_) {
@@ -52,6 +53,8 @@ void StageModel::reset(double now) {
 
 void StageModel::apply_faults(double now) {
     for (const auto& [channel, closed] : faults_.stuck_relays) {
+        if (closed && !relay_closed(channel))
+            closed_at_[channel] = now;
         relays_[channel] = closed;
         const int axis = channel - 200;
         if (valid_axis(axis))
@@ -101,8 +104,26 @@ void StageModel::start_motion(int axis, const MotionProfile& profile, double now
         faults_.overshoot_revs[i] = 0.0;
         faults_.overshoot_once[i] = false;
     }
+    // A drive not yet ready, or a motor relay still bouncing, loses every step pulse of
+    // this move: the motor stands while the commanded profile runs on.
+    if (!ready_to_follow(axis, now))
+        a.move_limit = 0.0;
     a.anchor_motor = motor;
     a.anchor_commanded = a.move_origin;
+}
+
+bool StageModel::ready_to_follow(int axis, double now) const {
+    const Axis& a = axes_[axis - 1];
+    const double drive_ready = config_.drive_ready_seconds;
+    if (a.drive && drive_ready > 0.0 && now - a.drive_on_at < drive_ready)
+        return false;
+    const double bounce = config_.relay_settle_seconds;
+    if (axis <= kSimCams && bounce > 0.0 && relay_closed(200 + axis)) {
+        const auto it = closed_at_.find(200 + axis);
+        if (it != closed_at_.end() && now - it->second < bounce)
+            return false;
+    }
+    return true;
 }
 
 void StageModel::stop_motion(int axis, double now) {
@@ -148,7 +169,10 @@ void StageModel::repower(int axis, double now) {
 void StageModel::set_drive(int axis, bool enabled, double now) {
     if (!valid_axis(axis))
         return;
-    axes_[axis - 1].drive = enabled;
+    Axis& a = axes_[axis - 1];
+    if (enabled && !a.drive)
+        a.drive_on_at = now;
+    a.drive = enabled;
     repower(axis, now);
 }
 
@@ -163,6 +187,8 @@ bool StageModel::powered(int axis) const {
 void StageModel::set_relay(int channel, bool closed, double now) {
     if (faults_.stuck_relays.count(channel) != 0)
         return;
+    if (closed && !relay_closed(channel))
+        closed_at_[channel] = now;
     relays_[channel] = closed;
     const int axis = channel - 200;
     if (valid_axis(axis))
@@ -187,8 +213,47 @@ void StageModel::place_cams(const std::array<double, kSimCams>& angles, double n
         config_.start_angle[k] = angles[k] - config_.motor_sign[k] * motor_revs(k + 1, now) * turn;
 }
 
+// The pots' supply through relay 209: nothing while it is open or its contacts bounce,
+// then a rise with the wipers' time constant from the end of the bounce.
+double StageModel::pot_supply(double now) const {
+    if (!relay_closed(kSimPotPowerRelay))
+        return 0.0;
+    const auto it = closed_at_.find(kSimPotPowerRelay);
+    if (it == closed_at_.end())
+        return 1.0;
+    const double t = now - (it->second + config_.relay_settle_seconds);
+    if (t < 0.0)
+        return 0.0;
+    const double tau = config_.pot_settle_seconds;
+    return tau > 0.0 ? -std::expm1(-t / tau) : 1.0;
+}
+
+// The mean of pot_supply over [from, to], as an integrating meter sees it.
+double StageModel::pot_supply_mean(double from, double to) const {
+    if (!(to > from))
+        return pot_supply(from);
+    if (!relay_closed(kSimPotPowerRelay))
+        return 0.0;
+    const auto it = closed_at_.find(kSimPotPowerRelay);
+    if (it == closed_at_.end())
+        return 1.0;
+    const double settled_from = it->second + config_.relay_settle_seconds;
+    if (to <= settled_from)
+        return 0.0;
+    const double a = std::max(from, settled_from);
+    const double tau = config_.pot_settle_seconds;
+    double area = to - a;
+    if (tau > 0.0)
+        area -= tau * (std::exp(-(a - settled_from) / tau) - std::exp(-(to - settled_from) / tau));
+    return area / (to - from);
+}
+
 double StageModel::pot_volts_exact(int cam, double now) const {
-    if (cam < 1 || cam > kSimCams || !relay_closed(kSimPotPowerRelay))
+    return pot_volts_at_supply(cam, now, pot_supply(now));
+}
+
+double StageModel::pot_volts_at_supply(int cam, double now, double supply) const {
+    if (cam < 1 || cam > kSimCams || supply == 0.0)
         return 0.0;
     const int k = cam - 1;
     // One turn of the pot: the angle as the calibration sees it, inside (-pi, pi]; beyond
@@ -196,14 +261,14 @@ double StageModel::pot_volts_exact(int cam, double now) const {
     const double angle = std::remainder(cam_angle(cam, now), 2.0 * std::numbers::pi);
     const double ratio =
         0.5 + config_.pot_sign[k] * (angle + config_.pot_offset[k]) / config_.pot_scale[k];
-    return std::clamp(ratio, 0.0, 1.0) * reference_volts_exact();
+    return std::clamp(ratio, 0.0, 1.0) * reference_volts_exact() * supply;
 }
 
 double StageModel::reference_volts_exact() const {
     return faults_.reference_lost ? 0.0 : config_.reference_volts;
 }
 
-double StageModel::channel_volts(int channel, double now) {
+double StageModel::channel_volts(int channel, double start, double seconds) {
     if (channel == kSimReferenceChannel && faults_.reference_lost) {
         // An open input: a few microvolts of pick-up, of either sign, never a clean zero.
         const double draw = noise_draw();
@@ -213,7 +278,8 @@ double StageModel::channel_volts(int channel, double now) {
     }
     double exact = 0.0;
     if (channel >= 101 && channel < 101 + kSimCams)
-        exact = pot_volts_exact(channel - 100, now);
+        exact = pot_volts_at_supply(channel - 100, start + seconds / 2.0,
+                                    pot_supply_mean(start, start + seconds));
     else if (channel == kSimReferenceChannel)
         exact = reference_volts_exact();
     return read_volts(exact);

@@ -108,7 +108,9 @@ private:
     void reply(double time, const std::string& text);
     void reset_settings(double time);
     double read_scan(double time);
-    std::string reading_text(int channel, double time);
+    // A channel's reading: a voltage integrated from `start` for `seconds`, anything else
+    // (the temperature) as it stands at `time`, when the reading is done.
+    std::string reading_text(int channel, double start, double seconds, double time);
 
     StageModel& model_;
     Hp34970Faults faults_;

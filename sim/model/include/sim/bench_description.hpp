@@ -11,6 +11,11 @@
 //   contact_phase 0.35 -0.6 1.1 -0.25 0.8            radians
 //   gauge_noise_um 0.3                               one value, or six (channels 1..6)
 //   reference_volts 10
+// and the physical times, one value each, seconds (finite, 0 or more; 0 switches the effect
+// off), that a command or reading sent too early meets:
+//   drive_ready_seconds 0.25      a drive follows step pulses this long after DRIVE enables it
+//   relay_settle_seconds 0.005    a relay's contacts bounce this long after they close
+//   pot_settle_seconds 0.02       the wipers' time constant once relay 209 has settled
 // Settings not named keep the values of stage_model_bench_config().
 #pragma once
 

@@ -9,6 +9,13 @@
 // channel 209 is closed. Faults switched on here act on the physics; the instruments keep
 // their own (reply) faults.
 //
+// Three physical times punish a command or a reading that comes too early, as the bench
+// would: a drive follows step pulses only drive_ready_seconds after it is enabled, and a
+// relay's contacts bounce for relay_settle_seconds after they close, so a move started
+// sooner does not turn its motor at all (the commanded profile runs on, as in a stall);
+// the wipers read 0 V while relay 209 bounces, then rise towards their value with the time
+// constant pot_settle_seconds. The reference (channel 110) is a stiff supply.
+//
 // The gauges: each counter channel reads the sum of the lifts of the cams wired to it (the
 // gauge at an end of the body sees each cam under that end lift it), plus its rest value;
 // a channel no cam touches reads its rest value. Every reading carries the channel's noise.
@@ -53,6 +60,10 @@ struct StageModelConfig {
     double temperature_mean = 21.0;     // deg C
     double temperature_swing = 0.4;     // deg C, a slow sine from power-on
     double temperature_period = 7200.0; // seconds
+    // Physical times, seconds (0: no such effect).
+    double drive_ready_seconds = 0.25;   // after DRIVE enables a drive, before it follows
+    double relay_settle_seconds = 0.005; // contact bounce after a relay of slot 2 closes
+    double pot_settle_seconds = 0.02;    // time constant of the wipers after 209 settles
 };
 
 // The bench as it stands in the lab (signs, scales, offsets, eccentricities, the gauges
@@ -110,14 +121,18 @@ public:
     // Turns the cams by hand to these angles (radians, cam k at k - 1), as someone at the
     // bench could with the motors at rest; the motors' revolutions stay as they are.
     void place_cams(const std::array<double, kSimCams>& angles, double now);
-    // Exact, noise-free potentiometer wiper voltage of cam k while powered, else 0.
+    // Exact, noise-free potentiometer wiper voltage of cam k at `now`: 0 while relay 209
+    // is open or its contacts bounce, then V (1 - exp(-t / pot_settle_seconds)), t from the
+    // end of the bounce.
     double pot_volts_exact(int cam, double now) const;
     double reference_volts_exact() const;
     // A reading of a voltage as the meter gives it: with the noise and resolution.
     double read_volts(double exact);
     // The DC voltage a meter channel (1xx) reads: the pots on 101..105, the reference on
     // 110 (microvolts of noise, never exactly 0, when it is lost), noise on the others.
-    double channel_volts(int channel, double now);
+    // The meter integrates from `start` for `seconds` (0: the value at `start`): the pots'
+    // supply is averaged over that window, the wiper taken where the cam is at its middle.
+    double channel_volts(int channel, double start, double seconds = 0.0);
     // Degrees C; the slow drift's phase counts from power-on, so runs repeat.
     double temperature(double now) const;
     // Gauge channel n (1..6) in counter units (lengths times 1000), before any zero and
@@ -139,15 +154,22 @@ private:
         double anchor_motor = 0.0;
         bool drive = false;
         bool powered = false;
+        double drive_on_at = 0.0; // when the drive was last enabled
     };
     double followed(const Axis& a, double now) const; // commanded, cut at the limit
     void repower(int axis, double now);
+    bool ready_to_follow(int axis, double now) const;
+    // The pots' supply as a fraction of its value: at `now`, and averaged over [from, to].
+    double pot_supply(double now) const;
+    double pot_supply_mean(double from, double to) const;
+    double pot_volts_at_supply(int cam, double now, double supply) const;
 
     StageModelConfig config_;
     StageModelFaults faults_;
     std::array<Axis, kSimAxes> axes_;
-    std::map<int, bool> relays_; // closed channels
-    std::uint64_t readings_ = 0; // draws of the noise sequence
-    double epoch_ = 0.0;         // power-on
-    double noise_draw();         // uniform in [-1, 1)
+    std::map<int, bool> relays_;      // closed channels
+    std::map<int, double> closed_at_; // when each relay's contacts last made
+    std::uint64_t readings_ = 0;      // draws of the noise sequence
+    double epoch_ = 0.0;              // power-on
+    double noise_draw();              // uniform in [-1, 1)
 };
