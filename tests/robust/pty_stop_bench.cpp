@@ -12,10 +12,11 @@
 //   stop        the Stop button (any time)                                  -> "pressed"
 //   quit        ends the program
 // STATUS is the test panel's status line, line breaks as " | ". Every question gets its
-// safe answer (the headless panel's refuse policy).
+// safe answer (the headless panel's refuse policy). --wait-profile PROFILE as for trelwick.
 #include "app/main_panel.hpp"
 #include "app/shell/panel_ids.hpp"
 #include "app/shell/shared_state.hpp"
+#include "drivers/wait_profile_option.hpp"
 #include "headless/headless_panel.hpp"
 #include "headless/stage_view.hpp"
 #include "platform/console.hpp"
@@ -29,6 +30,7 @@
 #include <cstdio>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace {
@@ -61,7 +63,14 @@ void click(OperatorThread& thread, CtrlCallbackPtr callback, bool main_panel) {
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    std::string error;
+    const std::optional<WaitProfile> profile = chosen_wait_profile(argc, argv, error);
+    if (!profile) {
+        std::fprintf(stderr, "robust_pty_stop_bench: %s\n", error.c_str());
+        return 2;
+    }
+    set_wait_profile(*profile);
     StageView view;
     HeadlessPanel panel(view);
     platform_use_panels(&panel);

@@ -18,7 +18,8 @@ word:
   (a Stop reported but not carried out is the fault this check exists for).
 
 Usage: pty_stop_check.py --tango PATH --bench PATH --sim PATH [--motions N] [--load]
-                         [--seed S] [--results FILE]
+                         [--seed S] [--results FILE] [--wait-profile designed|fast]
+(--wait-profile: both programs run with that wait profile; the same is asked of them.)
 Prints one JSON line a motion and a summary; exits 0 when every motion passed, 1 when one
 failed, 2 when the set-up failed."""
 
@@ -101,7 +102,7 @@ class Simulator:
 class Server:
     """trelwick-tango in real mode, pointed at the simulator by its environment."""
 
-    def __init__(self, executable, root, simulator_environment):
+    def __init__(self, executable, root, simulator_environment, profile):
         data = os.path.join(root, "data")
         for folder in ("c/CVI/Trelwick/Log", "c/qel/Exchange"):
             os.makedirs(os.path.join(data, "trelwick", "drives", folder))
@@ -113,7 +114,7 @@ class Server:
         self.environment = environment  # the bench program's too: the same drives and ports
         self.output = open(os.path.join(root, "server.out"), "w+")
         self.process = subprocess.Popen(
-            [executable, "check", "-nodb", "-dlist", DEVICE,
+            [executable, "check", "--wait-profile", profile, "-nodb", "-dlist", DEVICE,
              "-ORBendPoint", "giop:tcp:127.0.0.1:%d" % port],
             env=environment, stdout=self.output, stderr=subprocess.STDOUT)
         url = "tango://127.0.0.1:%d/%s#dbase=no" % (port, DEVICE)
@@ -174,9 +175,10 @@ class Bench:
 
     run_log = False
 
-    def __init__(self, executable, server_environment, root):
+    def __init__(self, executable, server_environment, root, profile):
         self.output = open(os.path.join(root, "bench.err"), "w+")
-        self.process = subprocess.Popen([executable], env=server_environment,
+        self.process = subprocess.Popen([executable, "--wait-profile", profile],
+                                        env=server_environment,
                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                         stderr=self.output, text=True, bufsize=1)
         self.lines = queue.Queue()
@@ -422,6 +424,7 @@ def main():
     parser.add_argument("--load", action="store_true", help="a busy loop per core meanwhile")
     parser.add_argument("--seed", type=int, default=None)
     parser.add_argument("--results", default=None, help="one JSON line a motion, then a summary")
+    parser.add_argument("--wait-profile", default="designed", choices=("designed", "fast"))
     arguments = parser.parse_args()
     seed = arguments.seed if arguments.seed is not None else random.randrange(1 << 30)
     rng = random.Random(seed)
@@ -435,7 +438,7 @@ def main():
     try:
         try:
             sim = Simulator(arguments.sim, root)
-            server = Server(arguments.tango, root, sim.environment)
+            server = Server(arguments.tango, root, sim.environment, arguments.wait_profile)
             if arguments.load:
                 load = start_load()
             server.device.BringUp()
@@ -454,7 +457,8 @@ def main():
                 if kind.startswith("Bench") and bench is None:
                     # One program holds the instruments at a time, as on the bench.
                     server.close()
-                    bench = Bench(arguments.bench, server.environment, root)
+                    bench = Bench(arguments.bench, server.environment, root,
+                                  arguments.wait_profile)
                     bench.bring_up()
                     operator = bench
                 if kind.startswith("Bench"):
