@@ -63,13 +63,8 @@ int main(int argc, char** argv) {
     case EarlyAnswer::none:
         break;
     }
-    std::string profile_error;
-    const std::optional<WaitProfile> profile = chosen_wait_profile(argc, argv, profile_error);
-    if (!profile) {
-        std::fprintf(stderr, "trelwick: %s\n", profile_error.c_str());
+    if (!use_wait_profile_option(argc, argv, "trelwick"))
         return 2;
-    }
-    set_wait_profile(*profile);
     if (wants_instrument_check(argc, argv))
         return run_instrument_check(argc, argv);
 

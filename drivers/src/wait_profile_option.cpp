@@ -1,6 +1,8 @@
 // --wait-profile on a program's command line.
 #include "drivers/wait_profile_option.hpp"
 
+#include <cstdio>
+
 namespace {
 
 constexpr std::string_view kWaitOption = "--wait-profile";
@@ -43,4 +45,15 @@ std::optional<WaitProfile> chosen_wait_profile(int argc, char** argv, std::strin
         profile = *parsed;
     }
     return profile;
+}
+
+bool use_wait_profile_option(int argc, char** argv, const char* program) {
+    std::string error;
+    const std::optional<WaitProfile> profile = chosen_wait_profile(argc, argv, error);
+    if (!profile) {
+        std::fprintf(stderr, "%s: %s\n", program, error.c_str());
+        return false;
+    }
+    set_wait_profile(*profile);
+    return true;
 }

@@ -30,7 +30,6 @@
 #include <cstdio>
 #include <iostream>
 #include <mutex>
-#include <optional>
 #include <string>
 
 namespace {
@@ -64,13 +63,8 @@ void click(OperatorThread& thread, CtrlCallbackPtr callback, bool main_panel) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string error;
-    const std::optional<WaitProfile> profile = chosen_wait_profile(argc, argv, error);
-    if (!profile) {
-        std::fprintf(stderr, "robust_pty_stop_bench: %s\n", error.c_str());
+    if (!use_wait_profile_option(argc, argv, "robust_pty_stop_bench"))
         return 2;
-    }
-    set_wait_profile(*profile);
     StageView view;
     HeadlessPanel panel(view);
     platform_use_panels(&panel);

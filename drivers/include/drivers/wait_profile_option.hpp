@@ -13,6 +13,10 @@
 // wins); nullopt with the reason in `error` for a missing or unknown name.
 std::optional<WaitProfile> chosen_wait_profile(int argc, char** argv, std::string& error);
 
+// Sets the run's profile to the one --wait-profile names; false, after saying why on
+// standard error as "<program>: <reason>", for a missing or unknown name.
+bool use_wait_profile_option(int argc, char** argv, const char* program);
+
 // How many arguments from `arg` on are the option: 2 for "--wait-profile" (its value
 // follows), 1 for "--wait-profile=...", 0 for any other argument.
 int wait_profile_option_length(std::string_view arg);
