@@ -3,12 +3,16 @@
 // status line, in a zeroed display or in the run log. Each operation also runs once with
 // nothing failing, where its success texts must appear (so the table names the right ones).
 //
+// Every case runs under both wait profiles: the fast waits' handshakes must never make a
+// failure pass for a success.
+//
 // The operator here is careful and answers every pop-up as the safe choice: No at an
 // "ERROR" question (gives a motion up, stops a zeroing), Reset at a "Danger Operation"
 // question (except the one that asks to zero the gauges), Continue at a console stop.
 #include "app/shell/messages.hpp"
 #include "app/shell/panel_ids.hpp"
 #include "app/shell/shared_state.hpp"
+#include "drivers/wait_profile.hpp"
 #include "testbench/bench_state.hpp"
 #include "testbench_sim_fixture.hpp"
 
@@ -113,15 +117,17 @@ const std::vector<Operation>& operations() {
 struct Case {
     std::size_t operation;
     Fault fault;
+    WaitProfile profile;
 };
 
 std::vector<Case> all_cases() {
     std::vector<Case> cases;
-    for (std::size_t i = 0; i < operations().size(); ++i) {
-        cases.push_back({i, Fault::none});
-        for (Fault f : operations()[i].faults)
-            cases.push_back({i, f});
-    }
+    for (const WaitProfile profile : {WaitProfile::designed, WaitProfile::fast})
+        for (std::size_t i = 0; i < operations().size(); ++i) {
+            cases.push_back({i, Fault::none, profile});
+            for (Fault f : operations()[i].faults)
+                cases.push_back({i, f, profile});
+        }
     return cases;
 }
 
@@ -150,6 +156,7 @@ class NoFalseSuccessTest : public BenchSimTest, public ::testing::WithParamInter
 protected:
     void SetUp() override {
         BenchSimTest::SetUp();
+        set_wait_profile(GetParam().profile);
         platform_use_panels(&careful);
         main = load(MAIN_PANEL);
         main_panel_handle() = main;
@@ -237,7 +244,8 @@ TEST_P(NoFalseSuccessTest, NoSuccessIsClaimedForWhatDidNotHappen) {
 INSTANTIATE_TEST_SUITE_P(EveryOperation, NoFalseSuccessTest, ::testing::ValuesIn(all_cases()),
                          [](const ::testing::TestParamInfo<Case>& info) {
                              return std::string(operations()[info.param.operation].name) + "_" +
-                                    fault_name(info.param.fault);
+                                    fault_name(info.param.fault) +
+                                    (info.param.profile == WaitProfile::fast ? "Fast" : "");
                          });
 
 } // namespace
