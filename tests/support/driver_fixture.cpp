@@ -1,7 +1,10 @@
 #include "driver_fixture.hpp"
 
+#include "drivers/wait_profile.hpp"
+
 void DriverTest::SetUp() {
     PlatformTest::SetUp();
+    wait_profile_reset();
     cm6k6_reset();
     ev16p_reset();
     hp34970_reset();
@@ -22,6 +25,7 @@ void DriverTest::TearDown() {
     cm6k6_reset();
     ev16p_reset();
     hp34970_reset();
+    wait_profile_reset();
     PlatformTest::TearDown();
 }
 
