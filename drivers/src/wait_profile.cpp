@@ -159,20 +159,25 @@ double wait_seconds(DesignedWait wait) {
     return o >= 0.0 ? o : r.fast_seconds;
 }
 
-void profile_wait(DesignedWait wait) {
+namespace {
+
+// Waits `wait` under the profile with `wait_for`, booked by its rule.
+template <typename Wait> void booked_wait(DesignedWait wait, Wait wait_for) {
     const double seconds = wait_seconds(wait);
     if (seconds <= 0.0)
         return;
     const WaitBooking booking(kind_of(wait_rule(wait)));
-    Delay(seconds);
+    wait_for(seconds);
+}
+
+} // namespace
+
+void profile_wait(DesignedWait wait) {
+    booked_wait(wait, [](double seconds) { Delay(seconds); });
 }
 
 void profile_event_wait(DesignedWait wait) {
-    const double seconds = wait_seconds(wait);
-    if (seconds <= 0.0)
-        return;
-    const WaitBooking booking(kind_of(wait_rule(wait)));
-    delay(seconds);
+    booked_wait(wait, [](double seconds) { delay(seconds); });
 }
 
 void set_fast_wait_for_tests(DesignedWait wait, double seconds) {

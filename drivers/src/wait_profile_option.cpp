@@ -2,22 +2,15 @@
 #include "drivers/wait_profile_option.hpp"
 
 #include <cstdio>
+#include <optional>
+#include <string>
 
 namespace {
 
 constexpr std::string_view kWaitOption = "--wait-profile";
 constexpr std::string_view kWaitOptionJoined = "--wait-profile=";
 
-} // namespace
-
-int wait_profile_option_length(std::string_view arg) {
-    if (arg == kWaitOption)
-        return 2;
-    if (arg.substr(0, kWaitOptionJoined.size()) == kWaitOptionJoined)
-        return 1;
-    return 0;
-}
-
+// The profile the arguments name; nullopt with the reason in `error`.
 std::optional<WaitProfile> chosen_wait_profile(int argc, char** argv, std::string& error) {
     WaitProfile profile = WaitProfile::designed;
     for (int i = 1; i < argc; ++i) {
@@ -45,6 +38,16 @@ std::optional<WaitProfile> chosen_wait_profile(int argc, char** argv, std::strin
         profile = *parsed;
     }
     return profile;
+}
+
+} // namespace
+
+int wait_profile_option_length(std::string_view arg) {
+    if (arg == kWaitOption)
+        return 2;
+    if (arg.substr(0, kWaitOptionJoined.size()) == kWaitOptionJoined)
+        return 1;
+    return 0;
 }
 
 bool use_wait_profile_option(int argc, char** argv, const char* program) {

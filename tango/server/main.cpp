@@ -24,7 +24,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <optional>
 #include <pthread.h>
 #include <string_view>
 #include <vector>
@@ -176,12 +175,9 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    std::string profile_error;
-    const std::optional<WaitProfile> profile = chosen_wait_profile(argc, argv, profile_error);
-    if (!profile) {
-        std::fprintf(stderr, "trelwick-tango: %s\n", profile_error.c_str());
+    // The command line's choice; the WaitProfile property, read once TANGO is up, wins.
+    if (!use_wait_profile_option(argc, argv, "trelwick-tango"))
         return 2;
-    }
     const SimulatedOptions options = simulated_options(argc, argv);
     if (!options.error.empty()) {
         std::fprintf(stderr, "trelwick-tango: %s\n", options.error.c_str());
@@ -209,7 +205,7 @@ int main(int argc, char** argv) {
         Tango::Util* tango = Tango::Util::init(count, arguments.data());
 
         SimulatedOptions chosen = options;
-        WaitProfile chosen_profile = *profile;
+        WaitProfile chosen_profile = wait_profile();
         std::string property_error;
         read_start_properties(chosen, chosen_profile, property_error);
         trelwick_stage_property_fault(property_error);

@@ -5,16 +5,11 @@
 
 #include "drivers/wait_profile.hpp"
 
-#include <optional>
-#include <string>
 #include <string_view>
 
-// The profile --wait-profile names (designed when it is not given; the last one given
-// wins); nullopt with the reason in `error` for a missing or unknown name.
-std::optional<WaitProfile> chosen_wait_profile(int argc, char** argv, std::string& error);
-
-// Sets the run's profile to the one --wait-profile names; false, after saying why on
-// standard error as "<program>: <reason>", for a missing or unknown name.
+// Sets the run's profile to the one --wait-profile names (designed when it is not given; the
+// last one given wins); false, after saying why on standard error as "<program>: <reason>",
+// for a missing or unknown name.
 bool use_wait_profile_option(int argc, char** argv, const char* program);
 
 // How many arguments from `arg` on are the option: 2 for "--wait-profile" (its value
